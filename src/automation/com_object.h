@@ -1,0 +1,117 @@
+// IUnknown once for every class: plain reference counting, QueryInterface driven by each class's
+// interface map, optional aggregation, and the module's count of live objects.
+#pragma once
+
+#include <new>
+#include <span>
+#include <type_traits>
+
+#include "automation/com_ptr.h"
+#include "vexa/automation.h"
+
+namespace vexa {
+
+// Live objects plus LockServer locks; the module may unload only when this is 0.
+void ModuleLock();
+void ModuleUnlock();
+long ModuleLockCount();
+
+// One row of a class's interface map: an IID and how to reach that interface from the object.
+struct InterfaceEntry {
+    const IID* iid;
+    void* (*cast)(void* self);
+};
+
+template <class Derived, class Itf>
+void* CastTo(void* self) {
+    return static_cast<Itf*>(static_cast<Derived*>(self));
+}
+
+template <class Derived>
+struct InterfaceMap {
+    template <class Itf>
+    static constexpr InterfaceEntry Entry(const IID& iid) {
+        return {&iid, &CastTo<Derived, Itf>};
+    }
+};
+
+// Looks riid up in the map. The first entry is the default interface; it also answers IDispatch
+// when the class is an automation object.
+HRESULT QueryInterfaceFromMap(void* self, std::span<const InterfaceEntry> map, bool answersDispatch,
+                              IUnknown* identity, REFIID riid, void** ppv);
+
+template <class Derived, class... Itfs>
+class ComObject : public Itfs... {
+public:
+    ComObject() { ModuleLock(); }
+    ComObject(const ComObject&) = delete;
+    ComObject& operator=(const ComObject&) = delete;
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        return outer_ ? outer_->QueryInterface(riid, ppv) : inner_.QueryInterface(riid, ppv);
+    }
+    ULONG AddRef() override { return outer_ ? outer_->AddRef() : inner_.AddRef(); }
+    ULONG Release() override { return outer_ ? outer_->Release() : inner_.Release(); }
+
+    // The object's own identity (the non-delegating IUnknown when aggregated).
+    IUnknown* Identity() { return &inner_; }
+
+    // A new object with one reference held by the result, or null when memory runs out.
+    template <class... Args>
+    static ComPtr<Derived> Make(Args&&... args) {
+        return ComPtr<Derived>::Attach(Adopt(new (std::nothrow) Derived(std::forward<Args>(args)...)));
+    }
+
+    // Class-factory creation: plain, or aggregated inside outer (which must ask for IUnknown).
+    // The class may veto creation in FinalConstruct.
+    static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (outer && riid != IID_IUnknown) return CLASS_E_NOAGGREGATION;
+        Derived* obj = new (std::nothrow) Derived();
+        if (!obj) return E_OUTOFMEMORY;
+        obj->outer_ = outer;
+        obj->inner_.AddRef();  // guards FinalConstruct
+        HRESULT hr = obj->FinalConstruct();
+        if (SUCCEEDED(hr)) hr = obj->inner_.QueryInterface(riid, ppv);
+        obj->inner_.Release();
+        return hr;
+    }
+
+    // Creation hook for front objects; value objects have nothing to check.
+    HRESULT FinalConstruct() { return S_OK; }
+
+protected:
+    virtual ~ComObject() { ModuleUnlock(); }
+
+private:
+    static Derived* Adopt(Derived* obj) {
+        if (obj) obj->inner_.AddRef();
+        return obj;
+    }
+
+    // The non-delegating IUnknown: it owns the reference count.
+    class Inner final : public IUnknown {
+    public:
+        explicit Inner(ComObject* owner) : owner_(owner) {}
+        HRESULT QueryInterface(REFIID riid, void** ppv) override {
+            return QueryInterfaceFromMap(static_cast<Derived*>(owner_), Derived::Interfaces(),
+                                         std::is_base_of_v<IDispatch, Derived>, this, riid, ppv);
+        }
+        ULONG AddRef() override { return ++refs_; }
+        ULONG Release() override {
+            ULONG left = --refs_;
+            if (left == 0) delete owner_;
+            return left;
+        }
+
+    private:
+        ComObject* owner_;
+        ULONG refs_ = 0;
+    };
+
+    IUnknown* outer_ = nullptr;
+    Inner inner_{this};
+};
+
+}  // namespace vexa

@@ -1,0 +1,2 @@
+#pragma once
+#include "vexa/com_ptr.h"  // moved to the public headers
