@@ -1,0 +1,30 @@
+// The class object of a creatable class. It lives as long as the module; while a host holds a
+// reference to it, the module stays locked.
+#pragma once
+
+#include <atomic>
+#include <span>
+
+#include "automation/com_object.h"
+#include "vexa/automation.h"
+
+namespace vexa {
+
+class ClassFactory final : public IClassFactory {
+public:
+    using Creator = HRESULT (*)(IUnknown* outer, REFIID riid, void** ppv);
+
+    explicit ClassFactory(Creator create) : create_(create) {}
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override;
+    HRESULT LockServer(int32_t fLock) override;
+
+private:
+    Creator create_;
+    std::atomic<ULONG> refs_{0};
+};
+
+}  // namespace vexa

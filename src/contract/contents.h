@@ -1,0 +1,48 @@
+// Contents: what a send shares across its receivers (type, text, subject, pictures).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "automation/bstr.h"
+#include "automation/dispatch.h"
+#include "vexa/VexaComponent.h"
+
+namespace vexa {
+
+// One picture as a multimedia message carries it: the JPEG data URI and its JPEG byte count.
+struct ImageEntry {
+    std::string dataUri;
+    LONG bytes = 0;
+};
+
+class Contents final : public AutomationObject<Contents, IContents> {
+public:
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;
+    HRESULT put_Type(VEXA_MESSAGE_TYPE newVal) override;
+    HRESULT get_Message(BSTR* pVal) override { return CopyBstrOut(message_.Get(), pVal); }
+    HRESULT put_Message(BSTR newVal) override { return AssignBstr(message_, newVal); }
+    HRESULT get_Subject(BSTR* pVal) override { return CopyBstrOut(subject_.Get(), pVal); }
+    HRESULT put_Subject(BSTR newVal) override { return AssignBstr(subject_, newVal); }
+    HRESULT AddImageFile(BSTR imageFilePath, LONG* pVal) override;
+    HRESULT AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) override;
+    HRESULT get_ImageCount(LONG* pVal) override;
+    HRESULT get_ImagesSize(LONG* pVal) override;
+
+    // For the senders: the pictures in the order they were added.
+    const std::vector<ImageEntry>& Images() const { return images_; }
+    // Appends a picture made by the imaging code; entries are never removed or reordered.
+    void AppendImage(ImageEntry entry) { images_.push_back(std::move(entry)); }
+
+private:
+    // A new Contents has no type until the host sets one; SMS is the least surprising default.
+    VEXA_MESSAGE_TYPE type_ = VEXA_MESSAGE_TYPE_SMS;
+    Bstr message_;
+    Bstr subject_;
+    std::vector<ImageEntry> images_;
+};
+
+}  // namespace vexa

@@ -1,0 +1,70 @@
+// LogDetail, LogDetails and LogDetailsCollection: the per-receiver details of transfers.
+#pragma once
+
+#include <vector>
+
+#include "automation/bstr.h"
+#include "contract/basic_collection.h"
+#include "vexa/VexaComponent.h"
+
+namespace vexa {
+
+class LogDetail final : public AutomationObject<LogDetail, ILogDetail, ILogDetail2> {
+public:
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    struct Fields {
+        Bstr receiverPhone;
+        Bstr message;
+        VEXA_TRANS_STATUS status = VEXA_TRANS_REQUESTED;
+        VEXA_TRANS_RESULT result = VEXA_TRANS_FAILED;
+        DATE transDate = 0.0;
+        Bstr name;
+    };
+    Fields& Fill() { return f_; }
+
+    HRESULT get_ReceiverPhone(BSTR* pVal) override { return CopyBstrOut(f_.receiverPhone.Get(), pVal); }
+    HRESULT get_Message(BSTR* pVal) override { return CopyBstrOut(f_.message.Get(), pVal); }
+    HRESULT get_Status(VEXA_TRANS_STATUS* pVal) override;
+    HRESULT get_Result(VEXA_TRANS_RESULT* pVal) override;
+    HRESULT get_TransDate(DATE* pVal) override;
+    HRESULT get_Name(BSTR* pVal) override { return CopyBstrOut(f_.name.Get(), pVal); }
+
+private:
+    Fields f_;
+};
+
+class LogDetails final : public CollectionObject<LogDetails, ILogDetails, ILogDetails2, ILogDetails3> {
+public:
+    LogDetails() : CollectionObject(IID_ILogDetail) {}
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    struct Fields {
+        Bstr date;
+        Bstr index;
+        Bstr returnPhone;
+        VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
+        std::vector<Bstr> imageUrls;
+    };
+    Fields& Fill() { return f_; }
+
+    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT get_ReturnPhone(BSTR* pVal) override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
+    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;
+    HRESULT get_ImageURLs(VARIANT* pVal) override;
+
+private:
+    Fields f_;
+};
+
+class LogDetailsCollection final : public CollectionObject<LogDetailsCollection, ILogDetailsCollection> {
+public:
+    LogDetailsCollection() : CollectionObject(IID_ILogDetails) {}
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+};
+
+}  // namespace vexa

@@ -1,0 +1,70 @@
+// LogList and LogLists: transfer-log entries, and the identity (month key, index, type) that the
+// log, delete and cancel operations take.
+#pragma once
+
+#include "automation/bstr.h"
+#include "contract/basic_collection.h"
+#include "vexa/VexaComponent.h"
+
+namespace vexa {
+
+class LogList final : public AutomationObject<LogList, ILogList, ILogList2, ILogList3> {
+public:
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    struct Fields {
+        Bstr date;
+        Bstr index;
+        Bstr message;
+        VEXA_SENDMODE sendMode = VEXA_DIRECT;
+        Bstr receiverPhone;
+        Bstr returnPhone;
+        LONG countTotal = 0;
+        LONG countSucceed = 0;
+        LONG countFailure = 0;
+        DATE sendTime = 0.0;
+        DATE writeTime = 0.0;
+        VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
+    };
+    Fields& Fill() { return f_; }
+
+    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT put_Date(BSTR newVal) override;
+    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT put_Index(BSTR newVal) override { return AssignBstr(f_.index, newVal); }
+    HRESULT get_Message(BSTR* pVal) override { return CopyBstrOut(f_.message.Get(), pVal); }
+    HRESULT get_SendMode(VEXA_SENDMODE* pVal) override;
+    HRESULT get_ReceiverPhone(BSTR* pVal) override { return CopyBstrOut(f_.receiverPhone.Get(), pVal); }
+    HRESULT get_ReturnPhone(BSTR* pVal) override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
+    HRESULT get_CountTotal(LONG* pVal) override;
+    HRESULT get_CountSucceed(LONG* pVal) override;
+    HRESULT get_CountFailure(LONG* pVal) override;
+    HRESULT get_SendTime(DATE* pVal) override;
+    HRESULT get_WriteTime(DATE* pVal) override;
+    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;
+
+private:
+    Fields f_;
+};
+
+// "%04d%02d" of a year and month: the month key of a transfer. Year 1..9999, month 1..12.
+bool IsValidYearMonth(LONG year, LONG month);
+Bstr MonthKey(LONG year, LONG month);
+
+class LogLists final : public CollectionObject<LogLists, ILogLists> {
+public:
+    LogLists() : CollectionObject(IID_ILogList) {}
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    HRESULT AddDirect(LONG Year, LONG Month, BSTR Index) override;
+
+    // Set on lists that belong to the REST backend, where AddDirect is retired.
+    void SetRestOwned() { restOwned_ = true; }
+
+private:
+    bool restOwned_ = false;
+};
+
+}  // namespace vexa

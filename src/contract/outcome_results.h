@@ -1,0 +1,70 @@
+// DeleteResult(s) and CancelResult(s): the outcomes of deleting logs and cancelling reservations.
+#pragma once
+
+#include "automation/bstr.h"
+#include "contract/basic_collection.h"
+#include "vexa/VexaComponent.h"
+
+namespace vexa {
+
+class DeleteResult final : public AutomationObject<DeleteResult, IDeleteResult> {
+public:
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    struct Fields {
+        Bstr date;
+        Bstr index;
+        VEXA_RESULT result = VEXA_FAILED;
+    };
+    Fields& Fill() { return f_; }
+
+    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT get_Result(VEXA_RESULT* pVal) override;
+
+private:
+    Fields f_;
+};
+
+class DeleteResults final : public CollectionObject<DeleteResults, IDeleteResults> {
+public:
+    DeleteResults() : CollectionObject(IID_IDeleteResult) {}
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+};
+
+class CancelResult final : public AutomationObject<CancelResult, ICancelResult> {
+public:
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    struct Fields {
+        Bstr date;
+        Bstr index;
+        LONG countTotal = 0;
+        LONG countSucceed = 0;
+        LONG countFailure = 0;
+        VEXA_RESULT result = VEXA_FAILED;
+    };
+    Fields& Fill() { return f_; }
+
+    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT get_CountTotal(LONG* pVal) override;
+    HRESULT get_CountSucceed(LONG* pVal) override;
+    HRESULT get_CountFailure(LONG* pVal) override;
+    HRESULT get_Result(VEXA_RESULT* pVal) override;
+
+private:
+    Fields f_;
+};
+
+class CancelResults final : public CollectionObject<CancelResults, ICancelResults> {
+public:
+    CancelResults() : CollectionObject(IID_ICancelResult) {}
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+};
+
+}  // namespace vexa

@@ -1,0 +1,36 @@
+// Receiver: one destination of a send.
+#pragma once
+
+#include <span>
+
+#include "automation/bstr.h"
+#include "automation/dispatch.h"
+#include "vexa/VexaComponent.h"
+
+namespace vexa {
+
+class Receiver final : public AutomationObject<Receiver, IReceiver, IReceiver2> {
+public:
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    HRESULT get_Phone(BSTR* pVal) override { return CopyBstrOut(phone_.Get(), pVal); }
+    HRESULT put_Phone(BSTR newVal) override { return AssignBstr(phone_, newVal); }
+    HRESULT get_Message(BSTR* pVal) override { return CopyBstrOut(message_.Get(), pVal); }
+    HRESULT put_Message(BSTR newVal) override { return AssignBstr(message_, newVal); }
+    HRESULT get_SendMode(VEXA_SENDMODE* pVal) override;
+    HRESULT put_SendMode(VEXA_SENDMODE newVal) override;
+    HRESULT get_SendTime(DATE* pVal) override;
+    HRESULT put_SendTime(DATE newVal) override;
+    HRESULT get_Name(BSTR* pVal) override { return CopyBstrOut(name_.Get(), pVal); }
+    HRESULT put_Name(BSTR newVal) override { return AssignBstr(name_, newVal); }
+
+private:
+    Bstr phone_;
+    Bstr message_;
+    VEXA_SENDMODE sendMode_ = VEXA_DIRECT;
+    DATE sendTime_ = 0.0;
+    Bstr name_;
+};
+
+}  // namespace vexa

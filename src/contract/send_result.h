@@ -1,0 +1,51 @@
+// SendResult and SendResults: what a send reports per receiver.
+#pragma once
+
+#include "automation/bstr.h"
+#include "contract/basic_collection.h"
+#include "vexa/VexaComponent.h"
+
+namespace vexa {
+
+class SendResult final : public AutomationObject<SendResult, ISendResult, ISendResult2> {
+public:
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    // Filled by the senders before the object is handed out.
+    struct Fields {
+        Bstr phone;
+        VEXA_RESULT result = VEXA_FAILED;
+        Bstr date;
+        Bstr index;
+        VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
+    };
+    Fields& Fill() { return f_; }
+
+    HRESULT get_Phone(BSTR* pVal) override { return CopyBstrOut(f_.phone.Get(), pVal); }
+    HRESULT get_Result(VEXA_RESULT* pVal) override;
+    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT MakeLogList(IDispatch** ppLogList) override;
+    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;
+
+private:
+    Fields f_;
+};
+
+class SendResults final : public CollectionObject<SendResults, ISendResults> {
+public:
+    SendResults() : CollectionObject(IID_ISendResult) {}
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    // These read the first result.
+    HRESULT get_Date(BSTR* pVal) override;
+    HRESULT get_Index(BSTR* pVal) override;
+    HRESULT MakeLogList(IDispatch** ppLogList) override;
+
+private:
+    HRESULT First(ComPtr<ISendResult>& first);
+};
+
+}  // namespace vexa

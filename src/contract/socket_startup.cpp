@@ -1,0 +1,15 @@
+#include "contract/socket_startup.h"
+
+#include <atomic>
+
+namespace vexa {
+
+namespace {
+std::atomic<bool> g_failStartup{false};
+}
+
+bool StartSockets() { return !g_failStartup.load(); }
+void StopSockets() {}
+void FailSocketStartupForTesting(bool fail) { g_failStartup = fail; }
+
+}  // namespace vexa
