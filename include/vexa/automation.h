@@ -301,9 +301,8 @@ struct IDispatch : IUnknown {
     virtual HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
     virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
                                   DISPID* rgDispId) = 0;
-    virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                           DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                           UINT* puArgErr) = 0;
+    virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                           VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 };
 
 struct IEnumVARIANT : IUnknown {
@@ -324,8 +323,7 @@ constexpr DWORD INTERFACESAFE_FOR_UNTRUSTED_DATA = 0x00000002;
 struct IObjectSafety : IUnknown {
     virtual HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions,
                                               DWORD* pdwEnabledOptions) = 0;
-    virtual HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask,
-                                              DWORD dwEnabledOptions) = 0;
+    virtual HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask, DWORD dwEnabledOptions) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -403,8 +401,8 @@ VEXA_EXPORT UINT SysStringByteLen(BSTR bstr);
 VEXA_EXPORT void VariantInit(VARIANTARG* pvarg);
 VEXA_EXPORT HRESULT VariantClear(VARIANTARG* pvarg);
 VEXA_EXPORT HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
-VEXA_EXPORT HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc,
-                                      USHORT wFlags, VARTYPE vt);
+VEXA_EXPORT HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
+                                      VARTYPE vt);
 
 VEXA_EXPORT SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
 VEXA_EXPORT HRESULT SafeArrayDestroy(SAFEARRAY* psa);

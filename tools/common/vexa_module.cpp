@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 #include <iconv.h>
-
 #include <stdexcept>
 #include <vector>
 

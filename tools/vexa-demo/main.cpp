@@ -30,9 +30,12 @@ std::string GetByName(const VexaModule& m, IDispatch* obj, const char16_t* name)
     m.VariantInit(&result);
     Check(obj->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), "Invoke");
     std::string text;
-    if (result.vt == VT_BSTR) text = Utf8(std::u16string(result.bstrVal, m.SysStringLen(result.bstrVal)));
-    else if (result.vt == VT_I4) text = std::to_string(result.lVal);
-    else if (result.vt == VT_DATE) text = std::to_string(result.date);
+    if (result.vt == VT_BSTR)
+        text = Utf8(std::u16string(result.bstrVal, m.SysStringLen(result.bstrVal)));
+    else if (result.vt == VT_I4)
+        text = std::to_string(result.lVal);
+    else if (result.vt == VT_DATE)
+        text = std::to_string(result.date);
     m.VariantClear(&result);
     return text;
 }
@@ -62,12 +65,14 @@ int main(int argc, char** argv) {
             const char* phone;
             const char* text;
             const char* name;
-        } people[] = {{"010-1234-5678", "안녕하세요, 데모입니다.", "김철수"}, {"010-9876-5432", "Hello from the demo", "Jane"}};
+        } people[] = {{"010-1234-5678", "안녕하세요, 데모입니다.", "김철수"},
+                      {"010-9876-5432", "Hello from the demo", "Jane"}};
         for (const auto& p : people) {
             ComPtr<IDispatch> receiverDisp;
             ModuleString phone(module, Utf16(p.phone)), text(module, Utf16(p.text));
-            Check(message->CreateReceiverDirect(phone.Get(), text.Get(), VEXA_DIRECT, 0.0, receiverDisp.Out()),
-                  "CreateReceiverDirect");
+            Check(
+                message->CreateReceiverDirect(phone.Get(), text.Get(), VEXA_DIRECT, 0.0, receiverDisp.Out()),
+                "CreateReceiverDirect");
             ComPtr<IReceiver2> named;
             Check(receiverDisp.As(IID_IReceiver2, named), "IReceiver2");
             ModuleString name(module, Utf16(p.name));
@@ -82,7 +87,8 @@ int main(int argc, char** argv) {
             ComPtr<IDispatch> item;
             Check(receivers->get_Item(i, item.Out()), "Receivers.Item");
             std::printf("  [%d] %s  %s  \"%s\"\n", i, GetByName(module, item.Get(), u"Name").c_str(),
-                        GetByName(module, item.Get(), u"phone").c_str(), GetByName(module, item.Get(), u"MESSAGE").c_str());
+                        GetByName(module, item.Get(), u"phone").c_str(),
+                        GetByName(module, item.Get(), u"MESSAGE").c_str());
         }
 
         ComPtr<IDispatch> contentsDisp;
@@ -103,7 +109,8 @@ int main(int argc, char** argv) {
         message->GetErrorMessage(VEXA_E_NOTLOGINED, text.Out());
         ComPtr<IDispatch> loginInfo;
         const HRESULT hr = message->get_LoginInfo(loginInfo.Out());
-        std::printf("LoginInfo before any request: 0x%08X \"%s\"\n", static_cast<unsigned>(hr), Utf8(text.Text()).c_str());
+        std::printf("LoginInfo before any request: 0x%08X \"%s\"\n", static_cast<unsigned>(hr),
+                    Utf8(text.Text()).c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vexa-demo: %s\n", e.what());
         return 1;
