@@ -47,9 +47,12 @@ HRESULT ConvertArgument(const VARIANT& given, VARTYPE want, Variant& out) {
             out.pdispVal = nullptr;
             return S_OK;
         }
-        if (base == VT_DISPATCH) unk = byref ? (src->ppdispVal ? *src->ppdispVal : nullptr) : src->pdispVal;
-        else if (base == VT_UNKNOWN) unk = byref ? (src->ppunkVal ? *src->ppunkVal : nullptr) : src->punkVal;
-        else return DISP_E_TYPEMISMATCH;
+        if (base == VT_DISPATCH)
+            unk = byref ? (src->ppdispVal ? *src->ppdispVal : nullptr) : src->pdispVal;
+        else if (base == VT_UNKNOWN)
+            unk = byref ? (src->ppunkVal ? *src->ppunkVal : nullptr) : src->punkVal;
+        else
+            return DISP_E_TYPEMISMATCH;
         out.vt = VT_DISPATCH;
         out.pdispVal = nullptr;
         if (!unk) return S_OK;
@@ -67,8 +70,8 @@ HRESULT ConvertArgument(const VARIANT& given, VARTYPE want, Variant& out) {
 
 }  // namespace
 
-HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, LPOLESTR* names,
-                              UINT count, DISPID* ids) {
+HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, LPOLESTR* names, UINT count,
+                              DISPID* ids) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (count == 0) return S_OK;
     if (!names || !ids) return E_POINTER;
@@ -91,8 +94,8 @@ HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, L
     return hr;
 }
 
-HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id, REFIID riid,
-                       WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
+HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id, REFIID riid, WORD flags,
+                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!params) return DISP_E_BADVARTYPE;
     bool idKnown = false;

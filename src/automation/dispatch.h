@@ -35,10 +35,10 @@ struct DispEntry {
     DispThunk call;
 };
 
-HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, LPOLESTR* names,
-                              UINT count, DISPID* ids);
-HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id, REFIID riid,
-                       WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr);
+HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, LPOLESTR* names, UINT count,
+                              DISPID* ids);
+HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id, REFIID riid, WORD flags,
+                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr);
 
 namespace detail {
 
@@ -197,7 +197,11 @@ struct Members {
     static constexpr DispEntry Row(const char* name, DISPID id, DispKind kind) {
         using S = detail::MemberSig<decltype(M)>;
         static_assert(S::inCount < 256);
-        return {name, id, kind, static_cast<uint8_t>(S::inCount), detail::kInTypes<M>.data(),
+        return {name,
+                id,
+                kind,
+                static_cast<uint8_t>(S::inCount),
+                detail::kInTypes<M>.data(),
                 &detail::Thunk<Derived, M>};
     }
     template <auto M>
