@@ -1,0 +1,620 @@
+"""A host in another language: loads VexaComponent32.so with ctypes and drives it only through the
+binary contract (exported functions, vtables, IDispatch). Nothing here knows the module's insides.
+
+Run: python3 ctypes_host_test.py /path/to/VexaComponent32.so [unittest options]
+"""
+
+import ctypes
+import sys
+import unittest
+from ctypes import POINTER, byref, c_double, c_int16, c_int32, c_int64, c_uint16, c_uint32, c_void_p
+from typing import NamedTuple
+
+# ---------------------------------------------------------------------------------------------
+# Binary contract: types and layouts (x86-64 System V).
+
+HRESULT = c_int32
+ULONG = c_uint32
+DATE = c_double
+BSTR = c_void_p
+PTR = c_void_p  # any out pointer or interface pointer
+
+S_OK = 0x00000000
+S_FALSE = 0x00000001
+E_NOINTERFACE = 0x80004002
+E_INVALIDARG = 0x80070057
+CLASS_E_CLASSNOTAVAILABLE = 0x80040111
+DISP_E_MEMBERNOTFOUND = 0x80020003
+DISP_E_TYPEMISMATCH = 0x80020005
+DISP_E_UNKNOWNNAME = 0x80020006
+DISP_E_NONAMEDARGS = 0x80020007
+DISP_E_BADVARTYPE = 0x80020008
+DISP_E_EXCEPTION = 0x80020009
+DISP_E_BADPARAMCOUNT = 0x8002000E
+VEXA_E_NOTLOGINED = 0x8004A007
+VEXA_E_DEPRECATED = 0x8004A00D
+
+VT_EMPTY, VT_I4, VT_R8, VT_DATE, VT_BSTR, VT_DISPATCH, VT_BOOL, VT_UNKNOWN = 0, 3, 5, 7, 8, 9, 11, 13
+
+DISPID_PROPERTYPUT = -3
+DISPID_NEWENUM = -4
+DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT = 1, 2, 4
+LOCALE_USER_DEFAULT = 0x0400
+
+VEXA_RESERVATION, VEXA_DIRECT = 0, 1
+
+
+def failed(hr):
+    return hr & 0x80000000 != 0
+
+
+class GUID(ctypes.Structure):
+    _fields_ = [("Data1", c_uint32), ("Data2", c_uint16), ("Data3", c_uint16), ("Data4", ctypes.c_uint8 * 8)]
+
+    @classmethod
+    def parse(cls, text):
+        hexdigits = text.replace("-", "")
+        tail = bytes.fromhex(hexdigits[16:])
+        return cls(int(hexdigits[0:8], 16), int(hexdigits[8:12], 16), int(hexdigits[12:16], 16),
+                   (ctypes.c_uint8 * 8)(*tail))
+
+
+class _VariantValue(ctypes.Union):
+    _fields_ = [("llVal", c_int64), ("lVal", c_int32), ("iVal", c_int16), ("boolVal", c_int16),
+                ("dblVal", c_double), ("date", c_double), ("scode", c_int32), ("bstrVal", c_void_p),
+                ("pdispVal", c_void_p), ("punkVal", c_void_p), ("record", c_void_p * 2)]
+
+
+class VARIANT(ctypes.Structure):
+    _anonymous_ = ("u",)
+    _fields_ = [("vt", c_uint16), ("wReserved1", c_uint16), ("wReserved2", c_uint16),
+                ("wReserved3", c_uint16), ("u", _VariantValue)]
+
+
+class DISPPARAMS(ctypes.Structure):
+    _fields_ = [("rgvarg", POINTER(VARIANT)), ("rgdispidNamedArgs", POINTER(c_int32)),
+                ("cArgs", c_uint32), ("cNamedArgs", c_uint32)]
+
+
+class EXCEPINFO(ctypes.Structure):
+    _fields_ = [("wCode", c_uint16), ("wReserved", c_uint16), ("bstrSource", c_void_p),
+                ("bstrDescription", c_void_p), ("bstrHelpFile", c_void_p), ("dwHelpContext", c_uint32),
+                ("pvReserved", c_void_p), ("pfnDeferredFillIn", c_void_p), ("scode", c_int32)]
+
+
+assert ctypes.sizeof(GUID) == 16 and ctypes.sizeof(VARIANT) == 24 and ctypes.sizeof(DISPPARAMS) == 24
+
+IID_NULL = GUID.parse("00000000-0000-0000-0000-000000000000")
+IID_IUnknown = GUID.parse("00000000-0000-0000-C000-000000000046")
+IID_IDispatch = GUID.parse("00020400-0000-0000-C000-000000000046")
+IID_IEnumVARIANT = GUID.parse("00020404-0000-0000-C000-000000000046")
+IID_IClassFactory = GUID.parse("00000001-0000-0000-C000-000000000046")
+CLSID_Message = GUID.parse("E17CBD66-320E-4BBD-96EF-FA7DAB21974A")
+CLSID_Receiver = GUID.parse("0A0B6EDF-E0DD-4430-9DB0-7A91CA1635B9")
+IID_IMessage = GUID.parse("2F5CD1F5-13D5-4BF6-AAC8-A2D563FF0512")
+IID_IReceiver = GUID.parse("01952A20-842B-4597-B08B-1C05BCA7BDED")
+IID_IReceivers = GUID.parse("74E4A813-42B5-4729-BA40-938E958BC0E7")
+
+# Vtable order of the interfaces this host calls early-bound, as the C++ header declares them.
+IUNKNOWN = ["QueryInterface", "AddRef", "Release"]
+IDISPATCH = IUNKNOWN + ["GetTypeInfoCount", "GetTypeInfo", "GetIDsOfNames", "Invoke"]
+ICLASSFACTORY = IUNKNOWN + ["CreateInstance", "LockServer"]
+IENUMVARIANT = IUNKNOWN + ["Next", "Skip", "Reset", "Clone"]
+IMESSAGE = IDISPATCH + [
+    "get_VersionMajor", "get_VersionMinor", "GetErrorMessage", "get_ArrayBase", "put_ArrayBase",
+    "get_ServiceCode", "put_ServiceCode", "get_OfficeName", "put_OfficeName", "get_LoginInfo", "Login",
+    "UpdateLoginInfo", "SetAccountInfo", "Send", "SendOne", "RequestLog", "RequestLogBound",
+    "RequestLogDetail", "RequestLogDetailByList", "RequestLogDetailByLists", "DeleteLog", "DeleteLogByList",
+    "DeleteLogByLists", "CancelReservation", "CancelReservationByList", "CancelReservationByLists",
+    "CreateReceivers", "CreateReceiver", "CreateReceiverDirect", "CreateLogLists", "CreateLogList",
+    "CreateLogListDirect", "CreateContents"]
+IRECEIVERS = IDISPATCH + ["get_Item", "get__NewEnum", "get_Count", "Add", "Remove", "AddDirect"]
+IRECEIVER = IDISPATCH + ["get_Phone", "put_Phone", "get_Message", "put_Message", "get_SendMode",
+                         "put_SendMode", "get_SendTime", "put_SendTime"]
+
+# Dispids of every member of the dispinterfaces, from the interface catalogue.
+DISP_MESSAGE = {
+    "VersionMajor": -500, "VersionMinor": -501, "GetErrorMessage": -502, "ArrayBase": 1, "ServiceCode": 2,
+    "OfficeName": 3, "LoginInfo": 11, "Login": 12, "UpdateLoginInfo": 13, "SetAccountInfo": 14, "Send": 21,
+    "SendOne": 22, "RequestLog": 31, "RequestLogBound": 32, "RequestLogDetail": 33,
+    "RequestLogDetailByList": 34, "RequestLogDetailByLists": 35, "DeleteLog": 36, "DeleteLogByList": 37,
+    "DeleteLogByLists": 38, "CancelReservation": 39, "CancelReservationByList": 40,
+    "CancelReservationByLists": 41, "CreateReceivers": 51, "CreateReceiver": 52, "CreateReceiverDirect": 53,
+    "CreateLogLists": 54, "CreateLogList": 55, "CreateLogListDirect": 56, "CreateContents": 57}
+DISP_RECEIVER = {"Phone": 1, "Message": 2, "SendMode": 3, "SendTime": 4, "Name": 5}
+DISP_RECEIVERS = {"Item": 0, "_NewEnum": -4, "Count": 1, "Add": 2, "Remove": 3, "AddDirect": 4}
+DISP_CONTENTS = {"Type": 1, "Message": 2, "Subject": 3, "AddImageFile": 4, "ImageCount": 6, "ImagesSize": 7}
+DISP_LOGLIST = {"Date": 1, "Index": 2, "Message": 3, "SendMode": 4, "ReceiverPhone": 5, "ReturnPhone": 6,
+                "CountTotal": 7, "CountSucceed": 8, "CountFailure": 9, "SendTime": 10, "WriteTime": 11,
+                "Type": 12}
+DISP_LOGLISTS = dict(DISP_RECEIVERS)
+
+
+# ---------------------------------------------------------------------------------------------
+# Host layer: the module's exports, interface pointers, BSTRs and VARIANTs.
+
+class Module:
+    def __init__(self, path):
+        self.dll = ctypes.CDLL(path)
+        for name, restype, argtypes in [
+                ("DllGetClassObject", HRESULT, [PTR, PTR, PTR]), ("DllCanUnloadNow", HRESULT, []),
+                ("SysAllocStringLen", BSTR, [PTR, c_uint32]), ("SysFreeString", None, [BSTR]),
+                ("SysStringLen", c_uint32, [BSTR]), ("VariantInit", None, [PTR]),
+                ("VariantClear", HRESULT, [PTR])]:
+            fn = getattr(self.dll, name)
+            fn.restype, fn.argtypes = restype, argtypes
+
+    def can_unload(self):
+        return self.dll.DllCanUnloadNow() & 0xFFFFFFFF
+
+    def get_class_object(self, clsid, iid):
+        out = c_void_p()
+        hr = self.dll.DllGetClassObject(byref(clsid), byref(iid), byref(out)) & 0xFFFFFFFF
+        return hr, out.value
+
+    def alloc_bstr(self, text):
+        if text is None:
+            return None
+        units = text.encode("utf-16-le")
+        return self.dll.SysAllocStringLen(units, len(units) // 2)
+
+    def read_bstr(self, bstr):
+        if not bstr:
+            return ""
+        return ctypes.string_at(bstr, 2 * self.dll.SysStringLen(bstr)).decode("utf-16-le")
+
+    def take_bstr(self, bstr):
+        try:
+            return self.read_bstr(bstr)
+        finally:
+            self.dll.SysFreeString(bstr)
+
+    def free_bstr(self, bstr):
+        self.dll.SysFreeString(bstr)
+
+    def variant_clear(self, var):
+        return self.dll.VariantClear(byref(var)) & 0xFFFFFFFF
+
+
+class Com:
+    """One counted reference to an interface; `iface` is the vtable's member names in slot order."""
+
+    def __init__(self, module, ptr, iface):
+        self.module, self.ptr, self.iface = module, ptr, iface
+
+    def call(self, member, argtypes, *args, restype=HRESULT):
+        slot = self.iface.index(member)
+        vtable = c_void_p.from_address(self.ptr).value
+        fn = ctypes.CFUNCTYPE(restype, c_void_p, *argtypes)(c_void_p.from_address(vtable + 8 * slot).value)
+        result = fn(self.ptr, *args)
+        return result & 0xFFFFFFFF if restype is HRESULT else result
+
+    def query(self, iid):
+        out = c_void_p()
+        return self.call("QueryInterface", [PTR, PTR], byref(iid), byref(out)), out.value
+
+    def release(self):
+        return self.call("Release", [], restype=ULONG)
+
+
+class Typed(NamedTuple):
+    """An argument of an explicit VARTYPE (a DATE, a null BSTR, a null object)."""
+    vt: int
+    value: object
+
+
+class Outcome(NamedTuple):
+    hr: int
+    vt: int
+    value: object
+    scode: int = None  # from the exception block, when one was passed
+    arg_err: int = None  # from puArgErr, when one was passed
+
+
+class HostTestCase(unittest.TestCase):
+    """Every reference and string a test obtains is released by the test's cleanups."""
+
+    module = None
+
+    def setUp(self):
+        self._owned = []
+        self.addCleanup(self._release_owned)
+
+    def _release_owned(self):
+        while self._owned:
+            self._owned.pop().release()
+
+    def adopt(self, ptr, iface=IDISPATCH):
+        self.assertTrue(ptr, "an interface pointer was expected")
+        com = Com(self.module, ptr, iface)
+        self._owned.append(com)
+        return com
+
+    def query(self, com, iid, iface):
+        hr, ptr = com.query(iid)
+        self.assertEqual(hr, S_OK)
+        return self.adopt(ptr, iface)
+
+    def bstr(self, text):
+        """A BSTR argument for a vtable call, freed when the test ends."""
+        bstr = self.module.alloc_bstr(text)
+        self.addCleanup(self.module.free_bstr, bstr)
+        return bstr
+
+    # -- variants -------------------------------------------------------------------------------
+    def to_variant(self, var, value):
+        if isinstance(value, Typed):
+            vt, value = value
+        elif isinstance(value, Com):
+            vt = VT_DISPATCH
+        elif isinstance(value, str):
+            vt = VT_BSTR
+        elif isinstance(value, float):
+            vt = VT_R8
+        elif isinstance(value, int):
+            vt = VT_I4
+        else:
+            vt, value = VT_EMPTY, None
+        var.vt = vt
+        if vt == VT_BSTR:
+            var.bstrVal = self.module.alloc_bstr(value)
+        elif vt in (VT_DISPATCH, VT_UNKNOWN):
+            # The VARIANT owns a reference of its own, dropped by VariantClear after the call.
+            if value is not None:
+                value.call("AddRef", [], restype=ULONG)
+            var.pdispVal = value.ptr if value is not None else None
+        elif vt in (VT_R8, VT_DATE):
+            var.dblVal = value
+        elif vt == VT_I4:
+            var.lVal = c_int32(value & 0xFFFFFFFF).value
+
+    def from_variant(self, var):
+        vt = var.vt
+        if vt in (VT_DISPATCH, VT_UNKNOWN):
+            iface = IDISPATCH if vt == VT_DISPATCH else IUNKNOWN
+            value = self.adopt(var.pdispVal, iface) if var.pdispVal else None
+            var.vt = VT_EMPTY  # the reference now belongs to the adopted object
+        elif vt == VT_BSTR:
+            value = self.module.read_bstr(var.bstrVal)
+        elif vt in (VT_R8, VT_DATE):
+            value = var.dblVal
+        elif vt == VT_I4:
+            value = var.lVal
+        elif vt == VT_BOOL:
+            value = var.boolVal != 0
+        else:
+            value = None
+        self.module.variant_clear(var)
+        return vt, value
+
+    # -- late binding ---------------------------------------------------------------------------
+    def dispid(self, disp, name):
+        text = ctypes.create_string_buffer(name.encode("utf-16-le") + b"\0\0")
+        names = (c_void_p * 1)(ctypes.addressof(text))
+        dispid = c_int32(12345)
+        hr = disp.call("GetIDsOfNames", [PTR, PTR, c_uint32, c_uint32, PTR], byref(IID_NULL), names, 1,
+                       LOCALE_USER_DEFAULT, byref(dispid))
+        return hr, dispid.value
+
+    def invoke(self, disp, member, flags, *args, named=(), params=True, excepinfo=False, arg_err=False):
+        """Invoke by name or dispid; `named` gives the dispids of the last len(named) arguments."""
+        if isinstance(member, str):
+            hr, member = self.dispid(disp, member)
+            self.assertEqual(hr, S_OK)
+        rgvarg = (VARIANT * max(len(args), 1))()
+        for position, value in enumerate(reversed(args)):  # COM passes arguments last first
+            self.to_variant(rgvarg[position], value)
+        rgnamed = (c_int32 * max(len(named), 1))(*reversed(named))
+        dp = DISPPARAMS(rgvarg, rgnamed if named else None, len(args), len(named))
+        result = VARIANT()
+        excep = EXCEPINFO()
+        err = c_uint32(0xFFFFFFFF)
+        hr = disp.call("Invoke", [c_int32, PTR, c_uint32, c_uint16, PTR, PTR, PTR, PTR], member,
+                       byref(IID_NULL), LOCALE_USER_DEFAULT, flags, byref(dp) if params else None,
+                       byref(result), byref(excep) if excepinfo else None, byref(err) if arg_err else None)
+        for position in range(len(args)):
+            self.module.variant_clear(rgvarg[position])
+        for text in (excep.bstrSource, excep.bstrDescription, excep.bstrHelpFile):
+            self.module.free_bstr(text)
+        vt, value = self.from_variant(result)
+        return Outcome(hr, vt, value, excep.scode & 0xFFFFFFFF if excepinfo else None,
+                       err.value if arg_err else None)
+
+    def _ok(self, outcome):
+        self.assertEqual(outcome.hr, S_OK, f"HRESULT 0x{outcome.hr:08X}")
+        return outcome.value
+
+    def get(self, disp, name, *args):
+        return self._ok(self.invoke(disp, name, DISPATCH_PROPERTYGET, *args))
+
+    def put(self, disp, name, value):
+        return self.invoke(disp, name, DISPATCH_PROPERTYPUT, value, named=(DISPID_PROPERTYPUT,)).hr
+
+    def call(self, disp, name, *args):
+        return self._ok(self.invoke(disp, name, DISPATCH_METHOD, *args))
+
+
+# ---------------------------------------------------------------------------------------------
+
+class MessageHostTest(HostTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.module = Module(MODULE_PATH)
+        hr, factory = cls.module.get_class_object(CLSID_Message, IID_IClassFactory)
+        if hr != S_OK or not factory:
+            raise AssertionError(f"DllGetClassObject: 0x{hr:08X}")
+        factory = Com(cls.module, factory, ICLASSFACTORY)
+        out = c_void_p()
+        hr = factory.call("CreateInstance", [PTR, PTR, PTR], None, byref(IID_IDispatch), byref(out))
+        factory.release()
+        if hr != S_OK or not out.value:
+            raise AssertionError(f"CreateInstance: 0x{hr:08X}")
+        cls.message = Com(cls.module, out.value, IDISPATCH)
+
+    @classmethod
+    def tearDownClass(cls):
+        # Every test has released what it obtained; only the Message object keeps the module busy.
+        busy = cls.module.can_unload()
+        cls.message.release()
+        idle = cls.module.can_unload()
+        if (busy, idle) != (S_FALSE, S_OK):
+            raise AssertionError(f"DllCanUnloadNow before/after the last release: {busy}, {idle}")
+
+    def array_base(self, base):
+        """Sets the module-wide ArrayBase for this test and restores 0 afterwards."""
+        self.assertEqual(self.put(self.message, "ArrayBase", base), S_OK)
+        self.addCleanup(self.put, self.message, "ArrayBase", 0)
+
+    def test_class_objects(self):
+        for clsid, iid, expected in [(CLSID_Message, IID_IUnknown, S_OK),
+                                     (CLSID_Message, IID_IDispatch, E_NOINTERFACE),
+                                     (CLSID_Receiver, IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE)]:
+            with self.subTest(clsid=clsid.Data1, iid=iid.Data1):
+                hr, ptr = self.module.get_class_object(clsid, iid)
+                self.assertEqual(hr, expected)
+                if ptr:
+                    self.adopt(ptr, IUNKNOWN)
+
+    def test_every_member_name_resolves_to_its_catalogue_dispid(self):
+        objects = {"DispMessage": (self.message, DISP_MESSAGE),
+                   "DispReceiver": (self.call(self.message, "CreateReceiver"), DISP_RECEIVER),
+                   "DispReceivers": (self.call(self.message, "CreateReceivers"), DISP_RECEIVERS),
+                   "DispContents": (self.call(self.message, "CreateContents"), DISP_CONTENTS),
+                   "DispLogList": (self.call(self.message, "CreateLogList"), DISP_LOGLIST),
+                   "DispLogLists": (self.call(self.message, "CreateLogLists"), DISP_LOGLISTS)}
+        for interface, (disp, table) in objects.items():
+            for name, expected in table.items():
+                with self.subTest(interface=interface, name=name):
+                    self.assertEqual(self.dispid(disp, name), (S_OK, expected))
+            with self.subTest(interface=interface, name="unknown"):
+                self.assertEqual(self.dispid(disp, "NoSuchMember")[0], DISP_E_UNKNOWNNAME)
+        contents = objects["DispContents"][0]
+        self.assertEqual(self.dispid(contents, "AddJPEGImageStream")[0], DISP_E_UNKNOWNNAME)
+        self.assertEqual(self.dispid(self.message, "versionmajor"), (S_OK, -500))
+        self.assertEqual(self.dispid(self.message, "CREATERECEIVERS"), (S_OK, 51))
+
+    def test_front_object_members(self):
+        cases = [  # member, flags, arguments, expected HRESULT, expected value
+            ("VersionMajor", DISPATCH_PROPERTYGET, (), S_OK, 4),
+            ("VersionMinor", DISPATCH_PROPERTYGET, (), S_OK, 2),
+            ("GetErrorMessage", DISPATCH_METHOD, (0x8004A007,), S_OK, "로그인하지 않았습니다."),
+            ("GetErrorMessage", DISPATCH_METHOD, (0x8004A00D,), S_OK, "더 이상 지원되지 않는 메서드 또는 속성입니다."),
+            ("LoginInfo", DISPATCH_PROPERTYGET, (), VEXA_E_NOTLOGINED, None),
+            ("ServiceCode", DISPATCH_PROPERTYGET, (), VEXA_E_DEPRECATED, None),
+            ("OfficeName", DISPATCH_PROPERTYGET, (), VEXA_E_DEPRECATED, None),
+        ]
+        for member, flags, args, hr, value in cases:
+            with self.subTest(member=member, args=args):
+                outcome = self.invoke(self.message, member, flags, *args)
+                self.assertEqual(outcome.hr, hr, f"0x{outcome.hr:08X}")
+                if hr == S_OK:
+                    self.assertEqual(outcome.value, value)
+                    self.assertEqual(outcome.vt, VT_BSTR if isinstance(value, str) else VT_I4)
+        self.assertEqual(self.put(self.message, "ServiceCode", "code"), VEXA_E_DEPRECATED)
+
+    def test_array_base_put_and_get(self):
+        self.assertEqual(self.get(self.message, "ArrayBase"), 0)
+        self.array_base(1)
+        self.assertEqual(self.get(self.message, "ArrayBase"), 1)
+        for refused in (2, -1):
+            with self.subTest(value=refused):
+                self.assertEqual(self.put(self.message, "ArrayBase", refused), E_INVALIDARG)
+                outcome = self.invoke(self.message, "ArrayBase", DISPATCH_PROPERTYPUT, refused,
+                                      named=(DISPID_PROPERTYPUT,), excepinfo=True)
+                self.assertEqual((outcome.hr, outcome.scode), (DISP_E_EXCEPTION, E_INVALIDARG))
+                self.assertEqual(self.get(self.message, "ArrayBase"), 1)
+
+    def test_late_bound_call_rules(self):
+        receivers = self.call(self.message, "CreateReceivers")
+        self.call(receivers, "AddDirect", "0101", "first", VEXA_DIRECT, Typed(VT_DATE, 0.0))
+        self.call(receivers, "AddDirect", "0102", "second", VEXA_DIRECT, Typed(VT_DATE, 0.0))
+        cases = [  # object, member, flags, arguments, named dispids, parameter block passed, expected
+            (self.message, "VersionMajor", DISPATCH_PROPERTYGET, (), (), False, DISP_E_BADVARTYPE),
+            (self.message, "VersionMajor", DISPATCH_PROPERTYGET, (1,), (), True, DISP_E_BADPARAMCOUNT),
+            (self.message, "GetErrorMessage", DISPATCH_METHOD, (), (), True, DISP_E_BADPARAMCOUNT),
+            (self.message, "CreateLogListDirect", DISPATCH_METHOD, (2024, 3, "12"), (), True,
+             DISP_E_BADPARAMCOUNT),
+            (receivers, "Item", DISPATCH_PROPERTYGET, (), (), True, DISP_E_BADPARAMCOUNT),
+            (self.message, 999, DISPATCH_PROPERTYGET, (), (), True, DISP_E_MEMBERNOTFOUND),
+            (self.message, 999, DISPATCH_METHOD, (), (), True, DISP_E_MEMBERNOTFOUND),
+            (self.message, "GetErrorMessage", DISPATCH_METHOD, (0x8004A007,), (DISPID_PROPERTYPUT,), True,
+             DISP_E_NONAMEDARGS),
+            (self.message, "GetErrorMessage", DISPATCH_METHOD, (0x8004A007,), (0,), True, DISP_E_NONAMEDARGS),
+        ]
+        for disp, member, flags, args, named, params, expected in cases:
+            with self.subTest(member=member, flags=flags, args=args, named=named, params=params):
+                outcome = self.invoke(disp, member, flags, *args, named=named, params=params)
+                self.assertEqual(outcome.hr, expected, f"0x{outcome.hr:08X}")
+
+        contents = self.call(self.message, "CreateContents")
+        self.assertEqual(self.invoke(contents, 5, DISPATCH_METHOD, Typed(VT_UNKNOWN, None)).hr,
+                         DISP_E_MEMBERNOTFOUND, "AddJPEGImageStream is not on the dispinterface")
+
+        # A BSTR index is converted to the member's I4; text that is no number cannot be.
+        self.assertEqual(self.get(self.get(receivers, "Item", "1"), "Phone"), "0102")
+        outcome = self.invoke(receivers, "Item", DISPATCH_PROPERTYGET, "one", arg_err=True)
+        self.assertEqual((outcome.hr, outcome.arg_err), (DISP_E_TYPEMISMATCH, 0))
+        # Script engines pass METHOD | PROPERTYGET when they cannot tell which is meant.
+        first = self.invoke(receivers, "Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, 0)
+        self.assertEqual(self.get(first.value, "Phone"), "0101")
+
+    def test_receiver_defaults_and_properties(self):
+        receiver = self.call(self.message, "CreateReceiver")
+        for member, vt, value in [("Phone", VT_BSTR, ""), ("Message", VT_BSTR, ""), ("Name", VT_BSTR, ""),
+                                  ("SendMode", VT_I4, VEXA_DIRECT), ("SendTime", VT_DATE, 0.0)]:
+            with self.subTest(member=member):
+                outcome = self.invoke(receiver, member, DISPATCH_PROPERTYGET)
+                self.assertEqual((outcome.hr, outcome.vt, outcome.value), (S_OK, vt, value))
+        for member, value, expected in [("Phone", "010-1234-5678", "010-1234-5678"),
+                                        ("Message", "안녕하세요, 반갑습니다 😀", "안녕하세요, 반갑습니다 😀"),
+                                        ("Message", "ab\0cd", "ab"), ("Message", Typed(VT_BSTR, None), ""),
+                                        ("Name", "홍길동", "홍길동"),
+                                        ("SendMode", VEXA_RESERVATION, VEXA_RESERVATION),
+                                        ("SendTime", Typed(VT_DATE, 45366.75), 45366.75)]:
+            with self.subTest(member=member, value=value):
+                self.assertEqual(self.put(receiver, member, value), S_OK)
+                self.assertEqual(self.get(receiver, member), expected)
+
+        direct = self.call(self.message, "CreateReceiverDirect", "01098765432", "한글 메시지", VEXA_RESERVATION,
+                           Typed(VT_DATE, 45366.5))
+        self.assertEqual([self.get(direct, m) for m in ("Phone", "Message", "SendMode", "SendTime")],
+                         ["01098765432", "한글 메시지", VEXA_RESERVATION, 45366.5])
+
+    def test_receivers_collection(self):
+        receivers = self.call(self.message, "CreateReceivers")
+        receiver = self.call(self.message, "CreateReceiverDirect", "0101", "하나", VEXA_DIRECT,
+                             Typed(VT_DATE, 0.0))
+        self.assertEqual(self.call(receivers, "Add", receiver), None)
+        self.call(receivers, "AddDirect", "0102", "둘", VEXA_RESERVATION, Typed(VT_DATE, 45000.5))
+        self.call(receivers, "AddDirect", Typed(VT_BSTR, None), "셋", VEXA_DIRECT, Typed(VT_DATE, 0.0))
+        self.assertEqual(self.get(receivers, "Count"), 3)
+
+        def phone_at(index):
+            outcome = self.invoke(receivers, "Item", DISPATCH_PROPERTYGET, index)
+            return self.get(outcome.value, "Phone") if outcome.hr == S_OK else outcome.hr
+
+        expected = [E_INVALIDARG, "0101", "0102", "", E_INVALIDARG]
+        self.assertEqual([phone_at(i) for i in (-1, 0, 1, 2, 3)], expected)
+        self.array_base(1)
+        self.assertEqual([phone_at(i) for i in (0, 1, 2, 3, 4)], expected)
+        self.assertEqual(self.invoke(receivers, "Remove", DISPATCH_METHOD, 0).hr, E_INVALIDARG)
+        self.call(receivers, "Remove", 1)
+        self.assertEqual([self.get(receivers, "Count"), phone_at(1)], [2, "0102"])
+
+        first = self.get(receivers, "Item", 1)
+        self.assertEqual(self.get(first, "SendMode"), VEXA_RESERVATION)
+        self.assertEqual(self.get(first, "SendTime"), 45000.5)
+        log_list = self.call(self.message, "CreateLogList")
+        self.assertEqual(self.invoke(receivers, "Add", DISPATCH_METHOD, log_list).hr, E_INVALIDARG,
+                         "a LogList is not a receiver")
+        self.assertEqual(self.get(receivers, "Count"), 2)
+
+        # For Each in a script engine: _NewEnum through Invoke, then IEnumVARIANT.
+        enum = self.invoke(receivers, DISPID_NEWENUM, DISPATCH_PROPERTYGET)
+        self.assertEqual((enum.hr, enum.vt), (S_OK, VT_UNKNOWN))
+        enum = self.query(enum.value, IID_IEnumVARIANT, IENUMVARIANT)
+        items = (VARIANT * 3)()
+        fetched = c_uint32()
+        self.assertEqual(enum.call("Next", [c_uint32, PTR, PTR], 3, items, byref(fetched)), S_FALSE)
+        self.assertEqual(fetched.value, 2)
+        phones = [self.get(self.from_variant(items[i])[1], "Phone") for i in range(fetched.value)]
+        self.assertEqual(phones, ["0102", ""])
+
+    def test_contents_properties(self):
+        contents = self.call(self.message, "CreateContents")
+        for member, value in [("Type", 3), ("Subject", "제목"), ("Message", "본문 텍스트"), ("Type", 1)]:
+            with self.subTest(member=member):
+                self.assertEqual(self.put(contents, member, value), S_OK)
+                self.assertEqual(self.get(contents, member), value)
+        self.assertEqual([self.get(contents, "ImageCount"), self.get(contents, "ImagesSize")], [0, 0])
+
+    def test_log_lists_and_log_list(self):
+        log_lists = self.call(self.message, "CreateLogLists")
+        self.assertEqual(self.invoke(log_lists, "AddDirect", DISPATCH_METHOD, 2024, 3, "12").hr,
+                         VEXA_E_DEPRECATED)
+        self.assertEqual(self.get(log_lists, "Count"), 0)
+
+        log_list = self.call(self.message, "CreateLogListDirect", 2024, 3, "12", 2)
+        self.assertEqual([self.get(log_list, m) for m in ("Date", "Index", "Type")], ["202403", "12", 2])
+        early = self.call(self.message, "CreateLogListDirect", 5, 3, "", 1)
+        self.assertEqual(self.get(early, "Date"), "000503")
+        for year, month in [(0, 3), (10000, 3), (2024, 0), (2024, 13)]:
+            with self.subTest(year=year, month=month):
+                args = (year, month, "1", 1)
+                outcome = self.invoke(self.message, "CreateLogListDirect", DISPATCH_METHOD, *args)
+                self.assertEqual(outcome.hr, E_INVALIDARG)
+
+        for date, hr in [("20245", E_INVALIDARG), ("2024050", E_INVALIDARG),
+                         (Typed(VT_BSTR, None), E_INVALIDARG), ("202405", S_OK)]:
+            with self.subTest(date=date):
+                self.assertEqual(self.put(log_list, "Date", date), hr)
+        self.assertEqual(self.get(log_list, "Date"), "202405")
+        self.assertEqual(self.put(log_list, "Index", "any text"), S_OK)
+        self.assertEqual(self.get(log_list, "Index"), "any text")
+
+        self.call(log_lists, "Add", log_list)
+        receiver = self.call(self.message, "CreateReceiver")
+        self.assertEqual(self.invoke(log_lists, "Add", DISPATCH_METHOD, receiver).hr, E_INVALIDARG)
+        self.assertEqual(self.get(self.get(log_lists, "Item", 0), "Index"), "any text")
+
+    def test_vtables(self):
+        message = self.query(self.message, IID_IMessage, IMESSAGE)
+        major, out = c_int32(), c_void_p()
+        self.assertEqual(message.call("get_VersionMajor", [PTR], byref(major)), S_OK)
+        self.assertEqual(major.value, 4)
+        self.assertEqual(message.call("GetErrorMessage", [c_int32, PTR], c_int32(VEXA_E_NOTLOGINED).value,
+                                      byref(out)), S_OK)
+        self.assertEqual(self.module.take_bstr(out.value), "로그인하지 않았습니다.")
+        self.assertEqual(message.call("get_ServiceCode", [PTR], byref(out)), VEXA_E_DEPRECATED)
+
+        self.assertEqual(message.call("CreateReceivers", [PTR], byref(out)), S_OK)
+        receivers = self.query(self.adopt(out.value), IID_IReceivers, IRECEIVERS)
+        add_direct = [BSTR, BSTR, c_int32, DATE]  # the DATE travels in a floating-point register
+        for phone, time in [("0101", 0.0), ("0102", 45000.25), ("0103", 45001.5)]:
+            self.assertEqual(receivers.call("AddDirect", add_direct, self.bstr(phone), self.bstr("본문"),
+                                            VEXA_RESERVATION, time), S_OK)
+        count = c_int32()
+        self.assertEqual(receivers.call("get_Count", [PTR], byref(count)), S_OK)
+        self.assertEqual(count.value, 3)
+
+        self.assertEqual(receivers.call("get_Item", [c_int32, PTR], 1, byref(out)), S_OK)
+        item = self.query(self.adopt(out.value), IID_IReceiver, IRECEIVER)
+        send_time = c_double()
+        self.assertEqual(item.call("get_Phone", [PTR], byref(out)), S_OK)
+        self.assertEqual(self.module.take_bstr(out.value), "0102")
+        self.assertEqual(item.call("get_SendTime", [PTR], byref(send_time)), S_OK)
+        self.assertEqual(send_time.value, 45000.25)
+        self.assertEqual(receivers.call("get_Item", [c_int32, PTR], 3, byref(out)), E_INVALIDARG)
+
+        self.assertEqual(receivers.call("get__NewEnum", [PTR], byref(out)), S_OK)
+        enum = self.query(self.adopt(out.value, IUNKNOWN), IID_IEnumVARIANT, IENUMVARIANT)
+        next_ = [c_uint32, PTR, PTR]
+
+        def phones_of(variants, n):
+            return [self.get(self.from_variant(variants[i])[1], "Phone") for i in range(n)]
+
+        one, two, fetched = VARIANT(), (VARIANT * 2)(), c_uint32()
+        self.assertEqual(enum.call("Next", next_, 1, byref(one), None), S_OK)
+        self.assertEqual(one.vt, VT_DISPATCH)
+        self.assertEqual(phones_of([one], 1), ["0101"])
+        self.assertTrue(failed(enum.call("Next", next_, 2, two, None)), "a null fetched count needs celt 1")
+        self.assertEqual(enum.call("Skip", [c_uint32], 1), S_OK)
+        self.assertEqual(enum.call("Next", next_, 2, two, byref(fetched)), S_FALSE)
+        self.assertEqual(phones_of(two, fetched.value), ["0103"])
+        self.assertEqual(enum.call("Skip", [c_uint32], 1), S_FALSE)
+
+        self.assertEqual(enum.call("Reset", []), S_OK)
+        self.assertEqual(enum.call("Skip", [c_uint32], 1), S_OK)
+        self.assertEqual(enum.call("Clone", [PTR], byref(out)), S_OK)
+        clone = self.adopt(out.value, IENUMVARIANT)
+        self.assertEqual(clone.call("Next", next_, 2, two, byref(fetched)), S_OK)
+        self.assertEqual(phones_of(two, fetched.value), ["0102", "0103"])
+        self.assertEqual(enum.call("Next", next_, 1, byref(one), byref(fetched)), S_OK)
+        self.assertEqual(phones_of([one], fetched.value), ["0102"], "the clone advances on its own")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2:
+        sys.exit(f"usage: {sys.argv[0]} /path/to/VexaComponent32.so [unittest options]")
+    MODULE_PATH = sys.argv[1]
+    unittest.main(argv=[sys.argv[0]] + sys.argv[2:])
