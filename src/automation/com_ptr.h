@@ -1,2 +1,0 @@
-#pragma once
-#include "vexa/com_ptr.h"  // moved to the public headers
