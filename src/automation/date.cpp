@@ -1,0 +1,247 @@
+#include "automation/date.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace vexa {
+
+namespace {
+
+constexpr int kSecondsPerDay = 86400;
+// The open range of valid DATE values: 0100-01-01 00:00 is -657434.0, and the day before it
+// still counts as that day while its fraction grows; 9999-12-31 is 2958465.
+constexpr double kDateLowerLimit = -657435.0;
+constexpr double kDateUpperLimit = 2958466.0;
+constexpr int kMinYear = 100;
+constexpr int kMaxYear = 9999;
+
+// Days since 1970-01-01 of a proleptic Gregorian date (months 1-12).
+constexpr int64_t DaysFromCivil(int64_t y, int m, int d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, DateParts& p) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    p.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    p.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    p.year = static_cast<int>(yoe + era * 400 + (p.month <= 2));
+}
+
+constexpr int64_t kDayZero = DaysFromCivil(1899, 12, 30);
+
+bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
+}
+
+// A small reader over date text.
+class Cursor {
+public:
+    explicit Cursor(std::string_view s) : s_(s) {}
+
+    // Reads between minDigits and maxDigits decimal digits.
+    bool Number(int minDigits, int maxDigits, int& value, int* count = nullptr) {
+        int n = 0;
+        value = 0;
+        while (n < maxDigits && i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9') {
+            value = value * 10 + (s_[i_++] - '0');
+            ++n;
+        }
+        if (count) *count = n;
+        return n >= minDigits;
+    }
+    bool Take(char c) {
+        if (i_ < s_.size() && s_[i_] == c) {
+            ++i_;
+            return true;
+        }
+        return false;
+    }
+    // True when at least one space was skipped.
+    bool SkipSpaces() {
+        const size_t start = i_;
+        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t')) ++i_;
+        return i_ > start;
+    }
+    bool AtEnd() const { return i_ == s_.size(); }
+    size_t Position() const { return i_; }
+    void Rewind(size_t at) { i_ = at; }
+
+private:
+    std::string_view s_;
+    size_t i_ = 0;
+};
+
+enum class DateForm {
+    Local,      // "yyyy-M-d" with an optional time
+    Invariant,  // that, "M/d/yyyy" with an optional time, or a time alone
+};
+
+// "yyyy-M-d", or for the invariant form also "M/d/yyyy". Nothing is consumed when the text does
+// not start like a date.
+bool ReadDate(Cursor& c, DateForm form, DateParts& p) {
+    const size_t start = c.Position();
+    int first = 0;
+    int digits = 0;
+    if (!c.Number(1, 4, first, &digits)) return false;
+    if (digits == 4 && c.Take('-')) {
+        p.year = first;
+        return c.Number(1, 2, p.month) && c.Take('-') && c.Number(1, 2, p.day);
+    }
+    if (form == DateForm::Invariant && digits <= 2 && c.Take('/')) {
+        p.month = first;
+        return c.Number(1, 2, p.day) && c.Take('/') && c.Number(4, 4, p.year);
+    }
+    c.Rewind(start);
+    return false;
+}
+
+// "H:mm" or "H:mm:ss".
+bool ReadTime(Cursor& c, DateParts& p) {
+    p.second = 0;
+    if (!c.Number(1, 2, p.hour) || !c.Take(':') || !c.Number(2, 2, p.minute)) return false;
+    return !c.Take(':') || c.Number(2, 2, p.second);
+}
+
+bool ParseDate(std::string_view text, DateForm form, DATE& date) {
+    Cursor c(text);
+    c.SkipSpaces();
+    const size_t start = c.Position();
+    DateParts p{1899, 12, 30, 0, 0, 0};
+    if (ReadDate(c, form, p)) {
+        const bool spaced = c.SkipSpaces();
+        if (!c.AtEnd() && (!spaced || !ReadTime(c, p))) return false;
+    } else if (c.Position() != start || form == DateForm::Local || !ReadTime(c, p)) {
+        return false;
+    }
+    c.SkipSpaces();
+    return c.AtEnd() && PartsToDate(p, date);
+}
+
+}  // namespace
+
+bool DateToParts(DATE date, DateParts& parts) {
+    if (!(date > kDateLowerLimit && date < kDateUpperLimit)) return false;
+    const double whole = std::trunc(date);
+    int64_t day = static_cast<int64_t>(whole);
+    int64_t seconds = std::llround(std::fabs(date - whole) * kSecondsPerDay);
+    if (seconds >= kSecondsPerDay) {
+        seconds -= kSecondsPerDay;
+        ++day;
+    }
+    DateParts p{};
+    CivilFromDays(day + kDayZero, p);
+    if (p.year > kMaxYear) return false;
+    p.hour = static_cast<int>(seconds / 3600);
+    p.minute = static_cast<int>(seconds / 60 % 60);
+    p.second = static_cast<int>(seconds % 60);
+    parts = p;
+    return true;
+}
+
+bool PartsToDate(const DateParts& p, DATE& date) {
+    if (p.year < kMinYear || p.year > kMaxYear || p.month < 1 || p.month > 12) return false;
+    if (p.day < 1 || p.day > DaysInMonth(p.year, p.month)) return false;
+    if (p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 || p.second > 59)
+        return false;
+    const auto days = static_cast<double>(DaysFromCivil(p.year, p.month, p.day) - kDayZero);
+    const double time = (p.hour * 3600 + p.minute * 60 + p.second) / static_cast<double>(kSecondsPerDay);
+    date = days >= 0 ? days + time : days - time;
+    return true;
+}
+
+double DateToLinear(DATE date) {
+    if (date >= 0) return date;
+    // Day d (negative) with fraction f counts forward: d + f on the line.
+    const double whole = std::trunc(date);
+    return whole + (whole - date);
+}
+
+DATE LinearToDate(double linear) {
+    if (linear >= 0) return linear;
+    const double day = std::floor(linear);
+    const double fraction = linear - day;
+    // The first day before 1899-12-30 is -1, and its times are -1.x.
+    return day - fraction;
+}
+
+bool DateFromTimeT(time_t t, DATE& date) {
+    // localtime_r need not notice a changed TZ by itself.
+    tzset();
+    struct tm tm {};
+    if (!localtime_r(&t, &tm)) return false;
+    // A leap second reads as the last second of its minute.
+    const DateParts p{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                      tm.tm_hour,        tm.tm_min,     tm.tm_sec > 59 ? 59 : tm.tm_sec};
+    return PartsToDate(p, date);
+}
+
+int64_t TimeTFromDate(DATE date) {
+    // 3000-12-31 23:59:59 UTC, the last instant a 64-bit C runtime time of this kind may hold.
+    constexpr int64_t kLastTime = (DaysFromCivil(3001, 1, 1) * kSecondsPerDay) - 1;
+    DateParts p{};
+    if (!DateToParts(date, p) || p.year < 1970 || p.year > 3000) return -1;
+    struct tm tm {};
+    tm.tm_year = p.year - 1900;
+    tm.tm_mon = p.month - 1;
+    tm.tm_mday = p.day;
+    tm.tm_hour = p.hour;
+    tm.tm_min = p.minute;
+    tm.tm_sec = p.second;
+    tm.tm_isdst = -1;
+    const time_t t = mktime(&tm);
+    if (t < 0 || t > kLastTime) return -1;
+    return t;
+}
+
+bool DateFromLocalText(std::string_view text, DATE& date) { return ParseDate(text, DateForm::Local, date); }
+
+std::string FormatLocalDate(DATE date) {
+    DateParts p{};
+    if (!DateToParts(date, p)) return {};
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                  p.second);
+    return buf;
+}
+
+std::string FormatDateText(DATE date) {
+    DateParts p{};
+    if (!DateToParts(date, p)) return {};
+    const bool dayZero = p.year == 1899 && p.month == 12 && p.day == 30;
+    const bool midnight = p.hour == 0 && p.minute == 0 && p.second == 0;
+    char buf[32];
+    if (dayZero) {
+        std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hour, p.minute, p.second);
+    } else if (midnight) {
+        std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", p.month, p.day, p.year);
+    } else {
+        std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", p.month, p.day, p.year, p.hour,
+                      p.minute, p.second);
+    }
+    return buf;
+}
+
+bool ParseDateText(std::string_view text, DATE& date) { return ParseDate(text, DateForm::Invariant, date); }
+
+uint32_t TickCount() {
+    struct timespec ts {};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const uint64_t ms =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+}  // namespace vexa

@@ -1,0 +1,53 @@
+// The automation DATE: days since 1899-12-30 00:00, the fraction being the time of day. A date
+// before that day is negative and its fraction still counts forward from the start of its day, so
+// -1.25 is 1899-12-29 06:00: the value is not a point on a straight time line. Calendar fields
+// follow the proleptic Gregorian calendar, years 100 to 9999.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "vexa/automation.h"
+
+namespace vexa {
+
+struct DateParts {
+    int year, month, day, hour, minute, second;
+};
+
+// Splits a DATE into calendar fields, the time rounded to the nearest second. False when the
+// value lies outside 0100-01-01 .. 9999-12-31 (or is not a number).
+bool DateToParts(DATE date, DateParts& parts);
+// False when a field is out of its range or the day does not exist in that month.
+bool PartsToDate(const DateParts& parts, DATE& date);
+
+// The true time line (days since 1899-12-30 00:00, continuous through zero), so that a span can
+// be added to any DATE: LinearToDate(DateToLinear(d) + span).
+double DateToLinear(DATE date);
+DATE LinearToDate(double linear);
+
+// Local time of the process's time zone (TZ).
+bool DateFromTimeT(time_t t, DATE& date);
+// -1 when the DATE is invalid or the local time cannot be represented: the years 1970 to 3000,
+// and within them the instants 1970-01-01 00:00:00 UTC to 3000-12-31 23:59:59 UTC.
+int64_t TimeTFromDate(DATE date);
+
+// The REST side's text form "%Y-%m-%d %H:%M:%S" (a local time); a missing time or seconds read
+// as zero. Invalid text or DATE gives false / an empty string.
+bool DateFromLocalText(std::string_view text, DATE& date);
+std::string FormatLocalDate(DATE date);
+
+// The invariant text form of VARIANT conversions: "MM/dd/yyyy HH:mm:ss", without the time at
+// midnight and without the date on day 0 (1899-12-30). Empty for an invalid DATE.
+std::string FormatDateText(DATE date);
+// Reads "M/d/yyyy" or "yyyy-M-d", either followed by a time "H:mm[:ss]", or a time alone (which
+// lies on day 0); spaces around are ignored.
+bool ParseDateText(std::string_view text, DATE& date);
+
+// Milliseconds of a monotonic clock, truncated to 32 bits: it wraps about every 49.7 days, so
+// only differences (modulo 2^32) mean anything.
+uint32_t TickCount();
+
+}  // namespace vexa

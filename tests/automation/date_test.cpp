@@ -1,0 +1,327 @@
+#include "automation/date.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <limits>
+#include <string>
+
+namespace vexa {
+namespace {
+
+std::string Describe(const DateParts& p) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                  p.second);
+    return buf;
+}
+
+std::string PartsOf(DATE d) {
+    DateParts p{};
+    return DateToParts(d, p) ? Describe(p) : "invalid";
+}
+
+DATE DateOf(DateParts p) {
+    DATE d = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_TRUE(PartsToDate(p, d)) << Describe(p);
+    return d;
+}
+
+// Sets TZ for the life of the object and puts the previous value back.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone) {
+        if (const char* old = std::getenv("TZ")) saved_ = old;
+        had_ = std::getenv("TZ") != nullptr;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (had_)
+            setenv("TZ", saved_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string saved_;
+    bool had_ = false;
+};
+
+TEST(DateTest, KnownValuesSplitIntoTheirCalendarFields) {
+    const struct {
+        DATE date;
+        const char* parts;
+    } cases[] = {
+        {0.0, "1899-12-30 00:00:00"},
+        {1.0, "1899-12-31 00:00:00"},
+        {2.0, "1900-01-01 00:00:00"},
+        {-1.0, "1899-12-29 00:00:00"},
+        {-1.25, "1899-12-29 06:00:00"},
+        {-1.75, "1899-12-29 18:00:00"},
+        // The fraction of a value in (-1, 0) belongs to day 0 itself.
+        {-0.5, "1899-12-30 12:00:00"},
+        {0.5, "1899-12-30 12:00:00"},
+        // No 29 February 1900: the calendar is the real one.
+        {60.0, "1900-02-28 00:00:00"},
+        {61.0, "1900-03-01 00:00:00"},
+        {36526.5, "2000-01-01 12:00:00"},
+        {45000.25, "2023-03-15 06:00:00"},
+        {-657434.0, "0100-01-01 00:00:00"},
+        {-657434.5, "0100-01-01 12:00:00"},
+        {2958465.0, "9999-12-31 00:00:00"},
+        {2958465.99999, "9999-12-31 23:59:59"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PartsOf(c.date), c.parts) << c.date;
+}
+
+TEST(DateTest, PartsBecomeTheCanonicalValue) {
+    const struct {
+        DateParts parts;
+        DATE date;
+    } cases[] = {
+        {{1899, 12, 30, 0, 0, 0}, 0.0},      {{1899, 12, 30, 12, 0, 0}, 0.5},
+        {{1899, 12, 29, 6, 0, 0}, -1.25},    {{1899, 12, 28, 18, 0, 0}, -2.75},
+        {{1900, 1, 1, 0, 0, 0}, 2.0},        {{2000, 1, 1, 12, 0, 0}, 36526.5},
+        {{100, 1, 1, 0, 0, 0}, -657434.0},   {{9999, 12, 31, 0, 0, 0}, 2958465.0},
+        {{2000, 2, 29, 18, 0, 0}, 36585.75}, {{1600, 2, 29, 0, 0, 0}, -109512.0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DateOf(c.parts), c.date) << Describe(c.parts);
+}
+
+TEST(DateTest, ValuesOutsideTheCalendarAreRefused) {
+    DateParts p{};
+    for (double d : {-657435.0, -657435.5, 2958466.0, 1e10, -1e10, std::numeric_limits<double>::quiet_NaN(),
+                     std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
+        EXPECT_FALSE(DateToParts(d, p)) << d;
+    }
+    // The last moments of the range are still inside; rounding up past 9999-12-31 is not.
+    EXPECT_EQ(PartsOf(-657434.99), "0100-01-01 23:45:36");
+    EXPECT_EQ(PartsOf(2958465.999994), "9999-12-31 23:59:59");
+    EXPECT_FALSE(DateToParts(2958465.999999, p));
+}
+
+TEST(DateTest, InvalidFieldsAreRefused) {
+    const DateParts cases[] = {
+        {99, 12, 31, 0, 0, 0},  {10000, 1, 1, 0, 0, 0}, {2000, 0, 1, 0, 0, 0},  {2000, 13, 1, 0, 0, 0},
+        {2000, 1, 0, 0, 0, 0},  {2000, 1, 32, 0, 0, 0}, {2000, 4, 31, 0, 0, 0}, {1900, 2, 29, 0, 0, 0},
+        {2100, 2, 29, 0, 0, 0}, {2023, 2, 29, 0, 0, 0}, {2000, 1, 1, 24, 0, 0}, {2000, 1, 1, 0, 60, 0},
+        {2000, 1, 1, 0, 0, 60}, {2000, 1, 1, -1, 0, 0}, {2000, 1, 1, 0, -1, 0}, {2000, 1, 1, 0, 0, -1},
+    };
+    for (const DateParts& p : cases) {
+        DATE d = 123.0;
+        EXPECT_FALSE(PartsToDate(p, d)) << Describe(p);
+        EXPECT_EQ(d, 123.0);
+    }
+}
+
+TEST(DateTest, TimeIsRoundedToTheSecondWithCarry) {
+    const double second = 1.0 / 86400;
+    const struct {
+        DATE date;
+        const char* parts;
+    } cases[] = {
+        {36526 + 36000.4 * second, "2000-01-01 10:00:00"},
+        {36526 + 36000.6 * second, "2000-01-01 10:00:01"},
+        {36526 + 3599.7 * second, "2000-01-01 01:00:00"},
+        // 23:59:59.6 is the next day.
+        {36526 + 86399.6 * second, "2000-01-02 00:00:00"},
+        {36585 + 86399.6 * second, "2000-03-01 00:00:00"},
+        {2 + 86399.6 * second, "1900-01-02 00:00:00"},
+        // Before 1899-12-30 the carry also moves forward in the calendar.
+        {-1 - 86399.6 * second, "1899-12-30 00:00:00"},
+        {-2 - 86399.6 * second, "1899-12-29 00:00:00"},
+        {-1 - 59.7 * second, "1899-12-29 00:01:00"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PartsOf(c.date), c.parts) << c.date;
+}
+
+TEST(DateTest, PartsRoundTripOnBothSidesOfDayZero) {
+    for (int day = -1500; day <= 1500; day += 7) {
+        for (int seconds : {0, 1, 59, 3600, 6 * 3600 + 1, 12 * 3600, 86399}) {
+            DATE d = day >= 0 ? day + seconds / 86400.0 : day - seconds / 86400.0;
+            DateParts p{};
+            ASSERT_TRUE(DateToParts(d, p)) << d;
+            EXPECT_EQ(p.hour * 3600 + p.minute * 60 + p.second, seconds) << d;
+            EXPECT_EQ(DateOf(p), d) << Describe(p);
+        }
+    }
+}
+
+TEST(DateTest, LinearTimeRunsStraightThroughDayZero) {
+    const struct {
+        DATE date;
+        double linear;
+    } cases[] = {
+        {0.0, 0.0},     {0.25, 0.25},   {36526.5, 36526.5}, {-1.0, -1.0},
+        {-1.25, -0.75}, {-1.75, -0.25}, {-2.5, -1.5},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DateToLinear(c.date), c.linear) << c.date;
+        EXPECT_EQ(LinearToDate(c.linear), c.date) << c.linear;
+    }
+    // A span added across 1899-12-30 00:00, both ways: 1899-12-29 18:00 + 12 h = 1899-12-30 06:00.
+    EXPECT_EQ(LinearToDate(DateToLinear(-1.75) + 0.5), 0.25);
+    EXPECT_EQ(LinearToDate(DateToLinear(0.25) - 0.5), -1.75);
+    // 1899-12-28 12:00 + 1 day = 1899-12-29 12:00.
+    EXPECT_EQ(LinearToDate(DateToLinear(-2.5) + 1.0), -1.5);
+    EXPECT_EQ(PartsOf(LinearToDate(DateToLinear(-2.5) + 1.0)), "1899-12-29 12:00:00");
+}
+
+TEST(DateTest, TimeTConvertsAsSeoulLocalTime) {
+    ScopedTimeZone zone("Asia/Seoul");
+    DATE d = 0;
+    ASSERT_TRUE(DateFromTimeT(0, d));
+    EXPECT_EQ(PartsOf(d), "1970-01-01 09:00:00");
+    EXPECT_EQ(TimeTFromDate(d), 0);
+
+    ASSERT_TRUE(DateFromTimeT(1719802800, d));
+    EXPECT_EQ(PartsOf(d), "2024-07-01 12:00:00");
+    EXPECT_EQ(TimeTFromDate(d), 1719802800);
+
+    for (time_t t : {time_t{1}, time_t{86399}, time_t{1000000000}, time_t{1705287600}, time_t{32535183599}}) {
+        ASSERT_TRUE(DateFromTimeT(t, d)) << t;
+        EXPECT_EQ(TimeTFromDate(d), t);
+    }
+}
+
+TEST(DateTest, TimeTFollowsDaylightSavingInNewYork) {
+    ScopedTimeZone zone("America/New_York");
+    const struct {
+        DateParts local;
+        int64_t t;
+    } cases[] = {
+        {{2024, 7, 1, 12, 0, 0}, 1719849600},   // EDT
+        {{2024, 1, 15, 12, 0, 0}, 1705338000},  // EST
+        {{2024, 3, 10, 1, 59, 59}, 1710053999},    {{1970, 1, 1, 0, 0, 0}, 18000},
+        {{3000, 12, 31, 18, 59, 59}, 32535215999},
+    };
+    for (const auto& c : cases) {
+        const DATE d = DateOf(c.local);
+        EXPECT_EQ(TimeTFromDate(d), c.t) << Describe(c.local);
+        DATE back = 0;
+        ASSERT_TRUE(DateFromTimeT(static_cast<time_t>(c.t), back));
+        EXPECT_EQ(PartsOf(back), Describe(c.local));
+    }
+}
+
+TEST(DateTest, TimeTIsMinusOneOutsideItsRange) {
+    for (const char* zone : {"Asia/Seoul", "America/New_York"}) {
+        ScopedTimeZone tz(zone);
+        SCOPED_TRACE(zone);
+        const DateParts outside[] = {
+            {1969, 12, 31, 23, 59, 59}, {3001, 1, 1, 0, 0, 0}, {100, 1, 1, 0, 0, 0}, {9999, 12, 31, 0, 0, 0}};
+        for (const DateParts& p : outside) EXPECT_EQ(TimeTFromDate(DateOf(p)), -1) << Describe(p);
+        EXPECT_EQ(TimeTFromDate(1e10), -1);
+        EXPECT_EQ(TimeTFromDate(std::numeric_limits<double>::quiet_NaN()), -1);
+        EXPECT_NE(TimeTFromDate(DateOf({2000, 1, 1, 0, 0, 0})), -1);
+        EXPECT_NE(TimeTFromDate(DateOf({3000, 6, 1, 0, 0, 0})), -1);
+    }
+    // Inside the years but before the first instant a time can hold: 1970-01-01 00:00 in Seoul
+    // is 1969-12-31 15:00 UTC; likewise after the last one in New York.
+    {
+        ScopedTimeZone tz("Asia/Seoul");
+        EXPECT_EQ(TimeTFromDate(DateOf({1970, 1, 1, 8, 59, 59})), -1);
+        EXPECT_EQ(TimeTFromDate(DateOf({1970, 1, 1, 9, 0, 0})), 0);
+    }
+    {
+        ScopedTimeZone tz("America/New_York");
+        EXPECT_EQ(TimeTFromDate(DateOf({3000, 12, 31, 19, 0, 0})), -1);
+    }
+}
+
+TEST(DateTest, LocalTextIsTheRestForm) {
+    EXPECT_EQ(FormatLocalDate(36526.5), "2000-01-01 12:00:00");
+    EXPECT_EQ(FormatLocalDate(-1.25), "1899-12-29 06:00:00");
+    EXPECT_EQ(FormatLocalDate(1e10), "");
+
+    const struct {
+        const char* text;
+        const char* parts;  // null: refused
+    } cases[] = {
+        {"2024-03-05 10:20:30", "2024-03-05 10:20:30"},
+        {"2024-03-05 10:20", "2024-03-05 10:20:00"},
+        {"2024-03-05", "2024-03-05 00:00:00"},
+        {" 2024-3-5 7:05:09 ", "2024-03-05 07:05:09"},
+        {"1899-12-29 06:00:00", "1899-12-29 06:00:00"},
+        {"2024-13-01 00:00:00", nullptr},
+        {"2024-02-30 10:00:00", nullptr},
+        {"2024-03-05 24:00:00", nullptr},
+        {"2024-03-05 10:20:30x", nullptr},
+        {"2024-03-0510:20:30", nullptr},
+        {"03/05/2024 10:20:30", nullptr},
+        {"10:20:30", nullptr},
+        {"24-03-05 10:20:30", nullptr},
+        {"", nullptr},
+        {"garbage", nullptr},
+    };
+    for (const auto& c : cases) {
+        DATE d = 0;
+        const bool ok = DateFromLocalText(c.text, d);
+        EXPECT_EQ(ok, c.parts != nullptr) << c.text;
+        if (ok && c.parts) {
+            EXPECT_EQ(PartsOf(d), c.parts) << c.text;
+        }
+    }
+}
+
+TEST(DateTest, InvariantTextLeavesOutMidnightAndDayZero) {
+    const struct {
+        DATE date;
+        const char* text;
+    } cases[] = {
+        {36526.5, "01/01/2000 12:00:00"},
+        {36526.0, "01/01/2000"},
+        {0.0, "00:00:00"},
+        {0.25, "06:00:00"},
+        {-0.5, "12:00:00"},
+        {-1.25, "12/29/1899 06:00:00"},
+        {2958465.0, "12/31/9999"},
+        {1e10, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatDateText(c.date), c.text) << c.date;
+}
+
+TEST(DateTest, InvariantTextIsReadInEveryForm) {
+    const struct {
+        const char* text;
+        double date;  // NaN: refused
+    } cases[] = {
+        {"01/01/2000 12:00:00", 36526.5},
+        {"1/2/2000", 36527.0},
+        {" 01/01/2000 ", 36526.0},
+        {"12/29/1899 06:00:00", -1.25},
+        {"2000-01-01", 36526.0},
+        {"2000-01-01 12:00", 36526.5},
+        {"2000-01-01 12:00:00", 36526.5},
+        {"12:00:00", 0.5},
+        {"6:00", 0.25},
+        {"13/01/2000", NAN},
+        {"02/30/2000", NAN},
+        {"01/01/00", NAN},
+        {"2000-01-01T12:00:00", NAN},
+        {"12:60", NAN},
+        {"12", NAN},
+        {"abc", NAN},
+        {"", NAN},
+    };
+    for (const auto& c : cases) {
+        DATE d = 0;
+        const bool ok = ParseDateText(c.text, d);
+        EXPECT_EQ(ok, !std::isnan(c.date)) << c.text;
+        if (ok) {
+            EXPECT_EQ(d, c.date) << c.text;
+        }
+    }
+}
+
+TEST(DateTest, TickCountOnlyMovesForward) {
+    const uint32_t first = TickCount();
+    const uint32_t second = TickCount();
+    // Differences are taken modulo 2^32, as the counter wraps.
+    EXPECT_LT(static_cast<uint32_t>(second - first), 0x80000000u);
+}
+
+}  // namespace
+}  // namespace vexa

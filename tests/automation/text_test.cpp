@@ -1,0 +1,129 @@
+#include "automation/text.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace vexa {
+namespace {
+
+using namespace std::string_literals;
+
+// "안녕하세요" in CP949, and "똠", a syllable that only CP949's extension (not EUC-KR) has.
+const std::string kHelloCp949 = "\xBE\xC8\xB3\xE7\xC7\xCF\xBC\xBC\xBF\xE4";
+const std::string kDdomCp949 = "\x8C\x63";
+
+TEST(TextTest, HangulRoundTripsThroughTheLocalCodePage) {
+    const std::u16string text = u"안녕하세요 ABC 똠";
+    const std::string local = ToLocal(text);
+    EXPECT_EQ(local, kHelloCp949 + " ABC " + kDdomCp949);
+    EXPECT_EQ(Utf16FromLocal(local), text);
+
+    const Bstr b = BstrFromLocal(local);
+    ASSERT_FALSE(b.IsNull());
+    EXPECT_EQ(b.View(), text);
+    EXPECT_EQ(ToLocal(b.Get()), local);
+}
+
+TEST(TextTest, WhatTheLocalCodePageCannotHoldBecomesAQuestionMark) {
+    const struct {
+        std::u16string text;
+        std::string local;
+    } cases[] = {
+        {u"a😀b", "a?b"},
+        {u"😀😀", "??"},
+        {u"안😀녕", "\xBE\xC8?\xB3\xE7"},
+        // Unpaired surrogates, in the middle and at the end.
+        {u"a\xD800"
+         u"b",
+         "a?b"},
+        {u"a\xDC00"
+         u"b",
+         "a?b"},
+        {u"ab\xD800", "ab?"},
+        {u"\xDC00\xD800", "??"},
+        {u"", ""},
+        // A NUL is a character like any other.
+        {u"a\0b"s, "a\0b"s},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ToLocal(c.text), c.local);
+}
+
+TEST(TextTest, InvalidLocalBytesBecomeAQuestionMarkAndTheRestIsKept) {
+    const struct {
+        std::string local;
+        std::u16string text;
+    } cases[] = {
+        {"\x80"
+         "A",
+         u"?A"},
+        {"A\xFF", u"A?"},
+        // A lead byte whose next byte cannot be a trail byte takes only itself.
+        {"\xBE x", u"? x"},
+        {"\xBE"
+         "\x0A"
+         "x",
+         u"?\nx"},
+        // Cut short at the end.
+        {kHelloCp949 + "\xBE", u"안녕하세요?"},
+        {"\xBE\xC8\xFF\xBE\xC8", u"안?안"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Utf16FromLocal(c.local), c.text);
+}
+
+TEST(TextTest, LongTextIsConvertedWhole) {
+    std::u16string text;
+    for (int i = 0; i < 20000; ++i) text += (i % 3 == 0) ? u'a' : static_cast<char16_t>(u'가' + i % 100);
+    const std::string local = ToLocal(text);
+    EXPECT_EQ(Utf16FromLocal(local), text);
+}
+
+TEST(TextTest, NullBstrIsEmptyAndTheWholeBstrIsConverted) {
+    EXPECT_EQ(ToLocal(static_cast<BSTR>(nullptr)), "");
+    const Bstr withNul(u"a\0b"s);
+    EXPECT_EQ(ToLocal(withNul.Get()), "a\0b"s);
+    const Bstr empty = BstrFromLocal("");
+    EXPECT_FALSE(empty.IsNull());
+    EXPECT_TRUE(empty.Empty());
+}
+
+TEST(TextTest, Utf8RoundTripsEveryPlane) {
+    const std::u16string text = u"a안😀\u00e9\uFFFD";
+    const std::string utf8 = "a\xEC\x95\x88\xF0\x9F\x98\x80\xC3\xA9\xEF\xBF\xBD";
+    EXPECT_EQ(ToUtf8(text), utf8);
+    EXPECT_EQ(Utf16FromUtf8(utf8), text);
+    EXPECT_EQ(ToUtf8(u"a\xD800"
+                     u"b\xDC00"),
+              "a?b?");
+}
+
+TEST(TextTest, IllFormedUtf8BecomesQuestionMarks) {
+    const struct {
+        std::string utf8;
+        std::u16string text;
+    } cases[] = {
+        {"\xC0\xAF", u"??"},            // overlong
+        {"\xED\xA0\x80", u"???"},       // an encoded surrogate
+        {"\xF4\x90\x80\x80", u"????"},  // beyond U+10FFFF
+        {"\xE4\xB8"
+         "a",
+         u"?a"},  // cut short, then text
+        {"a\x80"
+         "b",
+         u"a?b"},            // a stray continuation byte
+        {"\xEC\x95", u"?"},  // cut short at the end
+        {"\xF0\x9F\x98\x80\xFF", u"😀?"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Utf16FromUtf8(c.utf8), c.text);
+}
+
+TEST(TextTest, LocalAndUtf8MeetAtTheXmlBoundary) {
+    EXPECT_EQ(LocalToUtf8(kHelloCp949 + "!"), "안녕하세요!");
+    EXPECT_EQ(Utf8ToLocal("안녕하세요!"), kHelloCp949 + "!");
+    EXPECT_EQ(Utf8ToLocal("a😀b"), "a?b");
+    EXPECT_EQ(LocalToUtf8("a\x80"
+                          "b"),
+              "a?b");
+}
+
+}  // namespace
+}  // namespace vexa
