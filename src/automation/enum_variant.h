@@ -1,0 +1,43 @@
+// IEnumVARIANT over a snapshot: the items are copied once, when the enumerator is made, and
+// clones share that copy, so nothing the source does later changes what is yielded.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "automation/com_object.h"
+#include "automation/variant.h"
+#include "vexa/automation.h"
+
+namespace vexa {
+
+class EnumVariant final : public ComObject<EnumVariant, IEnumVARIANT> {
+public:
+    using Items = std::shared_ptr<const std::vector<Variant>>;
+
+    static std::span<const InterfaceEntry> Interfaces() {
+        static constexpr InterfaceEntry map[] = {
+            InterfaceMap<EnumVariant>::Entry<IEnumVARIANT>(IID_IEnumVARIANT)};
+        return map;
+    }
+
+    EnumVariant(Items items, size_t position) noexcept : items_(std::move(items)), position_(position) {}
+
+    HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override;
+    HRESULT Skip(ULONG celt) override;
+    HRESULT Reset() override;
+    HRESULT Clone(IEnumVARIANT** ppEnum) override;
+
+private:
+    size_t Left() const { return items_->size() - position_; }
+
+    Items items_;
+    size_t position_;
+};
+
+// An enumerator over items (already the caller's own copies), as its IUnknown.
+HRESULT MakeEnumerator(std::vector<Variant> items, IUnknown** out);
+
+}  // namespace vexa

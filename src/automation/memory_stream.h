@@ -1,0 +1,57 @@
+// A growable in-memory IStream (what CreateStreamOnHGlobal(nullptr, ...) gives), and reading a
+// host's stream whatever it is.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "automation/com_object.h"
+#include "vexa/automation.h"
+
+namespace vexa {
+
+class MemoryStream final : public ComObject<MemoryStream, IStream> {
+public:
+    using Bytes = std::vector<uint8_t>;
+
+    static std::span<const InterfaceEntry> Interfaces() {
+        static constexpr InterfaceEntry map[] = {
+            InterfaceMap<MemoryStream>::Entry<IStream>(IID_IStream),
+            InterfaceMap<MemoryStream>::Entry<ISequentialStream>(IID_ISequentialStream),
+        };
+        return map;
+    }
+
+    // Clones share bytes; each stream has its own position.
+    MemoryStream(std::shared_ptr<Bytes> bytes, uint64_t position) noexcept
+        : bytes_(std::move(bytes)), position_(position) {}
+
+    HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override;
+    HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) override;
+    HRESULT Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) override;
+    HRESULT SetSize(ULARGE_INTEGER libNewSize) override;
+    HRESULT CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
+                   ULARGE_INTEGER* pcbWritten) override;
+    HRESULT Commit(DWORD grfCommitFlags) override;
+    HRESULT Revert() override;
+    HRESULT LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) override;
+    HRESULT UnlockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) override;
+    HRESULT Stat(STATSTG* pstatstg, DWORD grfStatFlag) override;
+    HRESULT Clone(IStream** ppstm) override;
+
+private:
+    size_t Available() const;
+
+    std::shared_ptr<Bytes> bytes_;
+    // May lie beyond the end; never above INT64_MAX.
+    uint64_t position_;
+};
+
+// Reads stream from its current position to its end into out. A stream that yields more than
+// limit bytes is refused with E_FAIL; a failing Read's error is returned. out is empty on failure.
+HRESULT ReadWholeStream(IStream* stream, std::vector<uint8_t>& out, size_t limit);
+
+}  // namespace vexa
