@@ -6,8 +6,8 @@
 #include <span>
 #include <type_traits>
 
-#include "automation/com_ptr.h"
 #include "vexa/automation.h"
+#include "vexa/com_ptr.h"
 
 namespace vexa {
 

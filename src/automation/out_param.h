@@ -1,8 +1,8 @@
 // The out-parameter rules that every accessor shares.
 #pragma once
 
-#include "automation/com_ptr.h"
 #include "vexa/automation.h"
+#include "vexa/com_ptr.h"
 
 namespace vexa {
 
