@@ -265,6 +265,7 @@ public:
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 1; }
     HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override {
+        if (!pv || !pcbRead) return STG_E_INVALIDPOINTER;
         if (++reads_ == 2 && fault_ == Fault::FailSecondRead) return E_ACCESSDENIED;
         if (fault_ == Fault::OverReport) {
             *pcbRead = cb + 1;
