@@ -32,74 +32,63 @@ HRESULT Message::get_OfficeName(BSTR*) { return VEXA_E_DEPRECATED; }
 HRESULT Message::put_OfficeName(BSTR) { return VEXA_E_DEPRECATED; }
 HRESULT Message::Login(BSTR, LONG, BSTR, BSTR, IDispatch**) { return VEXA_E_DEPRECATED; }
 
-// The members that talk to the service arrive with the REST backend.
+namespace {
+// The members that talk to the service arrive with the REST backend; until then they clear
+// their result and say so.
+HRESULT NotYet(IDispatch** result) {
+    ClearOut(result);
+    return E_NOTIMPL;
+}
+}  // namespace
+
 HRESULT Message::UpdateLoginInfo() { return E_NOTIMPL; }
 HRESULT Message::SetAccountInfo(BSTR, BSTR) { return E_NOTIMPL; }
 
 HRESULT Message::Send(BSTR, IDispatch*, IDispatch*, IDispatch** ppSendResults) {
-    ClearOut(ppSendResults);
-    return E_NOTIMPL;
+    return NotYet(ppSendResults);
 }
 
 HRESULT Message::SendOne(BSTR, IDispatch*, IDispatch*, IDispatch** ppSendResult) {
-    ClearOut(ppSendResult);
-    return E_NOTIMPL;
+    return NotYet(ppSendResult);
 }
 
 HRESULT Message::RequestLog(LONG, LONG, VEXA_LOGBY, VEXA_MESSAGE_TYPE, IDispatch** ppLogLists) {
-    ClearOut(ppLogLists);
-    return E_NOTIMPL;
+    return NotYet(ppLogLists);
 }
 
 HRESULT Message::RequestLogBound(LONG, LONG, LONG, LONG, VEXA_LOGBY, VEXA_MESSAGE_TYPE,
                                  IDispatch** ppLogLists) {
-    ClearOut(ppLogLists);
-    return E_NOTIMPL;
+    return NotYet(ppLogLists);
 }
 
 HRESULT Message::RequestLogDetail(LONG, LONG, BSTR, VEXA_MESSAGE_TYPE, IDispatch** ppLogDetails) {
-    ClearOut(ppLogDetails);
-    return E_NOTIMPL;
+    return NotYet(ppLogDetails);
 }
 
-HRESULT Message::RequestLogDetailByList(IDispatch*, IDispatch** ppLogDetails) {
-    ClearOut(ppLogDetails);
-    return E_NOTIMPL;
-}
+HRESULT Message::RequestLogDetailByList(IDispatch*, IDispatch** ppLogDetails) { return NotYet(ppLogDetails); }
 
 HRESULT Message::RequestLogDetailByLists(IDispatch*, IDispatch** ppLogDetailsCollection) {
-    ClearOut(ppLogDetailsCollection);
-    return E_NOTIMPL;
+    return NotYet(ppLogDetailsCollection);
 }
 
 HRESULT Message::DeleteLog(LONG, LONG, BSTR, VEXA_MESSAGE_TYPE, IDispatch** ppDeleteResult) {
-    ClearOut(ppDeleteResult);
-    return E_NOTIMPL;
+    return NotYet(ppDeleteResult);
 }
 
-HRESULT Message::DeleteLogByList(IDispatch*, IDispatch** ppDeleteResult) {
-    ClearOut(ppDeleteResult);
-    return E_NOTIMPL;
-}
+HRESULT Message::DeleteLogByList(IDispatch*, IDispatch** ppDeleteResult) { return NotYet(ppDeleteResult); }
 
-HRESULT Message::DeleteLogByLists(IDispatch*, IDispatch** ppDeleteResults) {
-    ClearOut(ppDeleteResults);
-    return E_NOTIMPL;
-}
+HRESULT Message::DeleteLogByLists(IDispatch*, IDispatch** ppDeleteResults) { return NotYet(ppDeleteResults); }
 
 HRESULT Message::CancelReservation(LONG, LONG, BSTR, VEXA_MESSAGE_TYPE, IDispatch** ppCancelResult) {
-    ClearOut(ppCancelResult);
-    return E_NOTIMPL;
+    return NotYet(ppCancelResult);
 }
 
 HRESULT Message::CancelReservationByList(IDispatch*, IDispatch** ppCancelResult) {
-    ClearOut(ppCancelResult);
-    return E_NOTIMPL;
+    return NotYet(ppCancelResult);
 }
 
 HRESULT Message::CancelReservationByLists(IDispatch*, IDispatch** ppCancelResults) {
-    ClearOut(ppCancelResults);
-    return E_NOTIMPL;
+    return NotYet(ppCancelResults);
 }
 
 // Lists made here belong to the REST backend, where LogLists.AddDirect is retired.
