@@ -1,0 +1,101 @@
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
+#include <memory>
+#include <net/if.h>
+#include <pwd.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+#include "automation/text.h"
+#include "environment/client_description.h"
+#include "environment/description_parts.h"
+
+namespace vexa {
+
+namespace {
+
+constexpr int kComponentVersion[] = {4, 2, 1, 0};
+
+constexpr size_t kComputerNameCapacity = 1024;
+// The executable path is read into a buffer of 2048 with room for the terminator.
+constexpr size_t kModulePathLimit = 2047;
+
+struct InterfaceListDeleter {
+    void operator()(ifaddrs* list) const { freeifaddrs(list); }
+};
+
+}  // namespace
+
+std::string ComponentVersionText() {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", kComponentVersion[0], kComponentVersion[1],
+                  kComponentVersion[2], kComponentVersion[3]);
+    return text;
+}
+
+std::string FormatHardwareAddress(const std::array<uint8_t, 6>& a) {
+    char text[18];
+    std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", a[0], a[1], a[2], a[3], a[4], a[5]);
+    return text;
+}
+
+std::string FirstAdapterAddress(const ifaddrs* list) {
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_PACKET) continue;
+        if (entry->ifa_flags & IFF_LOOPBACK) continue;
+        const auto* link = reinterpret_cast<const sockaddr_ll*>(entry->ifa_addr);
+        std::array<uint8_t, 6> address;
+        if (link->sll_halen != address.size()) continue;
+        std::copy_n(link->sll_addr, address.size(), address.begin());
+        if (std::all_of(address.begin(), address.end(), [](uint8_t b) { return b == 0; })) continue;
+        return FormatHardwareAddress(address);
+    }
+    return {};
+}
+
+std::string DescribeAdapterAddress() {
+    ifaddrs* raw = nullptr;
+    if (getifaddrs(&raw) != 0) return {};
+    const std::unique_ptr<ifaddrs, InterfaceListDeleter> list(raw);
+    return FirstAdapterAddress(list.get());
+}
+
+std::string DescribeComputer() {
+    char name[kComputerNameCapacity] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return Utf8ToLocal(name);
+}
+
+std::string DescribeUser() {
+    const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? static_cast<size_t>(suggested) : 1024);
+    passwd entry{};
+    passwd* found = nullptr;
+    int error;
+    // The suggestion is only a hint: a long entry asks for more room.
+    while ((error = getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+           buffer.size() < (size_t{1} << 20)) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (error != 0 || found == nullptr || found->pw_name == nullptr) return {};
+    return Utf8ToLocal(found->pw_name);
+}
+
+std::string_view FileNamePart(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string DescribeHostModule() {
+    char path[kModulePathLimit + 1] = {};
+    const ssize_t length = readlink("/proc/self/exe", path, kModulePathLimit);
+    if (length <= 0) return {};
+    return Utf8ToLocal(FileNamePart(std::string_view(path, static_cast<size_t>(length))));
+}
+
+}  // namespace vexa
