@@ -1,0 +1,74 @@
+// HttpClient: one HTTP(S) exchange with the messaging service, on libcurl. Configured, connected,
+// used for one SendRequest, destroyed; nothing stays open between exchanges.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "rest/http_response.h"
+
+namespace vexa {
+
+// A reply body larger than this is never buffered: the exchange fails as unreadable.
+inline constexpr size_t kMaxReplyBody = 64u * 1024 * 1024;
+
+struct HttpTimeouts {
+    std::chrono::milliseconds connect{5000};
+    std::chrono::milliseconds send{20000};      // a send that makes no progress this long fails
+    std::chrono::milliseconds receive{180000};  // likewise for waiting for and reading the reply
+};
+
+class HttpClient {
+public:
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // The User-Agent text (initially "HttpClient").
+    void SetAgent(std::string agent);
+    // TLS on or off; a port still 0 becomes the new scheme's default.
+    void SetSecure(bool secure);
+    // 0 means the scheme's default: 443 when secure, else 80.
+    void SetPort(uint16_t port);
+    // Prepares the exchange with host (a name, an IPv4 address, or a bracketed IPv6 address).
+    // False when the transfer cannot be set up; SendRequest then fails without network traffic.
+    bool Connect(const std::string& host);
+    // Setting a name again replaces its value and keeps its place; headers go out in the order
+    // their names were first set.
+    void AddHeader(const std::string& name, const std::string& value);
+
+    // Runs the exchange. False when no request could be made (no Connect, or the request could
+    // not be opened) or when a 200 reply's body is larger than kMaxReplyBody; true otherwise,
+    // with response.status 0 when the request could not be sent or got no reply (refused
+    // connection, time-out, TLS verification failure).
+    bool SendRequest(HttpResponse& response, const std::string& method, const std::string& path,
+                     const char* body, size_t length);
+
+    // PEM certificates trusted in addition to the system's store; empty for the system's alone.
+    void SetTrustedCertificates(std::string pemFile);
+    // Tests shorten the time-outs.
+    void SetTimeouts(const HttpTimeouts& timeouts);
+
+    uint16_t Port() const { return port_; }
+    bool Secure() const { return secure_; }
+
+private:
+    struct Transfer;
+
+    std::string host_;
+    std::string agent_ = "HttpClient";
+    uint16_t port_ = 0;
+    bool secure_ = false;
+    HttpTimeouts timeouts_;
+    std::string trustedCertificates_;
+    std::vector<std::pair<std::string, std::string>> headers_;
+    std::unique_ptr<Transfer> transfer_;  // the libcurl handle, from Connect to SendRequest
+};
+
+}  // namespace vexa
