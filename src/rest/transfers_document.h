@@ -1,0 +1,114 @@
+// The transfers resource: a month's logs, one transfer's details, deleting and cancelling.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rest/entity.h"
+
+namespace vexa {
+
+struct LogRecord {
+    std::string index;
+    std::string date;
+    std::string type;
+    bool isReservation = false;
+    std::string phoneSend;
+    std::string phoneBack;
+    int32_t countTotal = 0;
+    int32_t countSuccess = 0;
+    int32_t countFailure = 0;
+    std::string message;
+    std::string timeSend;
+    std::string timeWrite;
+    bool canCancel = false;
+    std::string result;
+};
+
+// What a delete or cancel request sends for one entry.
+struct LogKey {
+    std::string index;
+    std::string date;
+    std::string type;  // a type word
+};
+
+struct DetailRecord {
+    std::string message;
+    std::string name;
+    std::string phoneSend;
+    std::string status;
+    std::string result;
+    std::string resultDetail;
+    std::string tranDate;
+    std::string tranRsltDate;
+};
+
+struct TransferDetail {
+    std::string index;
+    std::string date;
+    std::string type;
+    bool isReservation = false;
+    std::string phoneSend;
+    std::string phoneBack;
+    int32_t countTotal = 0;
+    int32_t countSuccess = 0;
+    int32_t countFailure = 0;
+    std::string message;
+    std::string timeSend;
+    std::string timeWrite;
+    bool canCancel = false;
+    std::string via;
+    std::string userIp;
+    bool isDelay = false;
+    bool isRelay = false;
+    bool isBible = false;
+    bool isDeleted = false;
+    std::string delType;
+    std::string timeDelete;
+    std::vector<std::string> imageUrls;
+    std::vector<DetailRecord> receivers;
+};
+
+class CRondoTransfersLogs : public CRondoXmlParser {
+public:
+    void LoadFromNode(xmlNodePtr logs) override;
+    std::vector<LogRecord> records;
+};
+
+class CRondoTransfersLogDetail : public CRondoXmlParser {
+public:
+    void LoadFromNode(xmlNodePtr root) override;
+    TransferDetail detail;
+};
+
+class CRondoTransfers : public CRondoEntity {
+public:
+    using CRondoEntity::CRondoEntity;
+    bool ParseReply() override;
+
+    // "GET" "/transfers/%s/%s/%s" (user, type word, date text), "/reservation" appended when asked.
+    bool RequestLogs(const std::string& dateText, int32_t type, bool reservation);
+    // "GET" "/transfers/%s/detail/%s/%04d%02d/%s".
+    bool RequestDetail(int32_t year, int32_t month, int32_t type, const std::string& index);
+    // "DELETE" "/transfers/%s" with a logs document.
+    bool RequestDelete(const std::vector<LogKey>& keys);
+    // "PUT" "/transfers/%s/cancel" with a logs document.
+    bool RequestCancel(const std::vector<LogKey>& keys);
+
+    // The logs document of a delete or cancel request.
+    std::string BuildLogsRequest(const std::vector<LogKey>& keys);
+    // The paths RequestLogs and RequestDetail use, each segment escaped.
+    std::string LogsPath(const std::string& dateText, int32_t type, bool reservation) const;
+    std::string DetailPath(int32_t year, int32_t month, int32_t type, const std::string& index) const;
+
+    CRondoTransfersLogs logs;
+    CRondoTransfersLogDetail detail;
+};
+
+// 1 "sms", 2 "lms", 3 "mms", anything else "all".
+const char* TypeName(int32_t type);
+// Without regard to case: "sms" 1, "lms" 2, "mms" 3, anything else 0.
+int32_t TypeFromName(std::string_view word);
+
+}  // namespace vexa

@@ -1,0 +1,177 @@
+#include "rest/xml_document.h"
+
+#include <climits>
+#include <libxml/parser.h>
+#include <mutex>
+
+#include "automation/text.h"
+
+namespace vexa {
+
+namespace {
+
+// The library's global state is set up once and never torn down here: the host process may
+// use libxml2 itself, and a clean-up would pull that state from under it.
+void EnsureLibraryReady() {
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+}
+
+const xmlChar* AsXml(const std::string& text) { return reinterpret_cast<const xmlChar*>(text.c_str()); }
+
+// Parse errors are answered by LoadDocument's result; nothing goes to the host's stderr.
+void IgnoreError(void*, xmlErrorPtr) {}
+
+struct ParserContextDeleter {
+    void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
+};
+
+struct XmlCharDeleter {
+    void operator()(xmlChar* text) const { xmlFree(text); }
+};
+using XmlText = std::unique_ptr<xmlChar, XmlCharDeleter>;
+
+bool IsTextNode(xmlNodePtr node) {
+    return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
+}
+
+}  // namespace
+
+CRondoXmlParser::CRondoXmlParser(const CRondoXmlParser& other) : convert_(other.convert_) {}
+
+CRondoXmlParser& CRondoXmlParser::operator=(const CRondoXmlParser& other) {
+    // The document stays with its owner: only the fields are taken over.
+    convert_ = other.convert_;
+    return *this;
+}
+
+CRondoXmlParser::~CRondoXmlParser() = default;
+
+std::string CRondoXmlParser::ToDocumentText(std::string_view local) const {
+    return convert_ ? LocalToUtf8(local) : std::string(local);
+}
+
+std::string CRondoXmlParser::ToLocalText(std::string_view utf8) const {
+    return convert_ ? Utf8ToLocal(utf8) : std::string(utf8);
+}
+
+std::string CRondoXmlParser::NodeName(xmlNodePtr element) const {
+    if (!element || !element->name) return {};
+    return ToLocalText(reinterpret_cast<const char*>(element->name));
+}
+
+xmlNodePtr CRondoXmlParser::FindChildElement(xmlNodePtr parent, std::string_view name) const {
+    if (!parent) return nullptr;
+    const std::string wanted = ToDocumentText(name);
+    for (xmlNodePtr child = xmlFirstElementChild(parent); child; child = xmlNextElementSibling(child)) {
+        if (child->name && xmlStrcmp(child->name, AsXml(wanted)) == 0) return child;
+    }
+    return nullptr;
+}
+
+std::string CRondoXmlParser::ElementText(xmlNodePtr element) const {
+    if (!element) return {};
+    std::string utf8;
+    if (xmlFirstElementChild(element)) {
+        const XmlText content(xmlNodeGetContent(element));
+        if (content) utf8 = reinterpret_cast<const char*>(content.get());
+    } else {
+        for (xmlNodePtr child = element->children; child; child = child->next) {
+            if (IsTextNode(child) && child->content) utf8 += reinterpret_cast<const char*>(child->content);
+        }
+    }
+    return ToLocalText(utf8);
+}
+
+std::string CRondoXmlParser::ChildElementText(xmlNodePtr parent, std::string_view name) const {
+    const xmlNodePtr child = FindChildElement(parent, name);
+    return child ? ElementText(child) : std::string();
+}
+
+xmlNodePtr CRondoXmlParser::AddTextChild(xmlNodePtr parent, std::string_view name, std::string_view text) {
+    const xmlNodePtr element = AddChildElement(parent, name);
+    if (!element) return nullptr;
+    // A text node, not parsed content: "&" and "<" in the text are escaped when written.
+    const std::string content = ToDocumentText(text);
+    const xmlNodePtr textNode = xmlNewDocText(parent->doc, AsXml(content));
+    if (textNode && !xmlAddChild(element, textNode)) xmlFreeNode(textNode);
+    return element;
+}
+
+xmlNodePtr CRondoXmlParser::AddChildElement(xmlNodePtr parent, std::string_view name) {
+    if (!parent) return nullptr;
+    const xmlNodePtr element = xmlNewDocNode(parent->doc, nullptr, AsXml(std::string(name)), nullptr);
+    if (!element) return nullptr;
+    if (!xmlAddChild(parent, element)) {
+        xmlFreeNode(element);
+        return nullptr;
+    }
+    return element;
+}
+
+xmlNodePtr CRondoXmlParser::NewDocument(std::string_view rootName) {
+    EnsureLibraryReady();
+    const xmlDocPtr doc = xmlNewDoc(AsXml("1.0"));
+    if (!doc) return nullptr;
+    SetDocument(doc);
+    const xmlNodePtr root = xmlNewDocNode(doc, nullptr, AsXml(std::string(rootName)), nullptr);
+    if (!root) return nullptr;
+    xmlDocSetRootElement(doc, root);
+    return root;
+}
+
+void CRondoXmlParser::SetDocument(xmlDocPtr document) { document_.reset(document); }
+
+std::string CRondoXmlParser::SerializeDocument() const {
+    if (!document_) return {};
+    xmlChar* buffer = nullptr;
+    int size = 0;
+    // No encoding is named, so everything outside ASCII is written as a character reference.
+    xmlDocDumpFormatMemory(document_.get(), &buffer, &size, 1);
+    const XmlText owned(buffer);
+    if (!owned || size <= 0) return {};
+    return std::string(reinterpret_cast<const char*>(owned.get()), static_cast<size_t>(size));
+}
+
+bool CRondoXmlParser::LoadDocument(std::string_view text) {
+    SetDocument(nullptr);
+    if (text.size() > static_cast<size_t>(INT_MAX)) return false;
+    EnsureLibraryReady();
+    const std::unique_ptr<xmlParserCtxt, ParserContextDeleter> context(xmlNewParserCtxt());
+    if (!context || !context->sax) return false;
+    context->sax->serror = IgnoreError;
+    // No network, and neither entity substitution nor DTD loading: a reply can make the parser
+    // read nothing but its own bytes.
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    const xmlDocPtr doc = xmlCtxtReadMemory(context.get(), text.data(), static_cast<int>(text.size()),
+                                            "noname.xml", nullptr, options);
+    if (!doc) return false;
+    SetDocument(doc);
+    return true;
+}
+
+int64_t ReadDecimal64(std::string_view text) {
+    size_t i = 0;
+    auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (i < text.size() && isSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // Accumulated on the negative side, which holds the one extra value.
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const int digit = text[i] - '0';
+        if (value < (INT64_MIN + digit) / 10) return negative ? INT64_MIN : INT64_MAX;
+        value = value * 10 - digit;
+    }
+    if (negative) return value;
+    return value == INT64_MIN ? INT64_MAX : -value;
+}
+
+int32_t ReadDecimal32(std::string_view text) {
+    const int64_t value = ReadDecimal64(text);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace vexa
