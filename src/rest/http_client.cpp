@@ -1,0 +1,422 @@
+#include "rest/http_client.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <ctime>
+#include <curl/curl.h>
+#include <limits>
+#include <mutex>
+#include <new>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <string_view>
+#include <strings.h>
+
+namespace vexa {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// libcurl's global state is set up once for the process and never torn down: other code in the
+// host may use libcurl too, and cleanup is not safe while it does.
+void InitializeCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+struct UrlDeleter {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+// A method or header name: an HTTP token, so it cannot break the request line or header block.
+bool IsToken(std::string_view text) {
+    static constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || kSymbols.find(c) != std::string_view::npos;
+    });
+}
+
+// A header value may not end its line early (no CR, LF or NUL).
+bool IsFieldValue(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) == text.npos;
+}
+
+// The charset parameter of a content type: found regardless of letter case, taken as written.
+std::string CharsetOf(const std::string& contentType) {
+    std::string lower = contentType;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    static constexpr std::string_view kKey = "charset=";
+    const size_t start = lower.find(kKey);
+    if (start == std::string::npos) return {};
+    const size_t from = start + kKey.size();
+    const size_t end = std::min(lower.find(';', from), lower.size());
+    return std::string(Trim(std::string_view(contentType).substr(from, end - from)));
+}
+
+// The Date header (an HTTP date in UTC) as local calendar time; all zero when it does not parse.
+SystemTime LocalTimeOf(const std::string& date) {
+    SystemTime result;
+    if (date.empty()) return result;
+    const time_t t = curl_getdate(date.c_str(), nullptr);
+    tm local{};
+    if (t == -1 || !localtime_r(&t, &local)) return result;
+    const int year = local.tm_year + 1900;
+    if (year < 1601 || year > 30827) return result;  // what the calendar record can hold
+    result.year = static_cast<uint16_t>(year);
+    result.month = static_cast<uint16_t>(local.tm_mon + 1);
+    result.dayOfWeek = static_cast<uint16_t>(local.tm_wday);
+    result.day = static_cast<uint16_t>(local.tm_mday);
+    result.hour = static_cast<uint16_t>(local.tm_hour);
+    result.minute = static_cast<uint16_t>(local.tm_min);
+    result.second = static_cast<uint16_t>(local.tm_sec);
+    return result;
+}
+
+// Content-Length digits (saturating), or -1 when the text is not a number.
+int64_t ParseLength(std::string_view text) {
+    if (text.empty()) return -1;
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return -1;
+        if (value > (std::numeric_limits<int64_t>::max() - 9) / 10)
+            return std::numeric_limits<int64_t>::max();
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+// One exchange's libcurl handle with everything its callbacks read and fill.
+struct HttpClient::Transfer {
+    // What the reply's header block said (of the final response, not of an interim 1xx).
+    struct Reply {
+        long status = 0;
+        int64_t length = -1;  // -1 when no Content-Length came
+        std::string contentType;
+        std::string date;
+        bool headersDone = false;
+    };
+
+    bool Configure(const HttpClient& client, const std::string& method, const std::string& path,
+                   const char* body, size_t length);
+    bool Perform(HttpResponse& response);
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* user);
+    static size_t OnBody(char* data, size_t size, size_t count, void* user);
+    static int OnRequestStart(void* user, char*, char*, int, int);
+    static int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded);
+    static CURLcode OnSslContext(CURL*, void* sslContext, void* user);
+
+    // The header block ended: whether to go on reading the body.
+    bool HeadersComplete();
+    void Received() {
+        replyStarted = true;
+        lastProgress = Clock::now();
+    }
+
+    HttpTimeouts timeouts;
+    std::string trustedCertificates;
+    size_t uploadLength = 0;
+
+    Reply reply;
+    std::string body;
+    bool stoppedAfterHeaders = false;  // a reply that is not 200: its body is not wanted
+    bool unreadable = false;           // a 200 body over the limit, or no memory for it
+
+    // Progress, for the send and receive time-outs.
+    bool requestStarted = false;
+    bool sending = true;
+    bool replyStarted = false;
+    curl_off_t uploaded = 0;
+    curl_off_t downloaded = 0;
+    Clock::time_point lastProgress;
+
+    std::unique_ptr<curl_slist, ListDeleter> headers;
+    std::unique_ptr<CURLU, UrlDeleter> url;
+    std::unique_ptr<CURL, EasyDeleter> easy;  // last, so it goes first: it points at the members above
+};
+
+HttpClient::HttpClient() = default;
+HttpClient::~HttpClient() = default;
+
+void HttpClient::SetAgent(std::string agent) { agent_ = std::move(agent); }
+
+void HttpClient::SetSecure(bool secure) {
+    secure_ = secure;
+    SetPort(port_);
+}
+
+void HttpClient::SetPort(uint16_t port) { port_ = port != 0 ? port : (secure_ ? 443 : 80); }
+
+bool HttpClient::Connect(const std::string& host) {
+    transfer_.reset();
+    host_ = host;
+    InitializeCurl();
+    // The host goes into a URL: libcurl's own check keeps a name with "/", "@", spaces and the
+    // like from turning into another host or path.
+    std::unique_ptr<CURLU, UrlDeleter> check(curl_url());
+    if (!check || curl_url_set(check.get(), CURLUPART_HOST, host.c_str(), 0) != CURLUE_OK) return false;
+    auto transfer = std::make_unique<Transfer>();
+    transfer->easy.reset(curl_easy_init());
+    if (!transfer->easy) return false;
+    transfer_ = std::move(transfer);
+    return true;
+}
+
+void HttpClient::AddHeader(const std::string& name, const std::string& value) {
+    auto same = std::find_if(headers_.begin(), headers_.end(),
+                             [&](const auto& header) { return EqualsIgnoringCase(header.first, name); });
+    if (same != headers_.end()) {
+        same->second = value;
+    } else {
+        headers_.emplace_back(name, value);
+    }
+}
+
+void HttpClient::SetTrustedCertificates(std::string pemFile) { trustedCertificates_ = std::move(pemFile); }
+
+void HttpClient::SetTimeouts(const HttpTimeouts& timeouts) { timeouts_ = timeouts; }
+
+bool HttpClient::SendRequest(HttpResponse& response, const std::string& method, const std::string& path,
+                             const char* body, size_t length) {
+    response = HttpResponse{};
+    response.method = method;
+    response.path = path;
+    // The handle serves this one exchange and is gone afterwards, whatever happens.
+    std::unique_ptr<Transfer> transfer = std::move(transfer_);
+    if (!transfer) return false;
+    if (!transfer->Configure(*this, method, path, body, length)) return false;
+    return transfer->Perform(response);
+}
+
+// Every libcurl option of an exchange is set here.
+bool HttpClient::Transfer::Configure(const HttpClient& client, const std::string& method,
+                                     const std::string& path, const char* requestBody, size_t length) {
+    if (!IsToken(method) || !IsFieldValue(client.agent_) || (length != 0 && requestBody == nullptr))
+        return false;
+    timeouts = client.timeouts_;
+    trustedCertificates = client.trustedCertificates_;
+    uploadLength = length;
+
+    const uint16_t port = client.port_ != 0 ? client.port_ : (client.secure_ ? 443 : 80);
+    std::string text = client.secure_ ? "https://" : "http://";
+    text += client.host_ + ":" + std::to_string(port);
+    if (path.empty() || path.front() != '/') text += '/';
+    text += path;
+    url.reset(curl_url());
+    // The caller has escaped the path; it goes out as given, dot segments included.
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_PATH_AS_IS) != CURLUE_OK)
+        return false;
+
+    // The caller's headers in order; libcurl's own Accept, Expect (no waiting for 100-continue)
+    // and form Content-Type are dropped unless the caller set them.
+    auto append = [this](const std::string& line) {
+        curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
+        if (!grown) return false;
+        (void)headers.release();
+        headers.reset(grown);
+        return true;
+    };
+    for (const auto& [name, value] : client.headers_) {
+        if (!IsToken(name) || !IsFieldValue(value)) return false;
+        // "Name;" is libcurl's way to send a header with an empty value.
+        if (!append(value.empty() ? name + ";" : name + ": " + value)) return false;
+    }
+    for (const char* own : {"Accept", "Expect", "Content-Type"}) {
+        const bool set = std::any_of(client.headers_.begin(), client.headers_.end(), [&](const auto& header) {
+            return EqualsIgnoringCase(header.first, own);
+        });
+        if (!set && !append(std::string(own) + ":")) return false;
+    }
+
+    CURL* h = easy.get();
+    CURLcode rc = CURLE_OK;
+    auto set = [&](CURLoption option, auto value) {
+        if (rc == CURLE_OK) rc = curl_easy_setopt(h, option, value);
+    };
+    set(CURLOPT_CURLU, url.get());
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    set(CURLOPT_FOLLOWLOCATION, 0L);
+    set(CURLOPT_CUSTOMREQUEST, method.c_str());
+    if (length == 0 && (method == "GET" || method == "HEAD")) {
+        set(CURLOPT_HTTPGET, 1L);
+    } else {
+        set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
+        set(CURLOPT_POSTFIELDS, length != 0 ? requestBody : "");
+    }
+    set(CURLOPT_HTTPHEADER, headers.get());
+    set(CURLOPT_USERAGENT, client.agent_.c_str());
+    // Proxies: libcurl reads the standard environment variables by itself.
+    set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+
+    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
+    set(CURLOPT_PREREQFUNCTION, &Transfer::OnRequestStart);
+    set(CURLOPT_PREREQDATA, this);
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
+    set(CURLOPT_XFERINFODATA, this);
+
+    set(CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+    set(CURLOPT_HEADERDATA, this);
+    set(CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+    set(CURLOPT_WRITEDATA, this);
+
+    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!trustedCertificates.empty()) {
+        set(CURLOPT_SSL_CTX_FUNCTION, &Transfer::OnSslContext);
+        set(CURLOPT_SSL_CTX_DATA, this);
+    }
+    return rc == CURLE_OK;
+}
+
+bool HttpClient::Transfer::Perform(HttpResponse& response) {
+    const CURLcode rc = curl_easy_perform(easy.get());
+    if (unreadable) return false;
+    // A 200 that ends before its announced length still counts: the body is what came.
+    const bool replied = reply.headersDone && (rc == CURLE_OK || rc == CURLE_PARTIAL_FILE ||
+                                               (rc == CURLE_WRITE_ERROR && stoppedAfterHeaders));
+    if (!replied) return true;  // refused, timed out, not verified, broken off: no reply
+    response.status = static_cast<int>(reply.status);
+    response.contentLength =
+        reply.length < 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(reply.length, UINT32_MAX));
+    response.serverDate = LocalTimeOf(reply.date);
+    response.contentType = reply.contentType;
+    response.charset = CharsetOf(reply.contentType);
+    if (reply.status == 200) {
+        body.resize(std::min(body.size(), body.find('\0')));
+        response.body = std::move(body);
+    }
+    return true;
+}
+
+size_t HttpClient::Transfer::OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    t.Received();
+    std::string_view line(data, bytes);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    try {
+        if (line.starts_with("HTTP/")) {
+            t.reply = Reply{};  // a new response begins (after an interim 1xx)
+        } else if (t.reply.headersDone) {
+            // Trailers of a chunked body change nothing.
+        } else if (line.empty()) {
+            if (!t.HeadersComplete()) return 0;
+        } else if (const size_t colon = line.find(':'); colon != line.npos) {
+            const std::string_view name = line.substr(0, colon);
+            const std::string_view value = Trim(line.substr(colon + 1));
+            if (EqualsIgnoringCase(name, "Content-Length")) {
+                t.reply.length = ParseLength(value);
+            } else if (EqualsIgnoringCase(name, "Content-Type")) {
+                t.reply.contentType = value;
+            } else if (EqualsIgnoringCase(name, "Date")) {
+                t.reply.date = value;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        t.unreadable = true;
+        return 0;
+    }
+    return bytes;
+}
+
+bool HttpClient::Transfer::HeadersComplete() {
+    long status = 0;
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 100 && status < 200) return true;  // interim: the real reply follows
+    reply.status = status;
+    reply.headersDone = true;
+    if (status != 200) {
+        stoppedAfterHeaders = true;
+        return false;
+    }
+    if (reply.length > static_cast<int64_t>(kMaxReplyBody)) {
+        unreadable = true;
+        return false;
+    }
+    return true;
+}
+
+size_t HttpClient::Transfer::OnBody(char* data, size_t size, size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    t.Received();
+    if (t.reply.status != 200) return 0;
+    size_t keep = bytes;
+    // Never more than announced; the rest of the stream is not part of this reply.
+    if (t.reply.length >= 0)
+        keep = std::min<uint64_t>(keep, static_cast<uint64_t>(t.reply.length) - t.body.size());
+    if (keep > kMaxReplyBody - t.body.size()) {
+        t.unreadable = true;
+        return 0;
+    }
+    try {
+        t.body.append(data, keep);
+    } catch (const std::bad_alloc&) {
+        t.unreadable = true;
+        return 0;
+    }
+    return bytes;
+}
+
+int HttpClient::Transfer::OnRequestStart(void* user, char*, char*, int, int) {
+    auto& t = *static_cast<Transfer*>(user);
+    // Connected: from here the send and receive time-outs apply instead of the connect one.
+    t.requestStarted = true;
+    t.lastProgress = Clock::now();
+    return CURL_PREREQFUNC_OK;
+}
+
+// libcurl calls this often while bytes move and about once a second while nothing happens.
+int HttpClient::Transfer::OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t,
+                                     curl_off_t uploaded) {
+    auto& t = *static_cast<Transfer*>(user);
+    if (!t.requestStarted) return 0;
+    const auto now = Clock::now();
+    if (uploaded != t.uploaded || downloaded != t.downloaded) {
+        t.uploaded = uploaded;
+        t.downloaded = downloaded;
+        t.lastProgress = now;
+    }
+    if (t.sending && (t.replyStarted || t.uploaded >= static_cast<curl_off_t>(t.uploadLength))) {
+        t.sending = false;  // all sent: from now on the wait for the reply is measured
+        t.lastProgress = now;
+    }
+    const auto limit = t.sending ? t.timeouts.send : t.timeouts.receive;
+    return now - t.lastProgress >= limit ? 1 : 0;
+}
+
+// Certificates of the trusted file join the system's store of this one exchange.
+CURLcode HttpClient::Transfer::OnSslContext(CURL*, void* sslContext, void* user) {
+    const auto& t = *static_cast<const Transfer*>(user);
+    X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
+    if (!store || X509_STORE_load_file(store, t.trustedCertificates.c_str()) != 1)
+        return CURLE_SSL_CACERT_BADFILE;
+    return CURLE_OK;
+}
+
+}  // namespace vexa
