@@ -9,6 +9,7 @@ std::span<const InterfaceEntry> Contents::Interfaces() {
     static constexpr InterfaceEntry map[] = {
         M::Entry<IContents>(IID_IContents),
         M::Entry<IContents>(DIID_DispContents),
+        M::Entry<IContentsImages>(IID_IContentsImages),
     };
     return map;
 }
@@ -46,6 +47,12 @@ HRESULT Contents::AddImageFile(BSTR, LONG* pVal) {
 HRESULT Contents::AddJPEGImageStream(IStream*, LONG* pVal) {
     if (pVal) *pVal = 0;
     return E_NOTIMPL;
+}
+
+HRESULT Contents::GetImages(const std::vector<ImageEntry>** images) {
+    if (!images) return E_POINTER;
+    *images = &images_;
+    return S_OK;
 }
 
 HRESULT Contents::get_ImageCount(LONG* pVal) { return CopyOut(static_cast<LONG>(images_.size()), pVal); }

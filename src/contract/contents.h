@@ -16,7 +16,14 @@ struct ImageEntry {
     LONG bytes = 0;
 };
 
-class Contents final : public AutomationObject<Contents, IContents> {
+// Not in the contract: how a sender reaches the pictures of one of our Contents objects (they
+// are not reachable through IContents).
+inline constexpr IID IID_IContentsImages = GuidFromString("945D1480-B7C4-49AF-9D31-6A4647837D8A");
+struct IContentsImages : IUnknown {
+    virtual HRESULT GetImages(const std::vector<ImageEntry>** images) = 0;
+};
+
+class Contents final : public AutomationObject<Contents, IContents, IContentsImages> {
 public:
     static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
@@ -34,6 +41,7 @@ public:
 
     // For the senders: the pictures in the order they were added.
     const std::vector<ImageEntry>& Images() const { return images_; }
+    HRESULT GetImages(const std::vector<ImageEntry>** images) override;
     // Appends a picture made by the imaging code; entries are never removed or reordered.
     void AppendImage(ImageEntry entry) { images_.push_back(std::move(entry)); }
 

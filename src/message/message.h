@@ -2,12 +2,15 @@
 #pragma once
 
 #include "contract/front_object.h"
+#include "rest/entity.h"
+#include "rest/service_context.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
-class Message final : public FrontObject<Message, IMessage> {
+class Message final : public FrontObject<Message, IMessage, IServiceEndpoint> {
 public:
+    Message();
     static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
@@ -46,6 +49,27 @@ public:
     HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
                                 IDispatch** ppLogList) override;
     HRESULT CreateContents(IDispatch** ppContents) override;
+
+    // IServiceEndpoint
+    HRESULT SetEndpoint(BSTR url) override;
+    HRESULT SetTrustedCertificates(BSTR pemFile) override;
+
+    // Tests shorten the HTTP time-outs.
+    void SetTimeoutsForTesting(const HttpTimeouts& timeouts) { context_.timeouts = timeouts; }
+
+private:
+    // Turns an exchange's outcome into the component's codes and refreshes the login
+    // information from a 200 reply.
+    HRESULT ApplyReplyOutcome(const CRondoEntity& entity, bool executed);
+    HRESULT RefreshLoginInfo(const CRondoEntity& entity);
+
+    // The delete and cancel families share their steps.
+    template <class Family>
+    HRESULT ByEntry(IDispatch* pLogList, IDispatch** ppResult);
+    template <class Family>
+    HRESULT ByCollection(IDispatch* pLogLists, IDispatch** ppResults);
+
+    ServiceContext context_;
 };
 
 }  // namespace vexa

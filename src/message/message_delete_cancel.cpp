@@ -1,0 +1,154 @@
+// Deleting logs and cancelling reservations: the collection form sends one request for all its
+// entries; the other forms wrap their argument into it.
+#include "automation/text.h"
+#include "contract/array_base.h"
+#include "contract/outcome_results.h"
+#include "message/message.h"
+#include "message/read_property.h"
+#include "rest/transfers_document.h"
+
+namespace vexa {
+
+namespace {
+
+// What differs between the two families.
+struct DeleteFamily {
+    using Results = DeleteResults;
+    using Result = DeleteResult;
+    using ResultsItf = IDeleteResults;
+    static constexpr const IID& kResultsIid = IID_IDeleteResults;
+    static bool Request(CRondoTransfers& entity, const std::vector<LogKey>& keys) {
+        return entity.RequestDelete(keys);
+    }
+    static void Fill(Result& result, const LogRecord& r) {
+        Result::Fields& f = result.Fill();
+        f.date = BstrFromLocal(r.date);
+        f.index = BstrFromLocal(r.index);
+        f.result = r.result == "succeed" ? VEXA_SUCCEEDED : VEXA_FAILED;
+    }
+};
+
+struct CancelFamily {
+    using Results = CancelResults;
+    using Result = CancelResult;
+    using ResultsItf = ICancelResults;
+    static constexpr const IID& kResultsIid = IID_ICancelResults;
+    static bool Request(CRondoTransfers& entity, const std::vector<LogKey>& keys) {
+        return entity.RequestCancel(keys);
+    }
+    static void Fill(Result& result, const LogRecord& r) {
+        Result::Fields& f = result.Fill();
+        f.date = BstrFromLocal(r.date);
+        f.index = BstrFromLocal(r.index);
+        f.countTotal = r.countTotal;
+        f.countSucceed = r.countSuccess;
+        f.countFailure = r.countFailure;
+        f.result = r.result == "succeed" ? VEXA_SUCCEEDED : VEXA_FAILED;
+    }
+};
+
+// One key per readable entry, in collection order. An entry that is not a LogList stops it all.
+HRESULT CollectLogKeys(ILogLists* lists, std::vector<LogKey>& keys) {
+    LONG count = 0;
+    lists->get_Count(&count);
+    for (LONG i = ArrayBase(); i < ArrayBase() + count; ++i) {  // the base is read anew each time
+        ComPtr<IDispatch> item;
+        if (FAILED(lists->get_Item(i, item.Out()))) continue;
+        ComPtr<ILogList> list;
+        ComPtr<ILogList3> typed;
+        if (FAILED(item.As(IID_ILogList, list)) || FAILED(item.As(IID_ILogList3, typed))) return E_POINTER;
+        VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
+        typed->get_Type(&type);
+        keys.push_back({ReadLocalText(list.Get(), &ILogList::get_Index),
+                        ReadLocalText(list.Get(), &ILogList::get_Date), TypeName(type)});
+    }
+    return keys.empty() ? VEXA_E_LOGLISTNOTFOUND : S_OK;
+}
+
+}  // namespace
+
+template <class Family>
+HRESULT Message::ByCollection(IDispatch* pLogLists, IDispatch** ppResults) {
+    ClearOut(ppResults);
+    if (!pLogLists) return E_INVALIDARG;
+    ComPtr<ILogLists> lists;
+    if (FAILED(QueryAs(pLogLists, IID_ILogLists, lists))) return E_INVALIDARG;
+    std::vector<LogKey> keys;
+    HRESULT hr = CollectLogKeys(lists.Get(), keys);
+    if (FAILED(hr)) return hr;
+
+    CRondoTransfers entity(context_);
+    const bool executed = Family::Request(entity, keys);
+    hr = ApplyReplyOutcome(entity, executed);
+    if (FAILED(hr)) return hr;
+    if (!ppResults) return S_OK;
+
+    ComPtr<typename Family::Results> results = Family::Results::Make();
+    if (!results) return E_OUTOFMEMORY;
+    const std::vector<LogRecord>& records = entity.logs.records;
+    for (const LogRecord& record : records) {
+        ComPtr<typename Family::Result> result = Family::Result::Make();
+        if (!result) break;
+        Family::Fill(*result, record);
+        results->AddObject(result);
+    }
+    if (static_cast<size_t>(results->Count()) != records.size()) return E_OUTOFMEMORY;
+    return HandOutDispatch(results, ppResults);
+}
+
+template <class Family>
+HRESULT Message::ByEntry(IDispatch* pLogList, IDispatch** ppResult) {
+    ClearOut(ppResult);
+    if (!pLogList) return E_INVALIDARG;
+    ComPtr<IDispatch> listsDisp;
+    HRESULT hr = CreateLogLists(listsDisp.Out());
+    if (FAILED(hr)) return hr;
+    ComPtr<ILogLists> lists;
+    listsDisp.As(IID_ILogLists, lists);
+    lists->Add(pLogList);
+    if (!ppResult) return ByCollection<Family>(listsDisp.Get(), nullptr);
+
+    ComPtr<IDispatch> resultsDisp;
+    hr = ByCollection<Family>(listsDisp.Get(), resultsDisp.Out());
+    if (FAILED(hr)) return hr;
+    ComPtr<typename Family::ResultsItf> results;
+    resultsDisp.As(Family::kResultsIid, results);
+    LONG count = 0;
+    results->get_Count(&count);
+    if (count == 0) return S_OK;
+    return results->get_Item(ArrayBase(), ppResult);  // the first result, whatever the base
+}
+
+HRESULT Message::DeleteLog(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
+                           IDispatch** ppDeleteResult) {
+    ClearOut(ppDeleteResult);
+    ComPtr<IDispatch> list;
+    const HRESULT hr = CreateLogListDirect(Year, Month, Index, Type, list.Out());
+    return FAILED(hr) ? hr : DeleteLogByList(list.Get(), ppDeleteResult);
+}
+
+HRESULT Message::DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) {
+    return ByEntry<DeleteFamily>(pLogList, ppDeleteResult);
+}
+
+HRESULT Message::DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) {
+    return ByCollection<DeleteFamily>(pLogLists, ppDeleteResults);
+}
+
+HRESULT Message::CancelReservation(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
+                                   IDispatch** ppCancelResult) {
+    ClearOut(ppCancelResult);
+    ComPtr<IDispatch> list;
+    const HRESULT hr = CreateLogListDirect(Year, Month, Index, Type, list.Out());
+    return FAILED(hr) ? hr : CancelReservationByList(list.Get(), ppCancelResult);
+}
+
+HRESULT Message::CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) {
+    return ByEntry<CancelFamily>(pLogList, ppCancelResult);
+}
+
+HRESULT Message::CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) {
+    return ByCollection<CancelFamily>(pLogLists, ppCancelResults);
+}
+
+}  // namespace vexa

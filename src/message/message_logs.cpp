@@ -1,0 +1,137 @@
+// Log queries: a month's transfers, and one transfer's receivers.
+#include <cstdlib>
+
+#include "automation/text.h"
+#include "contract/log_detail.h"
+#include "message/log_mapping.h"
+#include "message/message.h"
+#include "message/read_property.h"
+#include "rest/transfers_document.h"
+
+namespace vexa {
+
+namespace {
+
+// The number at the start of text, as strtol reads it.
+LONG LeadingNumber(std::string_view text) { return std::strtol(std::string(text).c_str(), nullptr, 10); }
+
+void FillLogList(LogList& list, const LogRecord& r) {
+    LogList::Fields& f = list.Fill();
+    f.date = BstrFromLocal(r.date);
+    f.index = BstrFromLocal(r.index);
+    f.message = BstrFromLocal(r.message);
+    f.sendMode = r.isReservation ? VEXA_RESERVATION : VEXA_DIRECT;
+    f.receiverPhone = BstrFromLocal(r.phoneSend);
+    f.returnPhone = BstrFromLocal(r.phoneBack);
+    f.countTotal = r.countTotal;
+    f.countSucceed = r.countSuccess;
+    f.countFailure = r.countFailure;
+    f.sendTime = UnixSecondsToDate(r.timeSend);
+    f.writeTime = UnixSecondsToDate(r.timeWrite);
+    f.type = LogListTypeFromName(r.type);
+}
+
+void FillLogDetail(LogDetail& detail, const DetailRecord& r) {
+    LogDetail::Fields& f = detail.Fill();
+    f.name = BstrFromLocal(r.name);
+    f.message = BstrFromLocal(r.message);
+    f.receiverPhone = BstrFromLocal(r.phoneSend);
+    f.status = TransStatusFromCode(r.status);
+    f.result = TransResultOf(r);
+    f.transDate = TransDateFromText(r.tranDate);
+}
+
+}  // namespace
+
+HRESULT Message::RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, VEXA_MESSAGE_TYPE Type,
+                            IDispatch** ppLogLists) {
+    return RequestLogBound(Year, Month, 0, 0, LogBy, Type, ppLogLists);
+}
+
+HRESULT Message::RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay, VEXA_LOGBY LogBy,
+                                 VEXA_MESSAGE_TYPE Type, IDispatch** ppLogLists) {
+    if (!ppLogLists) return E_POINTER;
+    *ppLogLists = nullptr;
+    if (!IsValidYearMonth(Year, Month) || StartDay < 0 || EndDay < 0 || StartDay > 31 || EndDay > 31)
+        return E_INVALIDARG;
+    if (StartDay != 0 && EndDay != 0 &&
+        (!IsRealDay(Year, Month, StartDay) || !IsRealDay(Year, Month, EndDay)))
+        return E_INVALIDARG;
+    if (LogBy != VEXA_BYALL && LogBy != VEXA_BYRESERVATION) return E_INVALIDARG;
+
+    CRondoTransfers entity(context_);
+    const bool executed =
+        entity.RequestLogs(LogDateText(Year, Month, StartDay, EndDay), Type, LogBy == VEXA_BYRESERVATION);
+    const HRESULT hr = ApplyReplyOutcome(entity, executed);
+    if (FAILED(hr)) return hr;
+
+    ComPtr<LogLists> lists = LogLists::Make();
+    if (!lists) return E_OUTOFMEMORY;
+    lists->SetRestOwned();
+    const std::vector<LogRecord>& records = entity.logs.records;
+    for (const LogRecord& record : records) {
+        ComPtr<LogList> list = LogList::Make();
+        if (!list) continue;
+        FillLogList(*list, record);
+        lists->AddObject(list);
+    }
+    if (static_cast<size_t>(lists->Count()) != records.size()) return E_OUTOFMEMORY;
+    return HandOutDispatch(lists, ppLogLists);
+}
+
+HRESULT Message::RequestLogDetail(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
+                                  IDispatch** ppLogDetails) {
+    ClearOut(ppLogDetails);
+    ComPtr<IDispatch> list;
+    const HRESULT hr = CreateLogListDirect(Year, Month, Index, Type, list.Out());
+    if (FAILED(hr)) return hr;
+    return RequestLogDetailByList(list.Get(), ppLogDetails);
+}
+
+HRESULT Message::RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) {
+    if (!ppLogDetails) return E_POINTER;
+    *ppLogDetails = nullptr;
+    if (!pLogList) return E_INVALIDARG;
+    ComPtr<ILogList3> typed;
+    ComPtr<ILogList> list;
+    if (FAILED(QueryAs(pLogList, IID_ILogList3, typed)) || FAILED(QueryAs(pLogList, IID_ILogList, list)))
+        return E_POINTER;
+
+    const std::string date = ReadLocalText(list.Get(), &ILogList::get_Date);
+    const std::string index = ReadLocalText(list.Get(), &ILogList::get_Index);
+    VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
+    typed->get_Type(&type);
+    const std::string_view key = date;
+    const LONG year = LeadingNumber(key.substr(0, 4));
+    const LONG month = LeadingNumber(key.size() > 2 ? key.substr(key.size() - 2) : key);
+
+    CRondoTransfers entity(context_);
+    const bool executed = entity.RequestDetail(year, month, type, index);
+    const HRESULT hr = ApplyReplyOutcome(entity, executed);
+    if (FAILED(hr)) return hr;
+
+    ComPtr<LogDetails> details = LogDetails::Make();
+    if (!details) return E_OUTOFMEMORY;
+    const TransferDetail& transfer = entity.detail.detail;
+    LogDetails::Fields& f = details->Fill();
+    f.date = BstrFromLocal(transfer.date);
+    f.index = BstrFromLocal(transfer.index);
+    f.returnPhone = BstrFromLocal(transfer.phoneBack);
+    f.type = static_cast<VEXA_MESSAGE_TYPE>(TypeFromName(transfer.type));
+    for (const std::string& url : transfer.imageUrls) f.imageUrls.push_back(BstrFromLocal(url));
+    for (const DetailRecord& record : transfer.receivers) {
+        ComPtr<LogDetail> detail = LogDetail::Make();
+        if (!detail) break;
+        FillLogDetail(*detail, record);
+        details->AddObject(detail);
+    }
+    if (static_cast<size_t>(details->Count()) != transfer.receivers.size()) return E_OUTOFMEMORY;
+    return HandOutDispatch(details, ppLogDetails);
+}
+
+HRESULT Message::RequestLogDetailByLists(IDispatch*, IDispatch** ppLogDetailsCollection) {
+    (void)ppLogDetailsCollection;  // retired: nothing is written
+    return VEXA_E_DEPRECATED;
+}
+
+}  // namespace vexa
