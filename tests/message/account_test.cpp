@@ -185,3 +185,46 @@ TEST(AccountWithoutServerTest, AClosedPortIsAServerError) {
 
 }  // namespace
 }  // namespace vexa
+
+namespace vexa {
+namespace {
+
+class TlsAccountTest : public test::MessageExchangeTest {
+protected:
+    TlsAccountTest() : MessageExchangeTest(test::ScriptedServer::Options{.tls = true}) {}
+};
+
+TEST_F(TlsAccountTest, TrustComesOnlyFromTheSystemOrTheGivenCertificates) {
+    ComPtr<IServiceEndpoint> endpoint = test::Query<IServiceEndpoint>(message_, IID_IServiceEndpoint);
+    // Not trusted: the exchange fails like a send without reply, and nothing is accepted silently.
+    server_.Reply(UsersReply(InfoXml()));
+    EXPECT_EQ(message_->UpdateLoginInfo(), VEXA_E_SERVERERROR);
+    EXPECT_EQ(message_->get_LoginInfo(nullptr), VEXA_E_NOTLOGINED);
+
+    Bstr missing(u"/nonexistent/ca.pem");
+    EXPECT_EQ(endpoint->SetTrustedCertificates(missing.Get()), E_INVALIDARG);
+    Bstr pem(Utf16(server_.CertificateFile()));
+    ASSERT_EQ(endpoint->SetTrustedCertificates(pem.Get()), S_OK);
+    server_.Reply(UsersReply(InfoXml()));
+    ASSERT_EQ(message_->UpdateLoginInfo(), S_OK);
+    EXPECT_EQ(server_.Requests().back().target, "/users/abc/status");
+
+    // Back to the system's store alone.
+    Bstr none(u"");
+    ASSERT_EQ(endpoint->SetTrustedCertificates(none.Get()), S_OK);
+    server_.Reply(UsersReply(InfoXml()));
+    EXPECT_EQ(message_->UpdateLoginInfo(), VEXA_E_SERVERERROR);
+}
+
+TEST_F(TlsAccountTest, EndpointChangesOnlyForValidUrls) {
+    ComPtr<IServiceEndpoint> endpoint = test::Query<IServiceEndpoint>(message_, IID_IServiceEndpoint);
+    Bstr bad(u"https://user@127.0.0.1/path");
+    EXPECT_EQ(endpoint->SetEndpoint(bad.Get()), E_INVALIDARG);
+    Bstr pem(Utf16(server_.CertificateFile()));
+    ASSERT_EQ(endpoint->SetTrustedCertificates(pem.Get()), S_OK);
+    server_.Reply(UsersReply(InfoXml()));
+    EXPECT_EQ(message_->UpdateLoginInfo(), S_OK);  // still the server set up by the fixture
+}
+
+}  // namespace
+}  // namespace vexa
