@@ -1,0 +1,378 @@
+"""The host side of VexaComponent32.so's binary contract for Python ctypes: the layouts, identifiers
+and vtable orders a host binds to, a wrapper of the module's exports, counted interface pointers,
+and a test case base that calls members early-bound (vtables) or late-bound (IDispatch).
+
+A test script imports this module and ends with `vexa_ctypes.main()`, which takes the module's path
+as the first command-line argument and hands the rest to unittest.
+"""
+
+import ctypes
+import sys
+import unittest
+from ctypes import POINTER, byref, c_double, c_int16, c_int32, c_int64, c_uint16, c_uint32, c_void_p
+from typing import NamedTuple
+
+# ---------------------------------------------------------------------------------------------
+# Binary contract: types and layouts (x86-64 System V).
+
+HRESULT = c_int32
+ULONG = c_uint32
+DATE = c_double
+BSTR = c_void_p
+PTR = c_void_p  # any out pointer or interface pointer
+
+S_OK = 0x00000000
+S_FALSE = 0x00000001
+E_NOINTERFACE = 0x80004002
+E_INVALIDARG = 0x80070057
+CLASS_E_CLASSNOTAVAILABLE = 0x80040111
+DISP_E_MEMBERNOTFOUND = 0x80020003
+DISP_E_TYPEMISMATCH = 0x80020005
+DISP_E_UNKNOWNNAME = 0x80020006
+DISP_E_NONAMEDARGS = 0x80020007
+DISP_E_BADVARTYPE = 0x80020008
+DISP_E_EXCEPTION = 0x80020009
+DISP_E_BADPARAMCOUNT = 0x8002000E
+VEXA_E_NOTCONNECTED = 0x8004A001
+VEXA_E_SERVERERROR = 0x8004A002
+VEXA_E_LOGINFAIL = 0x8004A003
+VEXA_E_NOTLOGINED = 0x8004A007
+VEXA_E_NEEDFORCALL = 0x8004A00A
+VEXA_E_DEPRECATED = 0x8004A00D
+
+VT_EMPTY, VT_I4, VT_R8, VT_DATE, VT_BSTR, VT_DISPATCH, VT_BOOL, VT_UNKNOWN = 0, 3, 5, 7, 8, 9, 11, 13
+VT_ARRAY = 0x2000
+
+DISPID_PROPERTYPUT = -3
+DISPID_NEWENUM = -4
+DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT = 1, 2, 4
+LOCALE_USER_DEFAULT = 0x0400
+
+VEXA_RESERVATION, VEXA_DIRECT = 0, 1
+VEXA_MESSAGE_TYPE_ALL, VEXA_MESSAGE_TYPE_SMS, VEXA_MESSAGE_TYPE_LMS, VEXA_MESSAGE_TYPE_MMS = 0, 1, 2, 3
+VEXA_BYALL, VEXA_BYRESERVATION = 0, 1
+VEXA_FAILED, VEXA_SUCCEEDED = 0, 1
+
+
+def failed(hr):
+    return hr & 0x80000000 != 0
+
+
+class GUID(ctypes.Structure):
+    _fields_ = [("Data1", c_uint32), ("Data2", c_uint16), ("Data3", c_uint16), ("Data4", ctypes.c_uint8 * 8)]
+
+    @classmethod
+    def parse(cls, text):
+        hexdigits = text.replace("-", "")
+        tail = bytes.fromhex(hexdigits[16:])
+        return cls(int(hexdigits[0:8], 16), int(hexdigits[8:12], 16), int(hexdigits[12:16], 16),
+                   (ctypes.c_uint8 * 8)(*tail))
+
+
+class _VariantValue(ctypes.Union):
+    _fields_ = [("llVal", c_int64), ("lVal", c_int32), ("iVal", c_int16), ("boolVal", c_int16),
+                ("dblVal", c_double), ("date", c_double), ("scode", c_int32), ("bstrVal", c_void_p),
+                ("pdispVal", c_void_p), ("punkVal", c_void_p), ("parray", c_void_p), ("record", c_void_p * 2)]
+
+
+class VARIANT(ctypes.Structure):
+    _anonymous_ = ("u",)
+    _fields_ = [("vt", c_uint16), ("wReserved1", c_uint16), ("wReserved2", c_uint16),
+                ("wReserved3", c_uint16), ("u", _VariantValue)]
+
+
+class DISPPARAMS(ctypes.Structure):
+    _fields_ = [("rgvarg", POINTER(VARIANT)), ("rgdispidNamedArgs", POINTER(c_int32)),
+                ("cArgs", c_uint32), ("cNamedArgs", c_uint32)]
+
+
+class EXCEPINFO(ctypes.Structure):
+    _fields_ = [("wCode", c_uint16), ("wReserved", c_uint16), ("bstrSource", c_void_p),
+                ("bstrDescription", c_void_p), ("bstrHelpFile", c_void_p), ("dwHelpContext", c_uint32),
+                ("pvReserved", c_void_p), ("pfnDeferredFillIn", c_void_p), ("scode", c_int32)]
+
+
+assert ctypes.sizeof(GUID) == 16 and ctypes.sizeof(VARIANT) == 24 and ctypes.sizeof(DISPPARAMS) == 24
+
+IID_NULL = GUID.parse("00000000-0000-0000-0000-000000000000")
+IID_IUnknown = GUID.parse("00000000-0000-0000-C000-000000000046")
+IID_IDispatch = GUID.parse("00020400-0000-0000-C000-000000000046")
+IID_IEnumVARIANT = GUID.parse("00020404-0000-0000-C000-000000000046")
+IID_IClassFactory = GUID.parse("00000001-0000-0000-C000-000000000046")
+CLSID_Message = GUID.parse("E17CBD66-320E-4BBD-96EF-FA7DAB21974A")
+CLSID_Receiver = GUID.parse("0A0B6EDF-E0DD-4430-9DB0-7A91CA1635B9")
+IID_IMessage = GUID.parse("2F5CD1F5-13D5-4BF6-AAC8-A2D563FF0512")
+IID_IReceiver = GUID.parse("01952A20-842B-4597-B08B-1C05BCA7BDED")
+IID_IReceivers = GUID.parse("74E4A813-42B5-4729-BA40-938E958BC0E7")
+IID_ILoginInfo3 = GUID.parse("CA83F269-FDE9-43F4-9ADA-5BD94E489B2C")
+IID_IServiceEndpoint = GUID.parse("34336FC6-92B5-4B3A-8DFD-6296DCD2D937")
+
+# Vtable order of the interfaces this host calls early-bound, as the C++ header declares them.
+IUNKNOWN = ["QueryInterface", "AddRef", "Release"]
+IDISPATCH = IUNKNOWN + ["GetTypeInfoCount", "GetTypeInfo", "GetIDsOfNames", "Invoke"]
+ICLASSFACTORY = IUNKNOWN + ["CreateInstance", "LockServer"]
+IENUMVARIANT = IUNKNOWN + ["Next", "Skip", "Reset", "Clone"]
+IMESSAGE = IDISPATCH + [
+    "get_VersionMajor", "get_VersionMinor", "GetErrorMessage", "get_ArrayBase", "put_ArrayBase",
+    "get_ServiceCode", "put_ServiceCode", "get_OfficeName", "put_OfficeName", "get_LoginInfo", "Login",
+    "UpdateLoginInfo", "SetAccountInfo", "Send", "SendOne", "RequestLog", "RequestLogBound",
+    "RequestLogDetail", "RequestLogDetailByList", "RequestLogDetailByLists", "DeleteLog", "DeleteLogByList",
+    "DeleteLogByLists", "CancelReservation", "CancelReservationByList", "CancelReservationByLists",
+    "CreateReceivers", "CreateReceiver", "CreateReceiverDirect", "CreateLogLists", "CreateLogList",
+    "CreateLogListDirect", "CreateContents"]
+IRECEIVERS = IDISPATCH + ["get_Item", "get__NewEnum", "get_Count", "Add", "Remove", "AddDirect"]
+IRECEIVER = IDISPATCH + ["get_Phone", "put_Phone", "get_Message", "put_Message", "get_SendMode",
+                         "put_SendMode", "get_SendTime", "put_SendTime"]
+ILOGININFO3 = IDISPATCH + ["get_UserPhoneNumbers"]
+ISERVICEENDPOINT = IUNKNOWN + ["SetEndpoint", "SetTrustedCertificates"]
+
+
+# ---------------------------------------------------------------------------------------------
+# Host layer: the module's exports, interface pointers, BSTRs, VARIANTs and SAFEARRAYs.
+
+class BstrArray(NamedTuple):
+    """A one-dimensional SAFEARRAY of BSTRs as the module handed it out."""
+    lower_bound: int
+    items: list
+
+
+class Module:
+    def __init__(self, path):
+        self.dll = ctypes.CDLL(path)
+        for name, restype, argtypes in [
+                ("DllGetClassObject", HRESULT, [PTR, PTR, PTR]), ("DllCanUnloadNow", HRESULT, []),
+                ("SysAllocStringLen", BSTR, [PTR, c_uint32]), ("SysFreeString", None, [BSTR]),
+                ("SysStringLen", c_uint32, [BSTR]), ("VariantInit", None, [PTR]),
+                ("VariantClear", HRESULT, [PTR]), ("SafeArrayGetDim", c_uint32, [PTR]),
+                ("SafeArrayGetLBound", HRESULT, [PTR, c_uint32, PTR]),
+                ("SafeArrayGetUBound", HRESULT, [PTR, c_uint32, PTR]),
+                ("SafeArrayGetElement", HRESULT, [PTR, PTR, PTR])]:
+            fn = getattr(self.dll, name)
+            fn.restype, fn.argtypes = restype, argtypes
+
+    def can_unload(self):
+        return self.dll.DllCanUnloadNow() & 0xFFFFFFFF
+
+    def get_class_object(self, clsid, iid):
+        out = c_void_p()
+        hr = self.dll.DllGetClassObject(byref(clsid), byref(iid), byref(out)) & 0xFFFFFFFF
+        return hr, out.value
+
+    def create_instance(self, clsid, iid):
+        """Creates an object through its class object, as a host does; returns (hr, pointer)."""
+        hr, factory = self.get_class_object(clsid, IID_IClassFactory)
+        if hr != S_OK or not factory:
+            return hr, None
+        factory = Com(self, factory, ICLASSFACTORY)
+        out = c_void_p()
+        hr = factory.call("CreateInstance", [PTR, PTR, PTR], None, byref(iid), byref(out))
+        factory.release()
+        return hr, out.value
+
+    def alloc_bstr(self, text):
+        if text is None:
+            return None
+        units = text.encode("utf-16-le")
+        return self.dll.SysAllocStringLen(units, len(units) // 2)
+
+    def read_bstr(self, bstr):
+        if not bstr:
+            return ""
+        return ctypes.string_at(bstr, 2 * self.dll.SysStringLen(bstr)).decode("utf-16-le")
+
+    def take_bstr(self, bstr):
+        try:
+            return self.read_bstr(bstr)
+        finally:
+            self.dll.SysFreeString(bstr)
+
+    def free_bstr(self, bstr):
+        self.dll.SysFreeString(bstr)
+
+    def read_bstr_array(self, psa):
+        """Reads a one-dimensional array of BSTRs through the module's SafeArray functions."""
+        if self.dll.SafeArrayGetDim(psa) != 1:
+            raise ValueError("a one-dimensional array was expected")
+        lower, upper = c_int32(), c_int32()
+        if failed(self.dll.SafeArrayGetLBound(psa, 1, byref(lower)) & 0xFFFFFFFF) or failed(
+                self.dll.SafeArrayGetUBound(psa, 1, byref(upper)) & 0xFFFFFFFF):
+            raise ValueError("the array has no bounds")
+        items = []
+        for index in range(lower.value, upper.value + 1):
+            element = c_void_p()
+            hr = self.dll.SafeArrayGetElement(psa, byref(c_int32(index)), byref(element)) & 0xFFFFFFFF
+            if failed(hr):
+                raise ValueError(f"SafeArrayGetElement({index}): 0x{hr:08X}")
+            items.append(self.take_bstr(element.value))
+        return BstrArray(lower.value, items)
+
+    def variant_clear(self, var):
+        return self.dll.VariantClear(byref(var)) & 0xFFFFFFFF
+
+
+class Com:
+    """One counted reference to an interface; `iface` is the vtable's member names in slot order."""
+
+    def __init__(self, module, ptr, iface):
+        self.module, self.ptr, self.iface = module, ptr, iface
+
+    def call(self, member, argtypes, *args, restype=HRESULT):
+        slot = self.iface.index(member)
+        vtable = c_void_p.from_address(self.ptr).value
+        fn = ctypes.CFUNCTYPE(restype, c_void_p, *argtypes)(c_void_p.from_address(vtable + 8 * slot).value)
+        result = fn(self.ptr, *args)
+        return result & 0xFFFFFFFF if restype is HRESULT else result
+
+    def query(self, iid):
+        out = c_void_p()
+        return self.call("QueryInterface", [PTR, PTR], byref(iid), byref(out)), out.value
+
+    def release(self):
+        return self.call("Release", [], restype=ULONG)
+
+
+class Typed(NamedTuple):
+    """An argument of an explicit VARTYPE (a DATE, a null BSTR, a null object)."""
+    vt: int
+    value: object
+
+
+class Outcome(NamedTuple):
+    hr: int
+    vt: int
+    value: object
+    scode: int = None  # from the exception block, when one was passed
+    arg_err: int = None  # from puArgErr, when one was passed
+
+
+class HostTestCase(unittest.TestCase):
+    """Every reference and string a test obtains is released by the test's cleanups."""
+
+    module = None  # the loaded module, set by main()
+
+    def setUp(self):
+        self._owned = []
+        self.addCleanup(self._release_owned)
+
+    def _release_owned(self):
+        while self._owned:
+            self._owned.pop().release()
+
+    def adopt(self, ptr, iface=IDISPATCH):
+        self.assertTrue(ptr, "an interface pointer was expected")
+        com = Com(self.module, ptr, iface)
+        self._owned.append(com)
+        return com
+
+    def query(self, com, iid, iface):
+        hr, ptr = com.query(iid)
+        self.assertEqual(hr, S_OK)
+        return self.adopt(ptr, iface)
+
+    def bstr(self, text):
+        """A BSTR argument for a vtable call, freed when the test ends."""
+        bstr = self.module.alloc_bstr(text)
+        self.addCleanup(self.module.free_bstr, bstr)
+        return bstr
+
+    # -- variants -------------------------------------------------------------------------------
+    def to_variant(self, var, value):
+        if isinstance(value, Typed):
+            vt, value = value
+        elif isinstance(value, Com):
+            vt = VT_DISPATCH
+        elif isinstance(value, str):
+            vt = VT_BSTR
+        elif isinstance(value, float):
+            vt = VT_R8
+        elif isinstance(value, int):
+            vt = VT_I4
+        else:
+            vt, value = VT_EMPTY, None
+        var.vt = vt
+        if vt == VT_BSTR:
+            var.bstrVal = self.module.alloc_bstr(value)
+        elif vt in (VT_DISPATCH, VT_UNKNOWN):
+            # The VARIANT owns a reference of its own, dropped by VariantClear after the call.
+            if value is not None:
+                value.call("AddRef", [], restype=ULONG)
+            var.pdispVal = value.ptr if value is not None else None
+        elif vt in (VT_R8, VT_DATE):
+            var.dblVal = value
+        elif vt == VT_I4:
+            var.lVal = c_int32(value & 0xFFFFFFFF).value
+
+    def from_variant(self, var):
+        vt = var.vt
+        if vt in (VT_DISPATCH, VT_UNKNOWN):
+            iface = IDISPATCH if vt == VT_DISPATCH else IUNKNOWN
+            value = self.adopt(var.pdispVal, iface) if var.pdispVal else None
+            var.vt = VT_EMPTY  # the reference now belongs to the adopted object
+        elif vt == VT_BSTR:
+            value = self.module.read_bstr(var.bstrVal)
+        elif vt in (VT_R8, VT_DATE):
+            value = var.dblVal
+        elif vt == VT_I4:
+            value = var.lVal
+        elif vt == VT_BOOL:
+            value = var.boolVal != 0
+        elif vt == VT_ARRAY | VT_BSTR:
+            value = self.module.read_bstr_array(var.parray)
+        else:
+            value = None
+        self.module.variant_clear(var)
+        return vt, value
+
+    # -- late binding ---------------------------------------------------------------------------
+    def dispid(self, disp, name):
+        text = ctypes.create_string_buffer(name.encode("utf-16-le") + b"\0\0")
+        names = (c_void_p * 1)(ctypes.addressof(text))
+        dispid = c_int32(12345)
+        hr = disp.call("GetIDsOfNames", [PTR, PTR, c_uint32, c_uint32, PTR], byref(IID_NULL), names, 1,
+                       LOCALE_USER_DEFAULT, byref(dispid))
+        return hr, dispid.value
+
+    def invoke(self, disp, member, flags, *args, named=(), params=True, excepinfo=False, arg_err=False):
+        """Invoke by name or dispid; `named` gives the dispids of the last len(named) arguments."""
+        if isinstance(member, str):
+            hr, member = self.dispid(disp, member)
+            self.assertEqual(hr, S_OK)
+        rgvarg = (VARIANT * max(len(args), 1))()
+        for position, value in enumerate(reversed(args)):  # COM passes arguments last first
+            self.to_variant(rgvarg[position], value)
+        rgnamed = (c_int32 * max(len(named), 1))(*reversed(named))
+        dp = DISPPARAMS(rgvarg, rgnamed if named else None, len(args), len(named))
+        result = VARIANT()
+        excep = EXCEPINFO()
+        err = c_uint32(0xFFFFFFFF)
+        hr = disp.call("Invoke", [c_int32, PTR, c_uint32, c_uint16, PTR, PTR, PTR, PTR], member,
+                       byref(IID_NULL), LOCALE_USER_DEFAULT, flags, byref(dp) if params else None,
+                       byref(result), byref(excep) if excepinfo else None, byref(err) if arg_err else None)
+        for position in range(len(args)):
+            self.module.variant_clear(rgvarg[position])
+        for text in (excep.bstrSource, excep.bstrDescription, excep.bstrHelpFile):
+            self.module.free_bstr(text)
+        vt, value = self.from_variant(result)
+        return Outcome(hr, vt, value, excep.scode & 0xFFFFFFFF if excepinfo else None,
+                       err.value if arg_err else None)
+
+    def _ok(self, outcome):
+        self.assertEqual(outcome.hr, S_OK, f"HRESULT 0x{outcome.hr:08X}")
+        return outcome.value
+
+    def get(self, disp, name, *args):
+        return self._ok(self.invoke(disp, name, DISPATCH_PROPERTYGET, *args))
+
+    def put(self, disp, name, value):
+        return self.invoke(disp, name, DISPATCH_PROPERTYPUT, value, named=(DISPID_PROPERTYPUT,)).hr
+
+    def call(self, disp, name, *args):
+        return self._ok(self.invoke(disp, name, DISPATCH_METHOD, *args))
+
+
+def main():
+    """Loads the module named by the first argument and runs the calling script's tests."""
+    if len(sys.argv) < 2:
+        sys.exit(f"usage: {sys.argv[0]} /path/to/VexaComponent32.so [unittest options]")
+    HostTestCase.module = Module(sys.argv[1])
+    unittest.main(module="__main__", argv=[sys.argv[0]] + sys.argv[2:])
