@@ -109,13 +109,37 @@ private:
     iconv_t cd_;
 };
 
+// Opening a converter costs far more than converting a short text, so each thread keeps one per
+// direction; it is returned to its initial state before every use.
+iconv_t Converter(const char* to, const char* from) {
+    thread_local IconvDescriptor toLocal(kLocalCodePage, kUtf16);
+    thread_local IconvDescriptor fromLocal(kUtf16, kLocalCodePage);
+    IconvDescriptor& cd = std::strcmp(to, kLocalCodePage) == 0 ? toLocal : fromLocal;
+    (void)from;
+    if (!cd.Valid()) return cd.Get();
+    iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+    return cd.Get();
+}
+
+bool IsAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+bool IsAscii(std::u16string_view text) {
+    for (char16_t c : text)
+        if (c >= 0x80) return false;
+    return true;
+}
+
 // Converts bytes with iconv; each character that cannot be read or written becomes replacement
 // (already in the target encoding), its length in the input taken from unitLength. False only
 // when the conversion is not available at all.
 bool Convert(const char* to, const char* from, std::string_view in, size_t (*unitLength)(std::string_view),
              std::string_view replacement, std::string& out) {
-    IconvDescriptor cd(to, from);
-    if (!cd.Valid()) return false;
+    const iconv_t cd = Converter(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     out.assign(in.size() * 2 + 16, '\0');
     size_t used = 0;
     char* inPtr = const_cast<char*>(in.data());
@@ -125,10 +149,10 @@ bool Convert(const char* to, const char* from, std::string_view in, size_t (*uni
         size_t outLeft = out.size() - used;
         size_t r;
         if (inLeft > 0) {
-            r = iconv(cd.Get(), &inPtr, &inLeft, &outPtr, &outLeft);
+            r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
         } else {
             // Input done: write any closing shift sequence.
-            r = iconv(cd.Get(), nullptr, nullptr, &outPtr, &outLeft);
+            r = iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
             flushed = r != static_cast<size_t>(-1);
         }
         used = out.size() - outLeft;
@@ -190,6 +214,7 @@ std::u16string Utf16FromUtf8(std::string_view text) {
 
 std::string ToLocal(std::u16string_view text) {
     std::string out;
+    if (IsAscii(text)) return std::string(text.begin(), text.end());  // the same in CP949
     if (Convert(kLocalCodePage, kUtf16, AsBytes(text), Utf16Unit, "?", out)) return out;
     // Without the code page, ASCII (the same in CP949) still passes.
     out.clear();
@@ -203,6 +228,7 @@ std::string ToLocal(std::u16string_view text) {
 std::string ToLocal(BSTR text) { return ToLocal(std::u16string_view(text ? text : u"", SysStringLen(text))); }
 
 std::u16string Utf16FromLocal(std::string_view text) {
+    if (IsAscii(text)) return std::u16string(text.begin(), text.end());
     std::string bytes;
     static constexpr char16_t kQuestion = u'?';
     if (Convert(kUtf16, kLocalCodePage, text, Cp949Unit,
@@ -221,8 +247,13 @@ std::u16string Utf16FromLocal(std::string_view text) {
 
 Bstr BstrFromLocal(std::string_view text) { return Bstr(std::u16string_view(Utf16FromLocal(text))); }
 
-std::string LocalToUtf8(std::string_view text) { return ToUtf8(Utf16FromLocal(text)); }
+// ASCII is the same in all three encodings.
+std::string LocalToUtf8(std::string_view text) {
+    return IsAscii(text) ? std::string(text) : ToUtf8(Utf16FromLocal(text));
+}
 
-std::string Utf8ToLocal(std::string_view text) { return ToLocal(Utf16FromUtf8(text)); }
+std::string Utf8ToLocal(std::string_view text) {
+    return IsAscii(text) ? std::string(text) : ToLocal(Utf16FromUtf8(text));
+}
 
 }  // namespace vexa
