@@ -6,8 +6,12 @@
 #include <limits>
 #include <string>
 
+#include "scoped_time_zone.h"
+
 namespace vexa {
 namespace {
+
+using test::ScopedTimeZone;
 
 std::string Describe(const DateParts& p) {
     char buf[64];
@@ -26,28 +30,6 @@ DATE DateOf(DateParts p) {
     EXPECT_TRUE(PartsToDate(p, d)) << Describe(p);
     return d;
 }
-
-// Sets TZ for the life of the object and puts the previous value back.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) saved_ = old;
-        had_ = std::getenv("TZ") != nullptr;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (had_)
-            setenv("TZ", saved_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string saved_;
-    bool had_ = false;
-};
 
 TEST(DateTest, KnownValuesSplitIntoTheirCalendarFields) {
     const struct {

@@ -3,6 +3,7 @@
 
 #include "automation/date.h"
 #include "message_fixture.h"
+#include "scoped_time_zone.h"
 
 namespace vexa {
 namespace {
@@ -108,8 +109,7 @@ TEST_F(AccountTest, ReplyInfoRefreshesTheSameLoginInfo) {
 }
 
 TEST_F(AccountTest, ServerTimeIsTheReplyDateOrNow) {
-    setenv("TZ", "Asia/Seoul", 1);
-    tzset();
+    test::ScopedTimeZone zone("Asia/Seoul");
     server_.Reply(test::HttpReply(200, Xml("<users>" + InfoXml() + "</users>"), "application/xml",
                                   {"Date: Tue, 05 Mar 2024 05:07:09 GMT"}));
     ASSERT_EQ(message_->UpdateLoginInfo(), S_OK);

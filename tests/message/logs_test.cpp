@@ -2,6 +2,7 @@
 #include "automation/date.h"
 #include "message/log_mapping.h"
 #include "message_fixture.h"
+#include "scoped_time_zone.h"
 
 namespace vexa {
 namespace {
@@ -105,8 +106,7 @@ TEST(LogMappingTest, RealDaysFollowTheServicesCalendar) {
 }
 
 TEST_F(LogsTest, LogRecordsBecomeLogLists) {
-    setenv("TZ", "Asia/Seoul", 1);
-    tzset();
+    test::ScopedTimeZone zone("Asia/Seoul");
     server_.Reply(TransfersReply(
         "<logs>" +
         LogXml("7",

@@ -2,6 +2,7 @@
 #include "automation/date.h"
 #include "contract/contents.h"
 #include "message_fixture.h"
+#include "scoped_time_zone.h"
 
 namespace vexa {
 namespace {
@@ -119,8 +120,7 @@ TEST_F(SendTest, DirectSmsDocumentAndResults) {
 }
 
 TEST_F(SendTest, ReservationsCarryTheirLocalTime) {
-    setenv("TZ", "Asia/Seoul", 1);
-    tzset();
+    test::ScopedTimeZone zone("Asia/Seoul");
     DATE when = 0;
     ASSERT_TRUE(PartsToDate({2030, 1, 2, 3, 4, 5}, when));
     ComPtr<IDispatch> list = NewReceivers();

@@ -9,6 +9,7 @@
 #include "rest/entity.h"
 #include "rest/messages_document.h"
 #include "rest/transfers_document.h"
+#include "scoped_time_zone.h"
 
 namespace vexa {
 namespace {
@@ -58,26 +59,8 @@ bool ParseReply(Entity& entity, const std::string& body, const std::string& cont
 }
 
 class KoreanTime : public testing::Test {
-protected:
-    void SetUp() override {
-        const char* old = std::getenv("TZ");
-        if (old) oldTz_ = old;
-        hadTz_ = old != nullptr;
-        setenv("TZ", "Asia/Seoul", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (hadTz_) {
-            setenv("TZ", oldTz_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
 private:
-    std::string oldTz_;
-    bool hadTz_ = false;
+    test::ScopedTimeZone zone_{"Asia/Seoul"};
 };
 
 // ---- The entity base and the users document ----

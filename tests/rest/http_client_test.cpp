@@ -10,10 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "scoped_time_zone.h"
 #include "scripted_server.h"
 
 namespace vexa {
 namespace {
+
+using test::ScopedTimeZone;
 
 using namespace std::chrono_literals;
 using test::HttpReply;
@@ -75,27 +78,6 @@ RecordedRequest OnlyRequest(const ScriptedServer& server) {
     EXPECT_EQ(requests.size(), 1u);
     return requests.empty() ? RecordedRequest{} : requests.front();
 }
-
-// Sets TZ for the life of the object and puts the previous value back.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) saved_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (saved_) {
-            setenv("TZ", saved_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::optional<std::string> saved_;
-};
 
 const Headers kServiceHeaders = {
     {"Content-Type", "application/xml; charset=UTF-8"},
