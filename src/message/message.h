@@ -65,6 +65,8 @@ private:
 
     // The delete and cancel families share their steps.
     template <class Family>
+    HRESULT ByIdentity(LONG year, LONG month, BSTR index, VEXA_MESSAGE_TYPE type, IDispatch** ppResult);
+    template <class Family>
     HRESULT ByEntry(IDispatch* pLogList, IDispatch** ppResult);
     template <class Family>
     HRESULT ByCollection(IDispatch* pLogLists, IDispatch** ppResults);

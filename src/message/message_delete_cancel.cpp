@@ -96,6 +96,15 @@ HRESULT Message::ByCollection(IDispatch* pLogLists, IDispatch** ppResults) {
     return HandOutDispatch(results, ppResults);
 }
 
+// By year, month, index and type: a LogList for that identity, then the by-entry form.
+template <class Family>
+HRESULT Message::ByIdentity(LONG year, LONG month, BSTR index, VEXA_MESSAGE_TYPE type, IDispatch** ppResult) {
+    ClearOut(ppResult);
+    ComPtr<IDispatch> list;
+    const HRESULT hr = CreateLogListDirect(year, month, index, type, list.Out());
+    return FAILED(hr) ? hr : ByEntry<Family>(list.Get(), ppResult);
+}
+
 template <class Family>
 HRESULT Message::ByEntry(IDispatch* pLogList, IDispatch** ppResult) {
     ClearOut(ppResult);
@@ -121,10 +130,7 @@ HRESULT Message::ByEntry(IDispatch* pLogList, IDispatch** ppResult) {
 
 HRESULT Message::DeleteLog(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
                            IDispatch** ppDeleteResult) {
-    ClearOut(ppDeleteResult);
-    ComPtr<IDispatch> list;
-    const HRESULT hr = CreateLogListDirect(Year, Month, Index, Type, list.Out());
-    return FAILED(hr) ? hr : DeleteLogByList(list.Get(), ppDeleteResult);
+    return ByIdentity<DeleteFamily>(Year, Month, Index, Type, ppDeleteResult);
 }
 
 HRESULT Message::DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) {
@@ -137,10 +143,7 @@ HRESULT Message::DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResu
 
 HRESULT Message::CancelReservation(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
                                    IDispatch** ppCancelResult) {
-    ClearOut(ppCancelResult);
-    ComPtr<IDispatch> list;
-    const HRESULT hr = CreateLogListDirect(Year, Month, Index, Type, list.Out());
-    return FAILED(hr) ? hr : CancelReservationByList(list.Get(), ppCancelResult);
+    return ByIdentity<CancelFamily>(Year, Month, Index, Type, ppCancelResult);
 }
 
 HRESULT Message::CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) {

@@ -22,6 +22,23 @@ std::string TransfersPath(const ServiceContext& context) {
     return "/transfers/" + PathSegment(context.userId);
 }
 
+// The fields a log entry and a transfer's details share, from the children of node.
+void ReadSummary(const CRondoXmlParser& xml, xmlNodePtr node, TransferSummary& s) {
+    s.index = xml.ChildElementText(node, "index");
+    s.date = xml.ChildElementText(node, "date");
+    s.type = xml.ChildElementText(node, "type");
+    s.isReservation = IsYes(xml.ChildElementText(node, "isReservation"));
+    s.phoneSend = xml.ChildElementText(node, "phoneSend");
+    s.phoneBack = xml.ChildElementText(node, "phoneBack");
+    s.countTotal = ReadDecimal32(xml.ChildElementText(node, "countTotal"));
+    s.countSuccess = ReadDecimal32(xml.ChildElementText(node, "countSuccess"));
+    s.countFailure = ReadDecimal32(xml.ChildElementText(node, "countFailure"));
+    s.message = xml.ChildElementText(node, "message");
+    s.timeSend = xml.ChildElementText(node, "timeSend");
+    s.timeWrite = xml.ChildElementText(node, "timeWrite");
+    s.canCancel = IsYes(xml.ChildElementText(node, "canCancel"));
+}
+
 }  // namespace
 
 void CRondoTransfersLogs::LoadFromNode(xmlNodePtr logs) {
@@ -30,19 +47,7 @@ void CRondoTransfersLogs::LoadFromNode(xmlNodePtr logs) {
     for (xmlNodePtr log = xmlFirstElementChild(logs); log; log = xmlNextElementSibling(log)) {
         if (NodeName(log) != "log") continue;
         LogRecord r;
-        r.index = ChildElementText(log, "index");
-        r.date = ChildElementText(log, "date");
-        r.type = ChildElementText(log, "type");
-        r.isReservation = IsYes(ChildElementText(log, "isReservation"));
-        r.phoneSend = ChildElementText(log, "phoneSend");
-        r.phoneBack = ChildElementText(log, "phoneBack");
-        r.countTotal = ReadDecimal32(ChildElementText(log, "countTotal"));
-        r.countSuccess = ReadDecimal32(ChildElementText(log, "countSuccess"));
-        r.countFailure = ReadDecimal32(ChildElementText(log, "countFailure"));
-        r.message = ChildElementText(log, "message");
-        r.timeSend = ChildElementText(log, "timeSend");
-        r.timeWrite = ChildElementText(log, "timeWrite");
-        r.canCancel = IsYes(ChildElementText(log, "canCancel"));
+        ReadSummary(*this, log, r);
         r.result = ChildElementText(log, "result");
         records.push_back(std::move(r));
     }
@@ -55,19 +60,7 @@ void CRondoTransfersLogDetail::LoadFromNode(xmlNodePtr root) {
     // Without a receiver list the reply describes no transfer: the fields stay as they are.
     if (!details) return;
 
-    d.index = ChildElementText(root, "index");
-    d.date = ChildElementText(root, "date");
-    d.type = ChildElementText(root, "type");
-    d.isReservation = IsYes(ChildElementText(root, "isReservation"));
-    d.phoneSend = ChildElementText(root, "phoneSend");
-    d.phoneBack = ChildElementText(root, "phoneBack");
-    d.countTotal = ReadDecimal32(ChildElementText(root, "countTotal"));
-    d.countSuccess = ReadDecimal32(ChildElementText(root, "countSuccess"));
-    d.countFailure = ReadDecimal32(ChildElementText(root, "countFailure"));
-    d.message = ChildElementText(root, "message");
-    d.timeSend = ChildElementText(root, "timeSend");
-    d.timeWrite = ChildElementText(root, "timeWrite");
-    d.canCancel = IsYes(ChildElementText(root, "canCancel"));
+    ReadSummary(*this, root, d);
     d.via = ChildElementText(root, "via");
     d.userIp = ChildElementText(root, "userIp");
     d.isDelay = IsYes(ChildElementText(root, "isDelay"));

@@ -9,7 +9,8 @@
 
 namespace vexa {
 
-struct LogRecord {
+// What a log entry and a transfer's details both say of the transfer.
+struct TransferSummary {
     std::string index;
     std::string date;
     std::string type;
@@ -23,6 +24,9 @@ struct LogRecord {
     std::string timeSend;
     std::string timeWrite;
     bool canCancel = false;
+};
+
+struct LogRecord : TransferSummary {
     std::string result;
 };
 
@@ -44,20 +48,7 @@ struct DetailRecord {
     std::string tranRsltDate;
 };
 
-struct TransferDetail {
-    std::string index;
-    std::string date;
-    std::string type;
-    bool isReservation = false;
-    std::string phoneSend;
-    std::string phoneBack;
-    int32_t countTotal = 0;
-    int32_t countSuccess = 0;
-    int32_t countFailure = 0;
-    std::string message;
-    std::string timeSend;
-    std::string timeWrite;
-    bool canCancel = false;
+struct TransferDetail : TransferSummary {
     std::string via;
     std::string userIp;
     bool isDelay = false;
