@@ -299,7 +299,24 @@ bool HttpClient::Transfer::Perform(HttpResponse& response) {
     // A 200 that ends before its announced length still counts: the body is what came.
     const bool replied = reply.headersDone && (rc == CURLE_OK || rc == CURLE_PARTIAL_FILE ||
                                                (rc == CURLE_WRITE_ERROR && stoppedAfterHeaders));
-    if (!replied) return true;  // refused, timed out, not verified, broken off: no reply
+    if (!replied) {
+        // No connection at all (no such host, refused, connect time-out) means the server cannot
+        // be reached; a connection that then fails (TLS not verified, time-out, broken off) is a
+        // request sent without reply.
+        switch (rc) {
+            case CURLE_COULDNT_RESOLVE_HOST:
+            case CURLE_COULDNT_RESOLVE_PROXY:
+            case CURLE_COULDNT_CONNECT:
+                return false;
+            case CURLE_OPERATION_TIMEDOUT: {
+                long localPort = 0;  // set once a TCP connection stands
+                curl_easy_getinfo(easy.get(), CURLINFO_LOCAL_PORT, &localPort);
+                return localPort != 0;
+            }
+            default:
+                return true;
+        }
+    }
     response.status = static_cast<int>(reply.status);
     response.contentLength =
         reply.length < 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(reply.length, UINT32_MAX));

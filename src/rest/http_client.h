@@ -43,10 +43,11 @@ public:
     // their names were first set.
     void AddHeader(const std::string& name, const std::string& value);
 
-    // Runs the exchange. False when no request could be made (no Connect, or the request could
-    // not be opened) or when a 200 reply's body is larger than kMaxReplyBody; true otherwise,
-    // with response.status 0 when the request could not be sent or got no reply (refused
-    // connection, time-out, TLS verification failure).
+    // Runs the exchange. False when no request could be made (no Connect, the request could not
+    // be opened, or no connection to the server: unknown host, refused, connect time-out) or
+    // when a 200 reply's body is larger than kMaxReplyBody; true otherwise, with
+    // response.status 0 when the request was sent but got no reply (TLS verification failure,
+    // send or receive time-out, connection broken off).
     bool SendRequest(HttpResponse& response, const std::string& method, const std::string& path,
                      const char* body, size_t length);
 

@@ -169,7 +169,7 @@ TEST_F(AccountTest, A401BeforeAnySuccessCreatesNoLoginInfo) {
     EXPECT_EQ(message_->get_LoginInfo(nullptr), VEXA_E_NOTLOGINED);
 }
 
-TEST(AccountWithoutServerTest, AClosedPortIsAServerError) {
+TEST(AccountWithoutServerTest, AServerThatCannotBeReachedIsNotConnected) {
     ComPtr<IMessage> message;
     ASSERT_EQ(Message::CreateInstance(nullptr, IID_IMessage, message.OutVoid()), S_OK);
     uint16_t port = 0;
@@ -180,7 +180,7 @@ TEST(AccountWithoutServerTest, AClosedPortIsAServerError) {
     const std::string url = "http://127.0.0.1:" + std::to_string(port);
     Bstr wide(std::u16string(url.begin(), url.end()));
     ASSERT_EQ(test::Query<IServiceEndpoint>(message, IID_IServiceEndpoint)->SetEndpoint(wide.Get()), S_OK);
-    EXPECT_EQ(message->UpdateLoginInfo(), VEXA_E_SERVERERROR);
+    EXPECT_EQ(message->UpdateLoginInfo(), VEXA_E_NOTCONNECTED);
 }
 
 }  // namespace

@@ -444,14 +444,14 @@ TEST(HttpClient, NoUsableReplyIsStatusZero) {
     }
 }
 
-TEST(HttpClient, RefusedConnectionIsSentWithoutReply) {
+TEST(HttpClient, RefusedConnectionReachesNoServer) {
     uint16_t closedPort;
     {
         ScriptedServer gone;
         closedPort = gone.Port();
     }
     const Exchange exchange = RunExchange(Endpoint{.port = closedPort});
-    EXPECT_TRUE(exchange.ok);
+    EXPECT_FALSE(exchange.ok);  // the caller reports that the server cannot be reached
     EXPECT_EQ(exchange.response.status, 0);
 }
 
