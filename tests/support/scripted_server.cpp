@@ -22,9 +22,12 @@
 #include <thread>
 #include <unistd.h>
 
-#include "test_certificate.h"
+#include "sandbox/certificate.h"
 
 namespace vexa::test {
+
+using sandbox::CertificateFiles;
+using sandbox::WriteTestCertificate;
 
 namespace {
 

@@ -1,0 +1,54 @@
+#include "sandbox/data_directory.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <stdexcept>
+#include <sys/file.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace vexa::sandbox {
+
+std::string FormatEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate) {
+    return "http=" + endpoints.http + "\nhttps=" + endpoints.https + "\ncertificate=" + certificate.string() +
+           "\n";
+}
+
+DataDirectory::DataDirectory(const std::filesystem::path& directory) {
+    std::filesystem::create_directories(directory);
+    path_ = std::filesystem::canonical(directory);
+    const std::filesystem::path lock = path_ / "sandbox.lock";
+    lockFd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ < 0) throw std::system_error(errno, std::generic_category(), "opening " + lock.string());
+    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(lockFd_);
+        if (error == EWOULDBLOCK) {
+            throw std::runtime_error(path_.string() + " is in use by another vexa-sandbox");
+        }
+        throw std::system_error(error, std::generic_category(), "locking " + lock.string());
+    }
+    // Whatever an earlier run left there no longer holds.
+    RemoveEndpoints();
+}
+
+DataDirectory::~DataDirectory() { ::close(lockFd_); }
+
+void DataDirectory::WriteEndpoints(const Endpoints& endpoints,
+                                   const std::filesystem::path& certificate) const {
+    const std::filesystem::path temporary = path_ / "endpoints.tmp";
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        out << FormatEndpoints(endpoints, std::filesystem::absolute(certificate));
+        if (!out.flush()) throw std::runtime_error("cannot write " + temporary.string());
+    }
+    std::filesystem::rename(temporary, EndpointsFile());
+}
+
+void DataDirectory::RemoveEndpoints() const {
+    std::error_code ignored;
+    std::filesystem::remove(EndpointsFile(), ignored);
+}
+
+}  // namespace vexa::sandbox

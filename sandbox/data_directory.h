@@ -1,0 +1,38 @@
+// The sandbox's data directory: the store, the certificate, and the endpoints file that tells
+// scripts where a running sandbox listens. One sandbox at a time holds it.
+#pragma once
+
+#include <filesystem>
+
+#include "sandbox/http_server.h"
+
+namespace vexa::sandbox {
+
+class DataDirectory {
+public:
+    // Creates the directory if needed and takes its lock; throws when another sandbox holds it.
+    explicit DataDirectory(const std::filesystem::path& directory);
+    ~DataDirectory();
+    DataDirectory(const DataDirectory&) = delete;
+    DataDirectory& operator=(const DataDirectory&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path StoreFile() const { return path_ / "sandbox.db"; }
+    std::filesystem::path EndpointsFile() const { return path_ / "endpoints"; }
+
+    // Writes the endpoints file whole (a reader never sees half of it):
+    //   http=http://127.0.0.1:PORT
+    //   https=https://127.0.0.1:PORT
+    //   certificate=/absolute/path/cert.pem
+    void WriteEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate) const;
+    void RemoveEndpoints() const;
+
+private:
+    std::filesystem::path path_;
+    int lockFd_ = -1;
+};
+
+// The endpoints file's text.
+std::string FormatEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate);
+
+}  // namespace vexa::sandbox

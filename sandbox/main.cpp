@@ -1,0 +1,53 @@
+// vexa-sandbox: serves the messaging service's REST API on loopback until SIGINT or SIGTERM.
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <mutex>
+#include <pthread.h>
+
+#include "sandbox/options.h"
+#include "sandbox/sandbox.h"
+
+using namespace vexa::sandbox;
+
+int main(int argc, char** argv) {
+    SandboxOptions options;
+    if (const int code = ParseCommandLine(argc, argv, options, std::cout, std::cerr); code >= 0) return code;
+
+    // The stop signals are taken below with sigwait; every thread started from here on inherits
+    // the mask, so none of them is interrupted by one.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    std::mutex logMutex;
+    auto log = [&logMutex](const std::string& line) {
+        std::lock_guard lock(logMutex);
+        std::cerr << line << std::endl;
+    };
+    try {
+        Sandbox sandbox(options, SystemClock(), log);
+        {
+            std::lock_guard lock(logMutex);
+            std::cout << "vexa-sandbox: data in " << sandbox.Directory().Path().string() << ", realm "
+                      << options.realm << "\n";
+            for (const auto& [user, change] : sandbox.AccountChanges()) {
+                std::cout << "account " << user
+                          << (change == Store::AccountChange::kCreated ? ": created" : ": password set")
+                          << "\n";
+            }
+            std::cout << FormatEndpoints(sandbox.GetEndpoints(), sandbox.Certificate().certificate)
+                      << std::flush;
+        }
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        log(std::string("vexa-sandbox: ") + (received == SIGINT ? "SIGINT" : "SIGTERM") + ", stopping");
+        sandbox.Stop();
+    } catch (const std::exception& e) {
+        std::cerr << "vexa-sandbox: " << e.what() << std::endl;
+        return 1;
+    }
+    return 0;
+}

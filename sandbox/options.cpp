@@ -1,0 +1,80 @@
+#include "sandbox/options.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vexa::sandbox {
+
+namespace {
+
+bool ParseCredit(std::string_view text, int64_t& credit) {
+    if (text.empty() || text.size() > 15) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    std::from_chars(text.data(), text.data() + text.size(), credit);
+    return true;
+}
+
+}  // namespace
+
+std::optional<AccountSetup> ParseAccountSpec(std::string_view text) {
+    const size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0) return std::nullopt;
+    AccountSetup setup;
+    setup.userId = std::string(text.substr(0, colon));
+    std::string_view password = text.substr(colon + 1);
+    setup.credit = kDefaultCredit;
+    const size_t last = password.rfind(':');
+    if (last != std::string_view::npos && ParseCredit(password.substr(last + 1), setup.credit)) {
+        password = password.substr(0, last);
+    }
+    if (password.empty()) return std::nullopt;
+    setup.password = std::string(password);
+    setup.name = setup.userId;
+    setup.returnPhone = kDefaultReturnPhone;
+    return setup;
+}
+
+int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options, std::ostream& out,
+                     std::ostream& err) {
+    CLI::App app{"A local stand-in of the messaging service's REST API, kept in SQLite.", "vexa-sandbox"};
+    std::string dataDir;
+    std::vector<std::string> accounts;
+    app.add_option("--data-dir", dataDir, "Directory of the store, the certificate and the endpoints file")
+        ->required();
+    app.add_option("--bind", options.bindAddress, "Address to listen on")->capture_default_str();
+    app.add_option("--http-port", options.httpPort, "Port of plain HTTP (0: a free port)")
+        ->check(CLI::Range(0, 65535))
+        ->capture_default_str();
+    app.add_option("--https-port", options.httpsPort, "Port of HTTPS (0: a free port)")
+        ->check(CLI::Range(0, 65535))
+        ->capture_default_str();
+    app.add_option("--realm", options.realm, "Realm that requests must name in Auth-Realm")
+        ->check([](const std::string& realm) { return realm.empty() ? "the realm must not be empty" : ""; })
+        ->capture_default_str();
+    app.add_option("--account", accounts,
+                   "USER:PASSWORD[:CREDIT]: creates the account (credit " + std::to_string(kDefaultCredit) +
+                       " unless given) or sets the password of an existing one; repeatable")
+        ->check([](const std::string& spec) {
+            return ParseAccountSpec(spec) ? "" : "expected USER:PASSWORD[:CREDIT], got '" + spec + "'";
+        });
+    app.add_option("--delivery-delay", options.deliveryDelay,
+                   "Seconds a receiver waits for its delivery report after it is handed over")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e, out, err);
+    }
+    options.dataDir = dataDir;
+    options.accounts.clear();
+    for (const std::string& spec : accounts) options.accounts.push_back(*ParseAccountSpec(spec));
+    return -1;
+}
+
+}  // namespace vexa::sandbox

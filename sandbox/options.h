@@ -1,0 +1,26 @@
+// vexa-sandbox's command line.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string_view>
+
+#include "sandbox/sandbox.h"
+
+namespace vexa::sandbox {
+
+// What --account creates when the store has no such account.
+inline constexpr int64_t kDefaultCredit = 1000;
+inline constexpr const char* kDefaultReturnPhone = "02-000-0000";
+
+// "USER:PASSWORD[:CREDIT]": the last field is the credit when it is a decimal number, so a
+// password that itself ends in ":digits" needs the credit written out. A new account is named
+// after its user ID and gets the default return phone.
+std::optional<AccountSetup> ParseAccountSpec(std::string_view text);
+
+// Fills `options` from the arguments. -1 to go on; otherwise the process's exit code, after help
+// or an error was written to `out` or `err`.
+int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options, std::ostream& out,
+                     std::ostream& err);
+
+}  // namespace vexa::sandbox

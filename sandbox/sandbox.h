@@ -1,0 +1,66 @@
+// A whole sandbox: its data directory, store, certificate, service and listeners. What
+// vexa-sandbox runs, and what tests start on loopback.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sandbox/certificate.h"
+#include "sandbox/clock.h"
+#include "sandbox/data_directory.h"
+#include "sandbox/http_server.h"
+#include "sandbox/service.h"
+#include "sandbox/store.h"
+
+namespace vexa::sandbox {
+
+// The realm the component is built with.
+std::string DefaultRealm();
+
+struct SandboxOptions {
+    std::filesystem::path dataDir;
+    std::string bindAddress = "127.0.0.1";
+    int httpPort = 0;
+    int httpsPort = 0;
+    std::string realm = DefaultRealm();
+    std::vector<AccountSetup> accounts;
+    int64_t deliveryDelay = 0;
+};
+
+class Sandbox {
+public:
+    // Sets up the accounts, then listens; the endpoints file is written once both listeners are up.
+    explicit Sandbox(const SandboxOptions& options, Clock clock = SystemClock(),
+                     std::function<void(const std::string&)> log = {});
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const Endpoints& GetEndpoints() const { return server_->GetEndpoints(); }
+    const CertificateFiles& Certificate() const { return certificate_; }
+    const DataDirectory& Directory() const { return directory_; }
+    Store& GetStore() { return store_; }
+    // What each --account did, in order.
+    const std::vector<std::pair<std::string, Store::AccountChange>>& AccountChanges() const {
+        return accountChanges_;
+    }
+
+    // Finishes the requests in flight, stops listening and removes the endpoints file. The store
+    // closes with the object.
+    void Stop();
+
+private:
+    DataDirectory directory_;
+    Store store_;
+    std::vector<std::pair<std::string, Store::AccountChange>> accountChanges_;
+    CertificateFiles certificate_;
+    Service service_;
+    std::unique_ptr<HttpServer> server_;
+};
+
+}  // namespace vexa::sandbox

@@ -1,0 +1,20 @@
+// The store's tables and their versions. Each step of kMigrations brings the schema from one
+// version to the next; a database records the version it has reached in schema_version.
+#pragma once
+
+#include "sandbox/sqlite.h"
+
+namespace vexa::sandbox {
+
+// The version this build writes.
+int CurrentSchemaVersion();
+
+// The version recorded in the database; 0 for an empty one. Throws when the file holds tables
+// but no version, i.e. it is not a sandbox store.
+int SchemaVersionOf(Database& db);
+
+// Creates the tables in an empty database and brings an older one up to date, one transaction
+// per step. Throws, changing nothing, when the database is newer than this build knows.
+void MigrateSchema(Database& db);
+
+}  // namespace vexa::sandbox

@@ -1,0 +1,215 @@
+#include "sandbox/store.h"
+
+#include "sandbox/schema.h"
+
+namespace vexa::sandbox {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+
+constexpr const char* kTransferColumns =
+    "SELECT id, month, month_index, day, type, sender, message, subject, reservation, send_time, write_time, "
+    "cost, user_ip, deleted_time, cancelled_time, "
+    "(SELECT COUNT(*) FROM images WHERE images.transfer_id = transfers.id) FROM transfers ";
+
+Transfer ReadTransfer(const Statement& row) {
+    Transfer t;
+    t.id = row.Int(0);
+    t.key = {row.Text(1), row.Int(2)};
+    t.day = static_cast<int>(row.Int(3));
+    t.type = row.Text(4);
+    t.sender = row.Text(5);
+    t.message = row.Text(6);
+    t.subject = row.Text(7);
+    t.reservation = row.Int(8) != 0;
+    t.sendTime = row.Int(9);
+    t.writeTime = row.Int(10);
+    t.cost = row.Int(11);
+    t.userIp = row.Text(12);
+    t.deletedTime = row.OptionalInt(13);
+    t.cancelledTime = row.OptionalInt(14);
+    t.imageCount = static_cast<int>(row.Int(15));
+    return t;
+}
+
+}  // namespace
+
+Store::Store(const std::filesystem::path& file) : db_(file) {
+    sqlite3_busy_timeout(db_.Handle(), kBusyTimeoutMs);
+    db_.Execute("PRAGMA journal_mode = WAL");
+    db_.Execute("PRAGMA synchronous = NORMAL");
+    db_.Execute("PRAGMA foreign_keys = ON");
+    MigrateSchema(db_);
+}
+
+int Store::SchemaVersion() {
+    std::lock_guard lock(mutex_);
+    return SchemaVersionOf(db_);
+}
+
+Store::AccountChange Store::SetUpAccount(const AccountSetup& setup) {
+    // Deliberately slow, so done before the store is held.
+    const PasswordHash hash = HashPassword(setup.password);
+    std::lock_guard lock(mutex_);
+    Transaction transaction(db_);
+    Statement find(db_, "SELECT id FROM accounts WHERE user_id = ?");
+    AccountChange change = AccountChange::kPasswordSet;
+    if (find.Bind(setup.userId).Step()) {
+        Statement(db_,
+                  "UPDATE accounts SET password_salt = ?, password_digest = ?, password_iterations = ? "
+                  "WHERE id = ?")
+            .Bind(Blob{hash.salt}, Blob{hash.digest}, hash.iterations, find.Int(0))
+            .Run();
+    } else {
+        Statement(db_,
+                  "INSERT INTO accounts (user_id, name, password_salt, password_digest, password_iterations, "
+                  "credit) VALUES (?, ?, ?, ?, ?, ?)")
+            .Bind(setup.userId, setup.name, Blob{hash.salt}, Blob{hash.digest}, hash.iterations, setup.credit)
+            .Run();
+        Statement(db_, "INSERT INTO return_phones (account_id, position, phone) VALUES (?, 1, ?)")
+            .Bind(db_.LastInsertId(), setup.returnPhone)
+            .Run();
+        change = AccountChange::kCreated;
+    }
+    transaction.Commit();
+    return change;
+}
+
+std::optional<Account> Store::FindAccount(std::string_view userId) {
+    std::lock_guard lock(mutex_);
+    Statement row(db_, "SELECT id, user_id, name, credit FROM accounts WHERE user_id = ?");
+    if (!row.Bind(userId).Step()) return std::nullopt;
+    Account account{row.Int(0), row.Text(1), row.Text(2), {}, row.Int(3)};
+    Statement phones(db_, "SELECT phone FROM return_phones WHERE account_id = ? ORDER BY position");
+    phones.Bind(account.id);
+    while (phones.Step()) account.returnPhones.push_back(phones.Text(0));
+    return account;
+}
+
+std::optional<PasswordHash> Store::PasswordOf(std::string_view userId) {
+    std::lock_guard lock(mutex_);
+    Statement row(
+        db_, "SELECT password_salt, password_digest, password_iterations FROM accounts WHERE user_id = ?");
+    if (!row.Bind(userId).Step()) return std::nullopt;
+    return PasswordHash{row.BlobBytes(0), row.BlobBytes(1), static_cast<int>(row.Int(2))};
+}
+
+std::optional<TransferKey> Store::AddTransfer(int64_t accountId, const NewTransfer& t) {
+    std::lock_guard lock(mutex_);
+    Transaction transaction(db_);
+    Statement debit(db_, "UPDATE accounts SET credit = credit - ? WHERE id = ? AND credit >= ?");
+    debit.Bind(t.cost, accountId, t.cost).Run();
+    if (db_.Changes() != 1) return std::nullopt;
+
+    Statement next(
+        db_, "SELECT COALESCE(MAX(month_index), 0) + 1 FROM transfers WHERE account_id = ? AND month = ?");
+    next.Bind(accountId, t.month).Step();
+    const TransferKey key{t.month, next.Int(0)};
+
+    Statement(
+        db_,
+        "INSERT INTO transfers (account_id, month, month_index, day, type, sender, message, subject, "
+        "reservation, send_time, write_time, cost, user_ip) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        .Bind(accountId, key.month, key.index, t.day, t.type, t.sender, t.message, t.subject, t.reservation,
+              t.sendTime, t.writeTime, t.cost, t.userIp)
+        .Run();
+    const int64_t id = db_.LastInsertId();
+    int position = 0;
+    for (const Receiver& r : t.receivers) {
+        Statement(
+            db_,
+            "INSERT INTO receivers (transfer_id, position, phone, name, message, send_time, delivery_time, "
+            "result) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+            .Bind(id, ++position, r.phone, r.name, r.message, r.sendTime, r.deliveryTime, r.result)
+            .Run();
+    }
+    position = 0;
+    for (const std::string& jpeg : t.images) {
+        Statement(db_, "INSERT INTO images (transfer_id, position, jpeg) VALUES (?, ?, ?)")
+            .Bind(id, ++position, Blob{jpeg})
+            .Run();
+    }
+    transaction.Commit();
+    return key;
+}
+
+void Store::LoadDetails(Transfer& transfer) {
+    Statement rows(db_,
+                   "SELECT phone, name, message, send_time, delivery_time, result FROM receivers "
+                   "WHERE transfer_id = ? ORDER BY position");
+    rows.Bind(transfer.id);
+    transfer.receivers.clear();
+    while (rows.Step()) {
+        transfer.receivers.push_back({rows.Text(0), rows.Text(1), rows.Text(2), rows.Int(3), rows.Int(4),
+                                      static_cast<int>(rows.Int(5))});
+    }
+}
+
+std::vector<Transfer> Store::ListTransfers(int64_t accountId, const LogFilter& filter) {
+    std::lock_guard lock(mutex_);
+    Statement rows(db_,
+                   std::string(kTransferColumns) +
+                       "WHERE account_id = ? AND month = ? AND day BETWEEN ? AND ? AND deleted_time IS NULL "
+                       "AND (? = '' OR type = ?) AND (? = 0 OR reservation = 1) ORDER BY month_index");
+    rows.Bind(accountId, filter.month, filter.firstDay, filter.lastDay, filter.type, filter.type,
+              filter.reservationOnly);
+    std::vector<Transfer> transfers;
+    while (rows.Step()) transfers.push_back(ReadTransfer(rows));
+    for (Transfer& t : transfers) LoadDetails(t);
+    return transfers;
+}
+
+std::optional<Transfer> Store::FindTransferLocked(int64_t accountId, const TransferKey& key) {
+    Statement row(db_,
+                  std::string(kTransferColumns) + "WHERE account_id = ? AND month = ? AND month_index = ?");
+    if (!row.Bind(accountId, key.month, key.index).Step()) return std::nullopt;
+    Transfer transfer = ReadTransfer(row);
+    LoadDetails(transfer);
+    return transfer;
+}
+
+std::optional<Transfer> Store::FindTransfer(int64_t accountId, const TransferKey& key) {
+    std::lock_guard lock(mutex_);
+    return FindTransferLocked(accountId, key);
+}
+
+bool Store::DeleteTransfer(int64_t accountId, const TransferKey& key, int64_t now) {
+    std::lock_guard lock(mutex_);
+    Statement(db_,
+              "UPDATE transfers SET deleted_time = ? "
+              "WHERE account_id = ? AND month = ? AND month_index = ? AND deleted_time IS NULL")
+        .Bind(now, accountId, key.month, key.index)
+        .Run();
+    return db_.Changes() == 1;
+}
+
+Store::CancelOutcome Store::CancelTransfer(int64_t accountId, const TransferKey& key, int64_t now,
+                                           const std::function<bool(const Transfer&)>& cancellable) {
+    std::lock_guard lock(mutex_);
+    Transaction transaction(db_);
+    CancelOutcome outcome;
+    outcome.transfer = FindTransferLocked(accountId, key);
+    if (!outcome.transfer || !cancellable(*outcome.transfer)) return outcome;
+    const Transfer& t = *outcome.transfer;
+    Statement(db_, "UPDATE transfers SET cancelled_time = ? WHERE id = ?").Bind(now, t.id).Run();
+    Statement(db_, "UPDATE receivers SET result = ? WHERE transfer_id = ?")
+        .Bind(kResultCancelled, t.id)
+        .Run();
+    Statement(db_, "UPDATE accounts SET credit = credit + ? WHERE id = ?").Bind(t.cost, accountId).Run();
+    transaction.Commit();
+    outcome.cancelled = true;
+    return outcome;
+}
+
+std::optional<std::string> Store::Image(int64_t accountId, const TransferKey& key, int position) {
+    std::lock_guard lock(mutex_);
+    Statement row(db_,
+                  "SELECT images.jpeg FROM images JOIN transfers ON transfers.id = images.transfer_id "
+                  "WHERE transfers.account_id = ? AND transfers.month = ? AND transfers.month_index = ? "
+                  "AND images.position = ?");
+    if (!row.Bind(accountId, key.month, key.index, position).Step()) return std::nullopt;
+    return row.BlobBytes(0);
+}
+
+}  // namespace vexa::sandbox

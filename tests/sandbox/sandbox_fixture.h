@@ -1,0 +1,108 @@
+// What the sandbox suites share: a scratch directory, requests in the component's own documents,
+// and replies read back with the component's own readers.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "rest/messages_document.h"
+#include "rest/service_context.h"
+#include "rest/transfers_document.h"
+#include "sandbox/service.h"
+#include "scoped_time_zone.h"
+
+namespace vexa::sandbox::test {
+
+using vexa::test::ScopedTimeZone;
+
+// A fresh directory under the system's temporary one, removed with everything in it.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vexa-sandbox-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::system_error(errno, std::generic_category(), "mkdtemp");
+        path_ = pattern;
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// 2024-03-05 14:07:09 in Seoul (UTC+9, no daylight saving).
+inline constexpr int64_t kMarch5 = 1709615229;
+inline constexpr int64_t kHour = 3600;
+inline constexpr int64_t kDay = 24 * kHour;
+
+// The Authorization value the component sends for these credentials.
+inline std::string BasicAuthorization(const std::string& user, const std::string& password) {
+    ServiceContext context;
+    context.SetCredentials(user, password);
+    return context.authorization;
+}
+
+struct Addressee {
+    std::string phone;
+    int64_t sendTime = 0;  // 0: at once
+    std::string message;   // empty: the common text
+    std::string name;
+};
+
+// A send request as the component writes it (texts in its local code page).
+inline std::string SendDocument(const std::string& type, const std::string& common,
+                                const std::vector<Addressee>& addressees,
+                                const std::vector<std::string>& images = {}, const std::string& sender = "") {
+    CRondoMessages messages{ServiceContext{}};
+    CRondoMessage& m = messages.message;
+    m.type = type;
+    m.message = common;
+    m.sender = sender;
+    m.images = images;
+    for (const Addressee& a : addressees) {
+        ReceiverRecord r;
+        r.phone = a.phone;
+        r.name = a.name;
+        r.message = a.message.empty() ? common : a.message;
+        r.sendTime = a.sendTime;
+        if (a.sendTime != 0) m.reservation = true;
+        m.receivers.push_back(std::move(r));
+    }
+    return messages.BuildRequest();
+}
+
+// The logs document of a delete or cancel request, as the component writes it.
+inline std::string LogsDocument(const std::vector<LogKey>& keys) {
+    CRondoTransfers transfers{ServiceContext{}};
+    return transfers.BuildLogsRequest(keys);
+}
+
+// Reads a 200 reply as the component does after a request for `path`; false when it would
+// refuse it.
+template <class Entity>
+bool ReadReply(Entity& entity, const std::string& contentType, const std::string& body,
+               const std::string& path) {
+    HttpResponse& response = entity.MutableResponse();
+    response.status = 200;
+    response.contentType = contentType;
+    response.body = body;
+    response.path = path;
+    return entity.ParseReply();
+}
+
+template <class Entity>
+bool ReadReply(Entity& entity, const ServiceReply& reply, const std::string& path) {
+    return ReadReply(entity, reply.contentType, reply.body, path);
+}
+
+}  // namespace vexa::sandbox::test
