@@ -1,0 +1,184 @@
+#include "cli.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vexa_cli {
+namespace {
+
+// Sets or removes an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (saved_)
+            setenv(name_, saved_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+class CommandLine : public testing::Test {
+protected:
+    static constexpr YearMonth kNow{2024, 3};
+
+    ParseOutcome Parse(std::vector<std::string> args) {
+        args.insert(args.begin(), "vexa");
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        out_.str({});
+        err_.str({});
+        return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out_, err_, kNow);
+    }
+
+    template <class R>
+    R RequestOf(std::vector<std::string> args) {
+        ParseOutcome outcome = Parse(std::move(args));
+        EXPECT_TRUE(outcome.invocation) << err_.str();
+        if (!outcome.invocation) return {};
+        EXPECT_TRUE(std::holds_alternative<R>(outcome.invocation->request));
+        return std::holds_alternative<R>(outcome.invocation->request)
+                   ? std::get<R>(outcome.invocation->request)
+                   : R{};
+    }
+
+    // The environment of the developer running the tests must not leak into them.
+    ScopedEnv user_{"VEXA_USER", nullptr}, password_{"VEXA_PASSWORD", nullptr},
+        endpoint_{"VEXA_ENDPOINT", nullptr}, cacert_{"VEXA_CACERT", nullptr}, module_{"VEXA_MODULE", nullptr};
+    std::ostringstream out_, err_;
+};
+
+TEST_F(CommandLine, SendCollectsReceiversTextAndReservation) {
+    const auto send =
+        RequestOf<SendRequest>({"send", "--to", "010-1234-5678", "--to", "홍길동:02-000-0000", "--text",
+                                "안녕하세요", "--from", "02-111-2222", "--at", "2024-03-05 14:07"});
+    EXPECT_EQ(send.receivers, (std::vector<ReceiverSpec>{{"", "010-1234-5678"}, {"홍길동", "02-000-0000"}}));
+    EXPECT_EQ(send.text, "안녕하세요");
+    EXPECT_EQ(send.type, VEXA_MESSAGE_TYPE_SMS);
+    EXPECT_EQ(send.returnPhone, "02-111-2222");
+    ASSERT_TRUE(send.reservation);
+    EXPECT_EQ(*send.reservation, (vexa_host::CalendarTime{2024, 3, 5, 14, 7, 0}));
+}
+
+TEST_F(CommandLine, SendTypeFollowsTheSubject) {
+    EXPECT_EQ(RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "t", "--subject", "s"}).type,
+              VEXA_MESSAGE_TYPE_LMS);
+    EXPECT_EQ(RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "t", "--type", "lms"}).type,
+              VEXA_MESSAGE_TYPE_LMS);
+    EXPECT_EQ(RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "-"}).text, "-");
+    EXPECT_EQ(RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "-5 degrees"}).text, "-5 degrees");
+}
+
+TEST_F(CommandLine, LogsDefaultsToTheCurrentMonthAndAllTypes) {
+    const auto logs = RequestOf<LogsRequest>({"logs"});
+    EXPECT_EQ(logs.month, kNow);
+    EXPECT_FALSE(logs.days);
+    EXPECT_FALSE(logs.reservedOnly);
+    EXPECT_EQ(logs.type, VEXA_MESSAGE_TYPE_ALL);
+
+    const auto bounded =
+        RequestOf<LogsRequest>({"logs", "2024-02", "--days", "3-29", "--reserved", "--type", "mms"});
+    EXPECT_EQ(bounded.month, (YearMonth{2024, 2}));
+    EXPECT_EQ(bounded.days, (DayRange{3, 29}));
+    EXPECT_TRUE(bounded.reservedOnly);
+    EXPECT_EQ(bounded.type, VEXA_MESSAGE_TYPE_MMS);
+    // Days are checked against the current month when none is given.
+    EXPECT_EQ(RequestOf<LogsRequest>({"logs", "--days", "31"}).days, (DayRange{31, 31}));
+}
+
+TEST_F(CommandLine, DetailCancelAndDeleteNameTransfers) {
+    const auto detail = RequestOf<DetailRequest>({"detail", "202403", "17", "--type", "lms"});
+    EXPECT_EQ(detail.month, (YearMonth{2024, 3}));
+    EXPECT_EQ(detail.index, "17");
+    EXPECT_EQ(detail.type, VEXA_MESSAGE_TYPE_LMS);
+
+    const auto cancel = RequestOf<ManageRequest>({"cancel", "2024-03", "17", "18", "19"});
+    EXPECT_EQ(cancel.action, ManageRequest::Action::Cancel);
+    EXPECT_EQ(cancel.indexes, (std::vector<std::string>{"17", "18", "19"}));
+    EXPECT_EQ(cancel.type, VEXA_MESSAGE_TYPE_ALL);
+    EXPECT_EQ(RequestOf<ManageRequest>({"delete", "202403", "5"}).action, ManageRequest::Action::Delete);
+}
+
+TEST_F(CommandLine, AccountAndEndpointComeFromOptionsOrTheEnvironment) {
+    {
+        const ScopedEnv user("VEXA_USER", "env-user"), endpoint("VEXA_ENDPOINT", "http://127.0.0.1:9");
+        const ParseOutcome outcome = Parse({"status", "--password", "secret", "--json"});
+        ASSERT_TRUE(outcome.invocation);
+        EXPECT_EQ(outcome.invocation->options.user, "env-user");
+        EXPECT_EQ(outcome.invocation->options.password, "secret");
+        EXPECT_EQ(outcome.invocation->options.endpoint, "http://127.0.0.1:9");
+        EXPECT_TRUE(outcome.invocation->options.json);
+        // An option given wins over its variable.
+        EXPECT_EQ(Parse({"status", "-u", "flag-user"}).invocation->options.user, "flag-user");
+    }
+    const ParseOutcome outcome =
+        Parse({"logs", "--module", "/opt/v/VexaComponent32.so", "--cacert", "ca.pem"});
+    ASSERT_TRUE(outcome.invocation);
+    EXPECT_EQ(outcome.invocation->options.module, "/opt/v/VexaComponent32.so");
+    EXPECT_EQ(outcome.invocation->options.cacert, "ca.pem");
+    EXPECT_EQ(outcome.invocation->options.user, "");
+    EXPECT_FALSE(outcome.invocation->options.json);
+}
+
+TEST_F(CommandLine, MistakesExitWithStatusTwo) {
+    const std::vector<std::vector<std::string>> kMistakes = {
+        {},
+        {"frobnicate"},
+        {"send", "--text", "no receiver"},
+        {"send", "--to", "0101234"},
+        {"send", "--to", "0101234", "--text", ""},
+        {"send", "--to", "0101234", "0105678", "--text", "one phone per --to"},
+        {"send", "--to", "not a phone", "--text", "t"},
+        {"send", "--to", "0101234", "--text", "t", "--type", "mms"},
+        {"send", "--to", "0101234", "--text", "t", "--type", "sms", "--subject", "s"},
+        {"send", "--to", "0101234", "--text", "t", "--at", "2024-02-30 10:00"},
+        {"send", "--to", "0101234", "--text", "t", "--from", "nobody"},
+        {"logs", "2024-13"},
+        {"logs", "2024-02", "--days", "1-30"},
+        {"logs", "--type", "fax"},
+        {"detail", "202403"},
+        {"detail", "202403", "1/2"},
+        {"cancel", "202403"},
+        {"delete"},
+        {"status", "--unknown"},
+    };
+    for (const auto& args : kMistakes) {
+        std::string line;
+        for (const std::string& a : args) line += a + ' ';
+        const ParseOutcome outcome = Parse(args);
+        EXPECT_FALSE(outcome.invocation) << line;
+        EXPECT_EQ(outcome.exitCode, kExitUsage) << line;
+        EXPECT_NE(err_.str(), "") << line;
+    }
+}
+
+TEST_F(CommandLine, EverySubcommandHasHelp) {
+    for (const char* command : {"status", "send", "logs", "detail", "cancel", "delete"}) {
+        const ParseOutcome outcome = Parse({command, "--help"});
+        EXPECT_FALSE(outcome.invocation) << command;
+        EXPECT_EQ(outcome.exitCode, kExitOk) << command;
+        EXPECT_NE(out_.str().find(std::string("vexa ") + command), std::string::npos) << out_.str();
+        EXPECT_NE(out_.str().find("--user"), std::string::npos) << command;
+    }
+    EXPECT_EQ(Parse({"--help"}).exitCode, kExitOk);
+    EXPECT_NE(out_.str().find("Subcommands:"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vexa_cli

@@ -1,0 +1,204 @@
+#include "cli.h"
+
+#include <CLI/CLI.hpp>
+#include <ctime>
+#include <map>
+#include <utility>
+
+namespace vexa_cli {
+
+namespace {
+
+constexpr const char* kConnection = "Account and service";
+
+void AddCommonOptions(CLI::App& command, CommonOptions& o) {
+    // Each option falls back on its environment variable.
+    const struct {
+        const char* name;
+        std::string& value;
+        const char* variable;
+        const char* typeName;
+        const char* help;
+    } kOptions[] = {
+        {"--user,-u", o.user, "VEXA_USER", "USER", "User ID of the messaging account"},
+        {"--password", o.password, "VEXA_PASSWORD", "PASSWORD",
+         "Its password (asked for on a terminal when missing; other users can see arguments, so prefer the "
+         "variable)"},
+        {"--endpoint", o.endpoint, "VEXA_ENDPOINT", "URL",
+         "Service endpoint http[s]://host[:port] (default: built in)"},
+        {"--cacert", o.cacert, "VEXA_CACERT", "PEM",
+         "Certificates to trust for the endpoint, besides the system's"},
+        {"--module", o.module, "VEXA_MODULE", "PATH",
+         "VexaComponent32.so to load (default: the one beside vexa)"},
+    };
+    for (const auto& option : kOptions)
+        command.add_option(option.name, option.value, option.help)
+            ->envname(option.variable)
+            ->type_name(option.typeName)
+            ->group(kConnection);
+    command.add_flag("--json", o.json, "Print one JSON document instead of tables");
+}
+
+CLI::Option* AddTypeOption(CLI::App& command, std::string& type, const char* choices, const char* help) {
+    return command.add_option("--type,-t", type, help)->type_name(choices);
+}
+
+// Raw text of every subcommand's options, checked after CLI11 has read them.
+struct Raw {
+    std::vector<std::string> to;
+    std::string text, subject, type = "all", from, at;
+    std::string month, days, index;
+    std::vector<std::string> indexes;
+    bool reserved = false;
+};
+
+struct Options {
+    CommonOptions common;
+    Raw raw;
+};
+
+SendRequest MakeSend(const Raw& raw, bool typeGiven) {
+    SendRequest r;
+    for (const std::string& to : raw.to) r.receivers.push_back(ParseReceiver(to));
+    // Standard input is read when the command runs, after any password prompt.
+    r.text = raw.text == "-" ? raw.text : CheckMessageText(raw.text);
+    CheckUtf8(raw.subject, "the subject");
+    r.subject = raw.subject;
+    // A subject only travels with a long message.
+    r.type = typeGiven             ? ParseMessageType(raw.type)
+             : raw.subject.empty() ? VEXA_MESSAGE_TYPE_SMS
+                                   : VEXA_MESSAGE_TYPE_LMS;
+    if (r.type != VEXA_MESSAGE_TYPE_SMS && r.type != VEXA_MESSAGE_TYPE_LMS)
+        throw UsageError("send takes --type sms or lms");
+    if (r.type == VEXA_MESSAGE_TYPE_SMS && !r.subject.empty())
+        throw UsageError("an SMS has no subject: use --type lms");
+    if (!raw.from.empty()) r.returnPhone = ParsePhone(raw.from);
+    if (!raw.at.empty()) r.reservation = ParseReservationTime(raw.at);
+    return r;
+}
+
+LogsRequest MakeLogs(const Raw& raw, YearMonth currentMonth) {
+    LogsRequest r;
+    r.month = raw.month.empty() ? currentMonth : ParseMonth(raw.month);
+    if (!raw.days.empty()) r.days = ParseDayRange(raw.days, r.month);
+    r.reservedOnly = raw.reserved;
+    r.type = ParseMessageType(raw.type);
+    return r;
+}
+
+DetailRequest MakeDetail(const Raw& raw) {
+    return {ParseMonth(raw.month), ParseLogIndex(raw.index), ParseMessageType(raw.type)};
+}
+
+ManageRequest MakeManage(const Raw& raw, ManageRequest::Action action) {
+    ManageRequest r;
+    r.action = action;
+    r.month = ParseMonth(raw.month);
+    for (const std::string& index : raw.indexes) r.indexes.push_back(ParseLogIndex(index));
+    r.type = ParseMessageType(raw.type);
+    return r;
+}
+
+}  // namespace
+
+ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                              YearMonth currentMonth) {
+    CLI::App app(
+        "Send text messages and read the transfer logs of a messaging account through VexaComponent.",
+        "vexa");
+    app.require_subcommand(1);
+    app.footer(
+        "Exit status: 0 done; 1 the component or the service refused (its message and code on standard "
+        "error); 2 a mistake on the command line; 3 done, but some receivers or entries were not.");
+
+    // Each subcommand reads into options of its own: CLI11 fills options from their environment
+    // variables in every subcommand, chosen or not, and would overwrite a shared one.
+    std::map<const CLI::App*, Options> options;
+    auto addCommand = [&](const char* name, const char* description) -> std::pair<CLI::App*, Options&> {
+        CLI::App* command = app.add_subcommand(name, description);
+        Options& o = options[command];
+        AddCommonOptions(*command, o.common);
+        return {command, o};
+    };
+    const char* allTypes = "sms|lms|mms|all";
+    const char* allTypesHelp = "Message type (default: all)";
+
+    addCommand("status", "Show the account: user, name, return phones, credit");
+
+    auto [send, s] = addCommand("send", "Send an SMS or LMS to one or more phones, now or reserved");
+    send->add_option("--to", s.raw.to, "Receiver, PHONE or NAME:PHONE; repeat for more receivers")
+        ->required()
+        ->type_name("[NAME:]PHONE")
+        ->allow_extra_args(false);
+    send->add_option("--text", s.raw.text, "The message; - reads it from standard input")->required();
+    send->add_option("--subject", s.raw.subject, "Subject of a long message (implies --type lms)");
+    CLI::Option* sendType = AddTypeOption(*send, s.raw.type, "sms|lms", "Message type (default: sms)");
+    send->add_option("--from", s.raw.from,
+                     "Return phone shown to the receivers (default: the service decides)")
+        ->type_name("PHONE");
+    send->add_option("--at", s.raw.at, "Reserve for this local time instead of sending now")
+        ->type_name("\"YYYY-MM-DD HH:MM\"");
+
+    auto [logs, l] = addCommand("logs", "List the transfers of a month");
+    logs->add_option("month", l.raw.month, "Month to list (default: the current month)")
+        ->type_name("YYYY-MM");
+    logs->add_option("--days", l.raw.days, "Only these days of the month, A-B or a single day")
+        ->type_name("A-B");
+    logs->add_flag("--reserved", l.raw.reserved, "Only reserved transfers");
+    AddTypeOption(*logs, l.raw.type, allTypes, allTypesHelp);
+
+    auto [detail, d] = addCommand("detail", "Show one transfer with its receivers");
+    detail->add_option("month", d.raw.month, "Month of the transfer (as send prints it)")
+        ->required()
+        ->type_name("YYYYMM");
+    detail->add_option("index", d.raw.index, "Index of the transfer within its month")
+        ->required()
+        ->type_name("INDEX");
+    AddTypeOption(*detail, d.raw.type, allTypes, allTypesHelp);
+
+    CLI::App* cancel = addCommand("cancel", "Cancel reserved transfers that have not gone out yet").first;
+    CLI::App* remove = addCommand("delete", "Delete transfers from the log").first;
+    for (CLI::App* command : {cancel, remove}) {
+        Raw& raw = options[command].raw;
+        command->add_option("month", raw.month, "Month of the transfers")->required()->type_name("YYYYMM");
+        command->add_option("index", raw.indexes, "Indexes of the transfers within that month")
+            ->required()
+            ->type_name("INDEX...");
+        AddTypeOption(*command, raw.type, allTypes, allTypesHelp);
+    }
+
+    const CLI::App* chosen = nullptr;
+    try {
+        app.parse(argc, argv);
+        chosen = app.get_subcommands().front();
+        const Raw& raw = options[chosen].raw;
+        Invocation invocation{options[chosen].common, StatusRequest{}};
+        if (chosen == send) {
+            invocation.request = MakeSend(raw, sendType->count() > 0);
+        } else if (chosen == logs) {
+            invocation.request = MakeLogs(raw, currentMonth);
+        } else if (chosen == detail) {
+            invocation.request = MakeDetail(raw);
+        } else if (chosen == cancel || chosen == remove) {
+            invocation.request = MakeManage(
+                raw, chosen == cancel ? ManageRequest::Action::Cancel : ManageRequest::Action::Delete);
+        }
+        return {std::move(invocation), kExitOk};
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e, out, err);
+        return {std::nullopt, code == 0 ? kExitOk : kExitUsage};
+    } catch (const UsageError& e) {
+        err << "vexa " << chosen->get_name() << ": " << e.what()
+            << "\nRun with --help for more information.\n";
+        return {std::nullopt, kExitUsage};
+    }
+}
+
+YearMonth CurrentMonth() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1};
+}
+
+}  // namespace vexa_cli

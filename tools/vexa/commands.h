@@ -1,0 +1,30 @@
+// The subcommands: each makes its calls on the session's Message object and describes the
+// outcome as a Report. A failed call throws ComponentError.
+#pragma once
+
+#include "../common/automation_date.h"
+#include "report.h"
+#include "requests.h"
+#include "session.h"
+
+namespace vexa_cli {
+
+struct CommandResult {
+    Report report;
+    // False when the call worked but the service turned some receivers or entries down.
+    bool complete = true;
+};
+
+CommandResult RunStatus(const Session& session, const StatusRequest& request);
+// `request.text` is the final text (standard input already read).
+CommandResult RunSend(const Session& session, const SendRequest& request);
+CommandResult RunLogs(const Session& session, const LogsRequest& request);
+CommandResult RunDetail(const Session& session, const DetailRequest& request);
+CommandResult RunManage(const Session& session, const ManageRequest& request);
+
+// Shared by the commands' reports.
+// A DATE as local "YYYY-MM-DD HH:MM:SS"; nothing for 0.0 (no time) or a value that is no date.
+Value DateValue(DATE date);
+std::string ResultWord(VEXA_RESULT result);
+
+}  // namespace vexa_cli

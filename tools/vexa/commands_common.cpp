@@ -1,0 +1,14 @@
+#include "commands.h"
+
+namespace vexa_cli {
+
+Value DateValue(DATE date) {
+    if (date == 0.0) return {};
+    std::string text = vexa_host::FormatDate(date);
+    if (text.empty()) return {};
+    return text;
+}
+
+std::string ResultWord(VEXA_RESULT result) { return result == VEXA_SUCCEEDED ? "succeeded" : "failed"; }
+
+}  // namespace vexa_cli

@@ -1,0 +1,60 @@
+// What the command line asks for, checked and typed: one request per subcommand, and the options
+// every subcommand shares.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "arguments.h"
+
+namespace vexa_cli {
+
+struct CommonOptions {
+    std::string module;  // empty: beside the executable
+    std::string user, password;
+    std::string endpoint, cacert;  // empty: the component's built-in endpoint and the system's trust
+    bool json = false;
+};
+
+struct StatusRequest {};
+
+struct SendRequest {
+    std::vector<ReceiverSpec> receivers;
+    std::string text;  // "-": read standard input
+    std::string subject;
+    VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
+    std::string returnPhone;
+    std::optional<vexa_host::CalendarTime> reservation;  // local clock
+};
+
+struct LogsRequest {
+    YearMonth month;               // the current month unless one is given
+    std::optional<DayRange> days;  // none: the whole month
+    bool reservedOnly = false;
+    VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_ALL;
+};
+
+struct DetailRequest {
+    YearMonth month;
+    std::string index;
+    VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_ALL;
+};
+
+// cancel and delete: transfers of one month.
+struct ManageRequest {
+    enum class Action { Cancel, Delete } action = Action::Delete;
+    YearMonth month;
+    std::vector<std::string> indexes;
+    VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_ALL;
+};
+
+using Request = std::variant<StatusRequest, SendRequest, LogsRequest, DetailRequest, ManageRequest>;
+
+struct Invocation {
+    CommonOptions options;
+    Request request;
+};
+
+}  // namespace vexa_cli

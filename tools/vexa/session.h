@@ -1,0 +1,91 @@
+// One Message object of a loaded module, set up for a command: its endpoint and account applied,
+// and the checks that turn a failed call into a ComponentError carrying the component's own text.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "../common/vexa_module.h"
+#include "vexa/com_ptr.h"
+
+namespace vexa_cli {
+
+// A call into the component failed; what() is "<member>: <GetErrorMessage text>".
+class ComponentError : public std::runtime_error {
+public:
+    ComponentError(HRESULT code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    HRESULT Code() const { return code_; }
+
+private:
+    HRESULT code_;
+};
+
+class Session {
+public:
+    // Loads the module and creates a Message object; std::runtime_error when either fails.
+    explicit Session(const std::filesystem::path& modulePath);
+
+    // Through IServiceEndpoint; empty texts keep the built-in endpoint and the system's trust.
+    // A URL or file that the component refuses is a UsageError.
+    void SetEndpoint(const std::string& url, const std::string& trustedCertificates);
+    void SetAccount(const std::string& user, const std::string& password);
+
+    const vexa_host::VexaModule& Module() const { return module_; }
+    IMessage* Message() const { return message_.Get(); }
+    // The first index of the component's collections (its module-wide ArrayBase).
+    LONG ArrayBase() const;
+
+    // Throws ComponentError for a failure code; `member` names the call.
+    void Check(HRESULT hr, const std::string& member) const;
+    // GetErrorMessage's text for the code, without the line break system texts end with.
+    std::string ErrorText(HRESULT hr) const;
+
+    // A BSTR made by the module from UTF-8 text.
+    vexa_host::ModuleString String(const std::string& text) const;
+
+private:
+    vexa_host::VexaModule module_;  // declared first: outlives every object of the module
+    vexa::ComPtr<IMessage> message_;
+};
+
+// A property read through a member function pointer of a dual interface, checked.
+template <class I, class T>
+T Get(const Session& session, I* object, HRESULT (I::*get)(T*), const char* member) {
+    T value{};
+    session.Check((object->*get)(&value), member);
+    return value;
+}
+
+// A string property as UTF-8.
+template <class I>
+std::string GetText(const Session& session, I* object, HRESULT (I::*get)(BSTR*), const char* member) {
+    vexa_host::ModuleString text(session.Module());
+    session.Check((object->*get)(text.Out()), member);
+    return vexa_host::Utf8(text.Text());
+}
+
+// Another interface of an object the component handed out.
+template <class I>
+vexa::ComPtr<I> Query(const Session& session, IUnknown* object, REFIID iid, const char* interfaceName) {
+    vexa::ComPtr<I> result;
+    session.Check(vexa::QueryAs(object, iid, result), std::string("QueryInterface(") + interfaceName + ")");
+    return result;
+}
+
+// The elements of a collection (anything with Count and Item), in order.
+template <class C>
+std::vector<vexa::ComPtr<IDispatch>> Items(const Session& session, C* collection, const char* name) {
+    const LONG count = Get(session, collection, &C::get_Count, (std::string(name) + ".Count").c_str());
+    const LONG base = session.ArrayBase();
+    std::vector<vexa::ComPtr<IDispatch>> items;
+    for (LONG i = 0; i < count; ++i) {
+        vexa::ComPtr<IDispatch> item;
+        session.Check(collection->get_Item(base + i, item.Out()), std::string(name) + ".Item");
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+}  // namespace vexa_cli
