@@ -17,7 +17,7 @@ test: build build-asan
 	ctest --preset asan
 
 demo: build
-	build/default/tools/vexa-demo/vexa-demo build/default/VexaComponent32.so
+	scripts/demo build/default
 
 clean:
 	rm -rf build
