@@ -15,11 +15,11 @@ ServiceReply ShowImage(const Operation& op) {
     const std::vector<std::string>& args = op.route.args;
     const std::string_view file = args[2];
     const std::optional<int64_t> index = ParseIndex(args[1]);
-    const std::optional<int64_t> position =
-        file.ends_with(".jpg") ? ParseIndex(file.substr(0, file.size() - 4)) : std::nullopt;
+    const int64_t position =
+        file.ends_with(".jpg") ? ParseIndex(file.substr(0, file.size() - 4)).value_or(-1) : -1;
     std::optional<std::string> jpeg;
-    if (IsMonthKey(args[0]) && index && position && *position <= INT32_MAX) {
-        jpeg = op.store.Image(op.account.id, {args[0], *index}, static_cast<int>(*position));
+    if (IsMonthKey(args[0]) && index && position >= 0 && position <= INT32_MAX) {
+        jpeg = op.store.Image(op.account.id, {args[0], *index}, static_cast<int>(position));
     }
     if (!jpeg) {
         return XmlReply(404, ErrorReply("error", {"not-found", "no such image"}, op.Context()));

@@ -2,7 +2,7 @@
 // entry points and the unload rule.
 #include <gtest/gtest.h>
 
-#include "../../tools/common/vexa_module.h"
+#include "vexa_module.h"
 #include "vexa/com_ptr.h"
 
 namespace {

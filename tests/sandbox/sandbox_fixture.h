@@ -14,31 +14,12 @@
 #include "rest/transfers_document.h"
 #include "sandbox/service.h"
 #include "scoped_time_zone.h"
+#include "scratch_directory.h"
 
 namespace vexa::sandbox::test {
 
 using vexa::test::ScopedTimeZone;
-
-// A fresh directory under the system's temporary one, removed with everything in it.
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vexa-sandbox-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::system_error(errno, std::generic_category(), "mkdtemp");
-        path_ = pattern;
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using vexa::test::ScratchDirectory;
 
 // 2024-03-05 14:07:09 in Seoul (UTC+9, no daylight saving).
 inline constexpr int64_t kMarch5 = 1709615229;

@@ -1,4 +1,4 @@
-#include "../../tools/common/automation_date.h"
+#include "automation_date.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

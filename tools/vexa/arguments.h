@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "../common/automation_date.h"
+#include "automation_date.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa_cli {

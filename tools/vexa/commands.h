@@ -2,7 +2,7 @@
 // outcome as a Report. A failed call throws ComponentError.
 #pragma once
 
-#include "../common/automation_date.h"
+#include "automation_date.h"
 #include "report.h"
 #include "requests.h"
 #include "session.h"

@@ -1,4 +1,4 @@
-#include "../common/string_array.h"
+#include "string_array.h"
 #include "commands.h"
 
 namespace vexa_cli {

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "../common/string_array.h"
+#include "string_array.h"
 #include "commands.h"
 
 namespace vexa_cli {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../common/vexa_module.h"
+#include "vexa_module.h"
 #include "vexa/com_ptr.h"
 
 namespace vexa_cli {

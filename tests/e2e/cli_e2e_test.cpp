@@ -1,0 +1,124 @@
+// The vexa command-line host against a real sandbox: its output and its exit codes.
+#include <array>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "e2e_fixture.h"
+
+extern char** environ;
+
+namespace vexa::e2e {
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the tool with the given arguments and extra environment, collecting both outputs.
+ToolRun RunVexa(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    std::array<int, 2> out{}, err{};
+    if (pipe(out.data()) != 0 || pipe(err.data()) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    for (int fd : {out[0], out[1], err[0], err[1]}) posix_spawn_file_actions_addclose(&actions, fd);
+
+    std::vector<std::string> argv = {VEXA_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> argp;
+    for (std::string& a : argv) argp.push_back(a.data());
+    argp.push_back(nullptr);
+    std::vector<std::string> envs = env;
+    for (char** e = environ; *e; ++e) {
+        if (std::string_view(*e).starts_with("VEXA_")) continue;  // only what the test gives
+        envs.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : envs) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    ToolRun run;
+    std::array<pollfd, 2> fds{pollfd{out[0], POLLIN, 0}, pollfd{err[0], POLLIN, 0}};
+    std::array<std::string*, 2> sinks{&run.out, &run.err};
+    for (int open = 2; spawned == 0 && open > 0;) {
+        if (poll(fds.data(), fds.size(), 30000) <= 0) break;
+        for (size_t i = 0; i < fds.size(); ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+            char buffer[4096];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(n));
+            } else {
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    close(out[0]);
+    close(err[0]);
+    int status = 0;
+    if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    return run;
+}
+
+class CliEndToEnd : public EndToEndTest {
+protected:
+    std::vector<std::string> Environment(const std::string& password = "secret") const {
+        return {"VEXA_MODULE=" VEXA_MODULE_PATH, "VEXA_USER=kim", "VEXA_PASSWORD=" + password,
+                "VEXA_ENDPOINT=" + sandbox_->GetEndpoints().https,
+                "VEXA_CACERT=" + sandbox_->Certificate().certificate.string()};
+    }
+};
+
+TEST_F(CliEndToEnd, StatusSendAndLogs) {
+    const ToolRun status = RunVexa({"status"}, Environment());
+    EXPECT_EQ(status.exitCode, 0) << status.err;
+    EXPECT_NE(status.out.find("김민수"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find(std::to_string(kCredit)), std::string::npos);
+
+    const ToolRun sent = RunVexa({"send", "--to", "홍길동:010-1234-5678", "--text", "안녕"}, Environment());
+    EXPECT_EQ(sent.exitCode, 0) << sent.err;
+    EXPECT_NE(sent.out.find("010-1234-5678"), std::string::npos);
+
+    const ToolRun logs = RunVexa({"logs", "--json"}, Environment());
+    EXPECT_EQ(logs.exitCode, 0) << logs.err;
+    EXPECT_NE(logs.out.find("\"index\": \"1\""), std::string::npos) << logs.out;
+
+    // The service refuses to cancel a transfer that went out at once: the call worked, but not
+    // everything asked was done.
+    const time_t now = std::time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    char month[32];
+    std::snprintf(month, sizeof month, "%04d%02d", local.tm_year + 1900, local.tm_mon + 1);
+    const ToolRun cancel = RunVexa({"cancel", month, "1"}, Environment());
+    EXPECT_EQ(cancel.exitCode, 3) << cancel.out << cancel.err;
+}
+
+TEST_F(CliEndToEnd, FailuresShowTheComponentsTextAndCode) {
+    const ToolRun refused = RunVexa({"status"}, Environment("wrong"));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("로그인에 실패하였습니다."), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("0x8004A003"), std::string::npos) << refused.err;
+
+    const ToolRun usage = RunVexa({"logs", "--days", "1-40"}, Environment());
+    EXPECT_EQ(usage.exitCode, 2);
+    const ToolRun unknown = RunVexa({"frobnicate"}, Environment());
+    EXPECT_EQ(unknown.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace vexa::e2e
