@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <mutex>
+#include <vector>
 
 namespace vexa {
 
@@ -93,33 +95,65 @@ size_t Cp949Unit(std::string_view rest) {
     return valid ? 2 : 1;
 }
 
-class IconvDescriptor {
+// Opening a converter costs far more than converting a short text, so converters are kept and
+// lent out, one caller at a time, each returned to its initial state. (A pool rather than
+// thread-local storage: the module is loaded at run time, where dynamic TLS trips up tools.)
+class ConverterPool {
 public:
-    IconvDescriptor(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~IconvDescriptor() {
-        if (Valid()) iconv_close(cd_);
+    ConverterPool(const char* to, const char* from) : to_(to), from_(from) {}
+    ~ConverterPool() {
+        for (iconv_t cd : idle_) iconv_close(cd);
     }
-    IconvDescriptor(const IconvDescriptor&) = delete;
-    IconvDescriptor& operator=(const IconvDescriptor&) = delete;
+    ConverterPool(const ConverterPool&) = delete;
+    ConverterPool& operator=(const ConverterPool&) = delete;
+
+    iconv_t Take() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!idle_.empty()) {
+                iconv_t cd = idle_.back();
+                idle_.pop_back();
+                return cd;
+            }
+        }
+        return iconv_open(to_, from_);
+    }
+    void Give(iconv_t cd) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        std::lock_guard<std::mutex> lock(mutex_);
+        idle_.push_back(cd);
+    }
+
+private:
+    const char* to_;
+    const char* from_;
+    std::mutex mutex_;
+    std::vector<iconv_t> idle_;
+};
+
+ConverterPool& PoolFor(const char* to) {
+    static ConverterPool toLocal(kLocalCodePage, kUtf16);
+    static ConverterPool fromLocal(kUtf16, kLocalCodePage);
+    return std::strcmp(to, kLocalCodePage) == 0 ? toLocal : fromLocal;
+}
+
+// A converter lent from the pool for one conversion.
+class LentConverter {
+public:
+    explicit LentConverter(const char* to) : pool_(PoolFor(to)), cd_(pool_.Take()) {}
+    ~LentConverter() {
+        if (Valid()) pool_.Give(cd_);
+    }
+    LentConverter(const LentConverter&) = delete;
+    LentConverter& operator=(const LentConverter&) = delete;
 
     bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t Get() const { return cd_; }
 
 private:
+    ConverterPool& pool_;
     iconv_t cd_;
 };
-
-// Opening a converter costs far more than converting a short text, so each thread keeps one per
-// direction; it is returned to its initial state before every use.
-iconv_t Converter(const char* to, const char* from) {
-    thread_local IconvDescriptor toLocal(kLocalCodePage, kUtf16);
-    thread_local IconvDescriptor fromLocal(kUtf16, kLocalCodePage);
-    IconvDescriptor& cd = std::strcmp(to, kLocalCodePage) == 0 ? toLocal : fromLocal;
-    (void)from;
-    if (!cd.Valid()) return cd.Get();
-    iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
-    return cd.Get();
-}
 
 bool IsAscii(std::string_view text) {
     for (char c : text)
@@ -138,8 +172,10 @@ bool IsAscii(std::u16string_view text) {
 // when the conversion is not available at all.
 bool Convert(const char* to, const char* from, std::string_view in, size_t (*unitLength)(std::string_view),
              std::string_view replacement, std::string& out) {
-    const iconv_t cd = Converter(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    (void)from;  // each pool converts one way
+    const LentConverter converter(to);
+    if (!converter.Valid()) return false;
+    const iconv_t cd = converter.Get();
     out.assign(in.size() * 2 + 16, '\0');
     size_t used = 0;
     char* inPtr = const_cast<char*>(in.data());

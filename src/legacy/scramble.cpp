@@ -17,9 +17,10 @@ size_t IndexIn(const char* table, char c) {
     return 0;
 }
 
+// Scrambling is rare (a login), so each draw may come from the system's random source.
 size_t RandomBelow(size_t bound) {
-    thread_local std::minstd_rand engine{std::random_device{}()};
-    return std::uniform_int_distribution<size_t>(0, bound - 1)(engine);
+    std::random_device source;
+    return std::uniform_int_distribution<size_t>(0, bound - 1)(source);
 }
 
 }  // namespace
