@@ -14,8 +14,7 @@
 #include <vector>
 
 #include "automation/text.h"
-#include "contract/send_result.h"
-#include "rest/messages_document.h"
+#include "send_documents.h"
 
 namespace vexa {
 namespace {
@@ -24,11 +23,7 @@ constexpr int kReceivers = 10000;
 
 enum Kind { kAscii, kKorean };
 
-struct Person {
-    std::string phone;
-    std::string name;
-    std::string message;
-};
+using bench::Person;
 
 // One batch in the two encodings: local text for the component, UTF-8 for the floor.
 struct Batch {
@@ -116,18 +111,7 @@ void CountReceivers(benchmark::State& state) {
 
 // What Send does with a batch: the entity, one record per receiver, PostMessages' document.
 std::string BuildOurs(const Batch& b) {
-    CRondoMessages entity(Context());
-    CRondoMessage& request = entity.message;
-    request.sender = b.sender;
-    request.message = b.common;
-    for (const Person& p : b.local) {
-        ReceiverRecord record;
-        record.phone = p.phone;
-        record.message = p.message;
-        record.name = p.name;
-        request.receivers.push_back(std::move(record));
-    }
-    return entity.BuildRequest();
+    return bench::BuildSendRequest(Context(), b.sender, b.common, b.local);
 }
 
 const xmlChar* X(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
@@ -192,34 +176,6 @@ void BuildSerializeFloor(benchmark::State& state, Kind kind) {
 
 // --- parse the reply and make the results ------------------------------------------------------
 
-// ParseReply on a reply as an exchange leaves it, then Send's loop over the reply's receivers.
-ComPtr<SendResults> ParseOurs(CRondoMessages& entity) {
-    if (!entity.ParseReply()) return {};
-    ComPtr<SendResults> results = SendResults::Make();
-    if (!results) return {};
-    for (const ReceiverRecord& record : entity.message.receivers) {
-        ComPtr<SendResult> result = SendResult::Make();
-        if (!result) continue;
-        SendResult::Fields& f = result->Fill();
-        f.phone = BstrFromLocal(record.phone);
-        f.result = record.result == "succeed" ? VEXA_SUCCEEDED : VEXA_FAILED;
-        f.date = BstrFromLocal(record.date);
-        f.index = BstrFromLocal(record.index);
-        f.type = VEXA_MESSAGE_TYPE_SMS;
-        results->AddObject(result);
-    }
-    return results;
-}
-
-void PrepareReply(CRondoMessages& entity, const std::string& reply) {
-    HttpResponse& response = entity.MutableResponse();
-    response.status = 200;
-    response.contentType = "application/xml; charset=UTF-8";
-    response.method = "POST";
-    response.path = "/messages/bench";
-    response.body = reply;
-}
-
 struct FloorRecord {
     std::string result, phone, index, date, message;
 };
@@ -279,9 +235,9 @@ void ParseResultsOurs(benchmark::State& state, Kind kind) {
         CRondoMessages entity(Context());
         // An exchange moves the body in; the copy made here is not the component's work.
         state.PauseTiming();
-        PrepareReply(entity, b.reply);
+        bench::SetReply(entity, b.reply);
         state.ResumeTiming();
-        const ComPtr<SendResults> results = ParseOurs(entity);
+        const ComPtr<SendResults> results = bench::ReadSendResults(entity);
         benchmark::DoNotOptimize(results.Get());
     }
     CountReceivers(state);
@@ -310,8 +266,8 @@ bool FloorsMatch() {
                    "the floor's request differs from the component's"))
             return false;
         CRondoMessages entity(Context());
-        PrepareReply(entity, b.reply);
-        const ComPtr<SendResults> results = ParseOurs(entity);
+        bench::SetReply(entity, b.reply);
+        const ComPtr<SendResults> results = bench::ReadSendResults(entity);
         if (!Check(results && results->Count() == kReceivers, "the component did not read every receiver") ||
             !Check(ParseFloor(b.reply) > static_cast<size_t>(kReceivers), "the floor did not read the reply"))
             return false;

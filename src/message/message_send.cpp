@@ -7,6 +7,7 @@
 #include "contract/send_result.h"
 #include "message/message.h"
 #include "message/read_property.h"
+#include "message/send_results.h"
 #include "rest/messages_document.h"
 
 namespace vexa {
@@ -93,20 +94,8 @@ HRESULT Message::Send(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch* pC
     if (FAILED(hr)) return hr;
     if (!ppSendResults) return S_OK;
 
-    ComPtr<SendResults> results = SendResults::Make();
+    ComPtr<SendResults> results = SendResultsFrom(request.receivers, resultType);
     if (!results) return E_OUTOFMEMORY;
-    for (const ReceiverRecord& record : request.receivers) {
-        ComPtr<SendResult> result = SendResult::Make();
-        if (!result) continue;
-        SendResult::Fields& f = result->Fill();
-        f.phone = BstrFromLocal(record.phone);
-        f.result = record.result == "succeed" ? VEXA_SUCCEEDED : VEXA_FAILED;
-        f.date = BstrFromLocal(record.date);
-        f.index = BstrFromLocal(record.index);
-        f.type = resultType;
-        results->AddObject(result);
-    }
-    if (static_cast<size_t>(results->Count()) != request.receivers.size()) return E_OUTOFMEMORY;
     return HandOutDispatch(results, ppSendResults);
 }
 
