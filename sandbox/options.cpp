@@ -59,8 +59,8 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
     app.add_option("--account", accounts,
                    "USER:PASSWORD[:CREDIT]: creates the account (credit " + std::to_string(kDefaultCredit) +
                        " unless given) or sets the password of an existing one; repeatable")
-        ->check([](const std::string& spec) {
-            return ParseAccountSpec(spec) ? "" : "expected USER:PASSWORD[:CREDIT], got '" + spec + "'";
+        ->check([](const std::string& text) {
+            return ParseAccountSpec(text) ? "" : "expected USER:PASSWORD[:CREDIT], got '" + text + "'";
         });
     app.add_option("--delivery-delay", options.deliveryDelay,
                    "Seconds a receiver waits for its delivery report after it is handed over")
@@ -73,7 +73,7 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
     }
     options.dataDir = dataDir;
     options.accounts.clear();
-    for (const std::string& spec : accounts) options.accounts.push_back(*ParseAccountSpec(spec));
+    for (const std::string& text : accounts) options.accounts.push_back(*ParseAccountSpec(text));
     return -1;
 }
 

@@ -14,15 +14,15 @@ ComPtr<IDispatch> MakeReceivers(const Session& session, const SendRequest& reque
     session.Check(message->CreateReceivers(receivers.Out()), "CreateReceivers");
     const auto list = Query<IReceivers>(session, receivers.Get(), IID_IReceivers, "IReceivers");
     const VEXA_SENDMODE mode = request.reservation ? VEXA_RESERVATION : VEXA_DIRECT;
-    for (const ReceiverSpec& spec : request.receivers) {
+    for (const ReceiverSpec& to : request.receivers) {
         ComPtr<IDispatch> receiver;
         session.Check(
-            message->CreateReceiverDirect(session.String(spec.phone).Get(),
-                                          session.String(request.text).Get(), mode, sendTime, receiver.Out()),
+            message->CreateReceiverDirect(session.String(to.phone).Get(), session.String(request.text).Get(),
+                                          mode, sendTime, receiver.Out()),
             "CreateReceiverDirect");
-        if (!spec.name.empty()) {
+        if (!to.name.empty()) {
             const auto named = Query<IReceiver2>(session, receiver.Get(), IID_IReceiver2, "IReceiver2");
-            session.Check(named->put_Name(session.String(spec.name).Get()), "Receiver.Name");
+            session.Check(named->put_Name(session.String(to.name).Get()), "Receiver.Name");
         }
         session.Check(list->Add(receiver.Get()), "Receivers.Add");
     }
