@@ -11,6 +11,14 @@ namespace vexa {
 
 namespace {
 
+// The entry's identity and whether the service did it ("succeed" exactly).
+template <class Fields>
+void FillOutcome(Fields& f, const LogRecord& r) {
+    f.date = BstrFromLocal(r.date);
+    f.index = BstrFromLocal(r.index);
+    f.result = r.result == "succeed" ? VEXA_SUCCEEDED : VEXA_FAILED;
+}
+
 // What differs between the two families.
 struct DeleteFamily {
     using Results = DeleteResults;
@@ -20,12 +28,7 @@ struct DeleteFamily {
     static bool Request(CRondoTransfers& entity, const std::vector<LogKey>& keys) {
         return entity.RequestDelete(keys);
     }
-    static void Fill(Result& result, const LogRecord& r) {
-        Result::Fields& f = result.Fill();
-        f.date = BstrFromLocal(r.date);
-        f.index = BstrFromLocal(r.index);
-        f.result = r.result == "succeed" ? VEXA_SUCCEEDED : VEXA_FAILED;
-    }
+    static void Fill(Result& result, const LogRecord& r) { FillOutcome(result.Fill(), r); }
 };
 
 struct CancelFamily {
@@ -38,12 +41,10 @@ struct CancelFamily {
     }
     static void Fill(Result& result, const LogRecord& r) {
         Result::Fields& f = result.Fill();
-        f.date = BstrFromLocal(r.date);
-        f.index = BstrFromLocal(r.index);
+        FillOutcome(f, r);
         f.countTotal = r.countTotal;
         f.countSucceed = r.countSuccess;
         f.countFailure = r.countFailure;
-        f.result = r.result == "succeed" ? VEXA_SUCCEEDED : VEXA_FAILED;
     }
 };
 

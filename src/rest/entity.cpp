@@ -17,6 +17,17 @@ xmlNodePtr CRondoEntity::ReplyRoot(std::string_view rootName) {
     return root && NodeName(root) == rootName ? root : nullptr;
 }
 
+void CRondoEntity::LoadParts(xmlNodePtr root, std::string_view part, CRondoXmlParser& element) {
+    for (xmlNodePtr child = xmlFirstElementChild(root); child; child = xmlNextElementSibling(child)) {
+        const std::string name = NodeName(child);
+        if (name == part) {
+            element.LoadFromNode(child);
+        } else if (name == "info") {
+            info_.LoadFromNode(child);
+        }
+    }
+}
+
 bool CRondoEntity::Execute(std::string_view method, const std::string& path, std::string_view body) {
     if (!RunExchange(method, path, body)) return false;
     if (response_.status == 200 && !ParseReply()) return false;
@@ -43,14 +54,7 @@ bool CRondoEntity::RunExchange(std::string_view method, const std::string& path,
 bool CRondoUsers::ParseReply() {
     const xmlNodePtr root = ReplyRoot("users");
     if (!root) return false;
-    for (xmlNodePtr child = xmlFirstElementChild(root); child; child = xmlNextElementSibling(child)) {
-        const std::string name = NodeName(child);
-        if (name == "status") {
-            status.LoadFromNode(child);
-        } else if (name == "info") {
-            MutableInfo().LoadFromNode(child);
-        }
-    }
+    LoadParts(root, "status", status);
     return true;
 }
 

@@ -33,11 +33,12 @@ public:
     HttpResponse& MutableResponse() { return response_; }
 
 protected:
-    // Parses an info child of the root.
-    CRondoUserInfo& MutableInfo() { return info_; }
     // The base ParseReply step, then the document's root when its name is exactly rootName;
     // null when either fails.
     xmlNodePtr ReplyRoot(std::string_view rootName);
+    // Visits the root's element children in document order: the child named part fills
+    // element, "info" fills the entity's info; other names are skipped.
+    void LoadParts(xmlNodePtr root, std::string_view part, CRondoXmlParser& element);
 
 private:
     bool RunExchange(std::string_view method, const std::string& path, std::string_view body);

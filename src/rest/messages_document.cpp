@@ -29,14 +29,7 @@ void CRondoMessage::LoadFromNode(xmlNodePtr receivers) {
 bool CRondoMessages::ParseReply() {
     const xmlNodePtr root = ReplyRoot("messages");
     if (!root) return false;
-    for (xmlNodePtr child = xmlFirstElementChild(root); child; child = xmlNextElementSibling(child)) {
-        const std::string name = NodeName(child);
-        if (name == "receivers") {
-            message.LoadFromNode(child);
-        } else if (name == "info") {
-            MutableInfo().LoadFromNode(child);
-        }
-    }
+    LoadParts(root, "receivers", message);
     return true;
 }
 

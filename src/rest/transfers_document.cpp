@@ -99,14 +99,7 @@ bool CRondoTransfers::ParseReply() {
     const xmlNodePtr root = ReplyRoot("transfers");
     if (!root) return false;
     if (IsDetailPath(Response().path)) detail.LoadFromNode(root);
-    for (xmlNodePtr child = xmlFirstElementChild(root); child; child = xmlNextElementSibling(child)) {
-        const std::string name = NodeName(child);
-        if (name == "logs") {
-            logs.LoadFromNode(child);
-        } else if (name == "info") {
-            MutableInfo().LoadFromNode(child);
-        }
-    }
+    LoadParts(root, "logs", logs);
     return true;
 }
 
