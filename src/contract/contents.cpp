@@ -1,6 +1,7 @@
 #include "contract/contents.h"
 
 #include "automation/out_param.h"
+#include "automation/text.h"
 
 namespace vexa {
 
@@ -38,15 +39,32 @@ HRESULT Contents::put_Type(VEXA_MESSAGE_TYPE newVal) {
     return S_OK;
 }
 
-// Pictures arrive with the imaging subsystem; until then nothing is added.
-HRESULT Contents::AddImageFile(BSTR, LONG* pVal) {
-    if (pVal) *pVal = 0;
-    return E_NOTIMPL;
+HRESULT Contents::AddImageFile(BSTR imageFilePath, LONG* pVal) {
+    std::optional<ImageEntry> entry;
+    // A path with a NUL in it would open another file.
+    const std::u16string_view path(imageFilePath ? imageFilePath : u"", SysStringLen(imageFilePath));
+    if (path.find(u'\0') == std::u16string_view::npos) entry = MakeEntryFromFile(ToUtf8(path));
+    return AddEntry(std::move(entry), pVal);
 }
 
-HRESULT Contents::AddJPEGImageStream(IStream*, LONG* pVal) {
-    if (pVal) *pVal = 0;
-    return E_NOTIMPL;
+HRESULT Contents::AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) {
+    return AddEntry(MakeEntryFromStream(JPEGImageStream), pVal);
+}
+
+HRESULT Contents::AddEntry(std::optional<ImageEntry> entry, LONG* pVal) {
+    if (!entry || entry->bytes <= 0) {
+        if (pVal) *pVal = 0;
+        return VEXA_E_NOTADDED;
+    }
+    const LONG bytes = entry->bytes;
+    try {
+        AppendImage(std::move(*entry));
+    } catch (const std::bad_alloc&) {
+        if (pVal) *pVal = 0;
+        return VEXA_E_NOTADDED;
+    }
+    if (pVal) *pVal = bytes;
+    return S_OK;
 }
 
 HRESULT Contents::GetImages(const std::vector<ImageEntry>** images) {

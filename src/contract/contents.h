@@ -6,15 +6,10 @@
 
 #include "automation/bstr.h"
 #include "automation/dispatch.h"
+#include "imaging/image_entry.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
-
-// One picture as a multimedia message carries it: the JPEG data URI and its JPEG byte count.
-struct ImageEntry {
-    std::string dataUri;
-    LONG bytes = 0;
-};
 
 // Not in the contract: how a sender reaches the pictures of one of our Contents objects (they
 // are not reachable through IContents).
@@ -42,10 +37,13 @@ public:
     // For the senders: the pictures in the order they were added.
     const std::vector<ImageEntry>& Images() const { return images_; }
     HRESULT GetImages(const std::vector<ImageEntry>** images) override;
-    // Appends a picture made by the imaging code; entries are never removed or reordered.
+    // Appends a picture; entries are never removed or reordered.
     void AppendImage(ImageEntry entry) { images_.push_back(std::move(entry)); }
 
 private:
+    // Appends the picture when there is one, and reports its JPEG bytes or VEXA_E_NOTADDED.
+    HRESULT AddEntry(std::optional<ImageEntry> entry, LONG* pVal);
+
     // A new Contents has no type until the host sets one; SMS is the least surprising default.
     VEXA_MESSAGE_TYPE type_ = VEXA_MESSAGE_TYPE_SMS;
     Bstr message_;

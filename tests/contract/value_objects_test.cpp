@@ -1,10 +1,13 @@
 // Receiver and Contents: initial state, the string rules of every property, identity.
 #include <gtest/gtest.h>
 
+#include "automation/text.h"
 #include "automation_test_support.h"
 #include "contract/contents.h"
 #include "contract/log_list.h"
 #include "contract/receiver.h"
+#include "picture_fixtures.h"
+#include "scratch_directory.h"
 
 namespace vexa {
 namespace {
@@ -79,7 +82,7 @@ TEST(ReceiverTest, AnswersItsInterfacesWithOneIdentity) {
     EXPECT_EQ(disp->QueryInterface(IID_IReceiver, nullptr), E_POINTER);
 }
 
-TEST(ContentsTest, StartsEmptyAndAddsNoPicturesYet) {
+TEST(ContentsTest, StartsEmptyAndAddsOnlyPictures) {
     ComPtr<Contents> c = Contents::Make();
     VEXA_MESSAGE_TYPE type{};
     LONG count = -1, size = -1;
@@ -90,13 +93,34 @@ TEST(ContentsTest, StartsEmptyAndAddsNoPicturesYet) {
     EXPECT_EQ(count, 0);
     EXPECT_EQ(size, 0);
 
-    LONG bytes = 99;
-    Bstr path(u"/nonexistent.jpg");
-    EXPECT_LT(c->AddImageFile(path.Get(), &bytes), 0);
-    EXPECT_EQ(bytes, 0);
-    EXPECT_LT(c->AddJPEGImageStream(nullptr, nullptr), 0);
+    test::ScratchDirectory dir;
+    const std::string png =
+        test::WriteFile(dir.Path() / "p.png", test::SolidPicture("png", 4, 4, {9, 9, 9, 255})).string();
+    const std::string gif =
+        test::WriteFile(dir.Path() / "p.gif", test::PaletteGif(3, 3, {0, 0, 0, 255}, {1, 1, 1, 255}, {1}))
+            .string();
+    LONG first = 0, second = 0, refused = 99;
+    EXPECT_EQ(c->AddImageFile(Bstr(Utf16FromUtf8(png)).Get(), &first), S_OK);
+    EXPECT_EQ(c->AddImageFile(Bstr(Utf16FromUtf8(gif)).Get(), &second), S_OK);
+    EXPECT_GT(first, 0);
+    EXPECT_GT(second, 0);
+
+    // Failures write 0 and leave the list as it was.
+    EXPECT_EQ(c->AddImageFile(Bstr(Utf16FromUtf8((dir.Path() / "missing.jpg").string())).Get(), &refused),
+              VEXA_E_NOTADDED);
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(c->AddImageFile(nullptr, nullptr), VEXA_E_NOTADDED);
+    const Bstr withNul(std::u16string_view(u"p.png\0x", 7));
+    EXPECT_EQ(c->AddImageFile(withNul.Get(), nullptr), VEXA_E_NOTADDED);
+    refused = 99;
+    EXPECT_EQ(c->AddJPEGImageStream(nullptr, &refused), VEXA_E_NOTADDED);
+    EXPECT_EQ(refused, 0);
+
     c->get_ImageCount(&count);
-    EXPECT_EQ(count, 0);
+    c->get_ImagesSize(&size);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(size, first + second);
+    EXPECT_EQ(c->Images()[1].bytes, second);
 }
 
 TEST(ContentsTest, ImagesSizeIsTheSumOfJpegBytes) {
