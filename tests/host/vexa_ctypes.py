@@ -9,7 +9,7 @@ as the first command-line argument and hands the rest to unittest.
 import ctypes
 import sys
 import unittest
-from ctypes import POINTER, byref, c_double, c_int16, c_int32, c_int64, c_uint16, c_uint32, c_void_p
+from ctypes import POINTER, byref, c_double, c_int16, c_int32, c_int64, c_uint16, c_uint32, c_uint64, c_void_p
 from typing import NamedTuple
 
 # ---------------------------------------------------------------------------------------------
@@ -38,6 +38,8 @@ VEXA_E_SERVERERROR = 0x8004A002
 VEXA_E_LOGINFAIL = 0x8004A003
 VEXA_E_NOTLOGINED = 0x8004A007
 VEXA_E_NEEDFORCALL = 0x8004A00A
+VEXA_E_NOTADDED = 0x8004A00B
+VEXA_E_FILEISTOOLARGE = 0x8004A00C
 VEXA_E_DEPRECATED = 0x8004A00D
 
 VT_EMPTY, VT_I4, VT_R8, VT_DATE, VT_BSTR, VT_DISPATCH, VT_BOOL, VT_UNKNOWN = 0, 3, 5, 7, 8, 9, 11, 13
@@ -52,6 +54,7 @@ VEXA_RESERVATION, VEXA_DIRECT = 0, 1
 VEXA_MESSAGE_TYPE_ALL, VEXA_MESSAGE_TYPE_SMS, VEXA_MESSAGE_TYPE_LMS, VEXA_MESSAGE_TYPE_MMS = 0, 1, 2, 3
 VEXA_BYALL, VEXA_BYRESERVATION = 0, 1
 VEXA_FAILED, VEXA_SUCCEEDED = 0, 1
+STREAM_SEEK_SET, STREAM_SEEK_CUR, STREAM_SEEK_END = 0, 1, 2
 
 
 def failed(hr):
@@ -99,11 +102,15 @@ IID_IUnknown = GUID.parse("00000000-0000-0000-C000-000000000046")
 IID_IDispatch = GUID.parse("00020400-0000-0000-C000-000000000046")
 IID_IEnumVARIANT = GUID.parse("00020404-0000-0000-C000-000000000046")
 IID_IClassFactory = GUID.parse("00000001-0000-0000-C000-000000000046")
+IID_ISequentialStream = GUID.parse("0C733A30-2A1C-11CE-ADE5-00AA0044773D")
+IID_IStream = GUID.parse("0000000C-0000-0000-C000-000000000046")
 CLSID_Message = GUID.parse("E17CBD66-320E-4BBD-96EF-FA7DAB21974A")
 CLSID_Receiver = GUID.parse("0A0B6EDF-E0DD-4430-9DB0-7A91CA1635B9")
 IID_IMessage = GUID.parse("2F5CD1F5-13D5-4BF6-AAC8-A2D563FF0512")
 IID_IReceiver = GUID.parse("01952A20-842B-4597-B08B-1C05BCA7BDED")
 IID_IReceivers = GUID.parse("74E4A813-42B5-4729-BA40-938E958BC0E7")
+IID_IContents = GUID.parse("463AD8E7-5480-4EB0-9CB9-5B1E25978C18")
+IID_ILogDetails3 = GUID.parse("13678840-B785-403C-B9C0-3C87A910518D")
 IID_ILoginInfo3 = GUID.parse("CA83F269-FDE9-43F4-9ADA-5BD94E489B2C")
 IID_IServiceEndpoint = GUID.parse("34336FC6-92B5-4B3A-8DFD-6296DCD2D937")
 
@@ -112,6 +119,9 @@ IUNKNOWN = ["QueryInterface", "AddRef", "Release"]
 IDISPATCH = IUNKNOWN + ["GetTypeInfoCount", "GetTypeInfo", "GetIDsOfNames", "Invoke"]
 ICLASSFACTORY = IUNKNOWN + ["CreateInstance", "LockServer"]
 IENUMVARIANT = IUNKNOWN + ["Next", "Skip", "Reset", "Clone"]
+ISEQUENTIALSTREAM = IUNKNOWN + ["Read", "Write"]
+ISTREAM = ISEQUENTIALSTREAM + ["Seek", "SetSize", "CopyTo", "Commit", "Revert", "LockRegion", "UnlockRegion",
+                               "Stat", "Clone"]
 IMESSAGE = IDISPATCH + [
     "get_VersionMajor", "get_VersionMinor", "GetErrorMessage", "get_ArrayBase", "put_ArrayBase",
     "get_ServiceCode", "put_ServiceCode", "get_OfficeName", "put_OfficeName", "get_LoginInfo", "Login",
@@ -123,6 +133,9 @@ IMESSAGE = IDISPATCH + [
 IRECEIVERS = IDISPATCH + ["get_Item", "get__NewEnum", "get_Count", "Add", "Remove", "AddDirect"]
 IRECEIVER = IDISPATCH + ["get_Phone", "put_Phone", "get_Message", "put_Message", "get_SendMode",
                          "put_SendMode", "get_SendTime", "put_SendTime"]
+ICONTENTS = IDISPATCH + ["get_Type", "put_Type", "get_Message", "put_Message", "get_Subject", "put_Subject",
+                         "AddImageFile", "AddJPEGImageStream", "get_ImageCount", "get_ImagesSize"]
+ILOGDETAILS3 = IDISPATCH + ["get_ImageURLs"]
 ILOGININFO3 = IDISPATCH + ["get_UserPhoneNumbers"]
 ISERVICEENDPOINT = IUNKNOWN + ["SetEndpoint", "SetTrustedCertificates"]
 
@@ -146,7 +159,8 @@ class Module:
                 ("VariantClear", HRESULT, [PTR]), ("SafeArrayGetDim", c_uint32, [PTR]),
                 ("SafeArrayGetLBound", HRESULT, [PTR, c_uint32, PTR]),
                 ("SafeArrayGetUBound", HRESULT, [PTR, c_uint32, PTR]),
-                ("SafeArrayGetElement", HRESULT, [PTR, PTR, PTR])]:
+                ("SafeArrayGetElement", HRESULT, [PTR, PTR, PTR]),
+                ("CreateStreamOnHGlobal", HRESULT, [PTR, c_int32, PTR])]:
             fn = getattr(self.dll, name)
             fn.restype, fn.argtypes = restype, argtypes
 
@@ -167,6 +181,12 @@ class Module:
         out = c_void_p()
         hr = factory.call("CreateInstance", [PTR, PTR, PTR], None, byref(iid), byref(out))
         factory.release()
+        return hr, out.value
+
+    def create_stream(self):
+        """A new empty in-memory stream that grows as it is written; returns (hr, pointer)."""
+        out = c_void_p()
+        hr = self.dll.CreateStreamOnHGlobal(None, 1, byref(out)) & 0xFFFFFFFF
         return hr, out.value
 
     def alloc_bstr(self, text):
@@ -274,6 +294,20 @@ class HostTestCase(unittest.TestCase):
         bstr = self.module.alloc_bstr(text)
         self.addCleanup(self.module.free_bstr, bstr)
         return bstr
+
+    def memory_stream(self, data, rewind=True):
+        """An IStream of the module's holding `data`, left at its start, or at its end when not rewound."""
+        hr, ptr = self.module.create_stream()
+        self.assertEqual(hr, S_OK)
+        stream = self.adopt(ptr, ISTREAM)
+        written = c_uint32()
+        self.assertEqual(stream.call("Write", [PTR, c_uint32, PTR], data, len(data), byref(written)), S_OK)
+        self.assertEqual(written.value, len(data))
+        if rewind:
+            position = c_uint64()
+            hr = stream.call("Seek", [c_int64, c_uint32, PTR], 0, STREAM_SEEK_SET, byref(position))
+            self.assertEqual((hr, position.value), (S_OK, 0))
+        return stream
 
     # -- variants -------------------------------------------------------------------------------
     def to_variant(self, var, value):
