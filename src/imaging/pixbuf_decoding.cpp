@@ -1,5 +1,6 @@
 #include "imaging/pixbuf_decoding.h"
 
+#include <dlfcn.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 namespace vexa {
@@ -12,9 +13,24 @@ bool RowsTellCompleteness(PictureFormat format) {
     return format == PictureFormat::kPng || format == PictureFormat::kBmp || format == PictureFormat::kIco;
 }
 
+// gdk-pixbuf registers its types with GLib, which never forgets a type. Were gdk-pixbuf unloaded
+// with this module and loaded again, it would register them anew and crash; so once it has been
+// used it stays for the life of the process.
+bool KeepPixbufLoaded() {
+    static const bool kept = [] {
+        Dl_info library{};
+        if (!dladdr(reinterpret_cast<void*>(&gdk_pixbuf_loader_new_with_type), &library) ||
+            !library.dli_fname)
+            return false;
+        return dlopen(library.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+    }();
+    return kept;
+}
+
 }  // namespace
 
 PixbufDecoding::PixbufDecoding(PictureFormat format) : checkRows_(RowsTellCompleteness(format)) {
+    if (!KeepPixbufLoaded()) return;
     GError* error = nullptr;
     loader_ = gdk_pixbuf_loader_new_with_type(PixbufLoaderName(format), &error);
     g_clear_error(&error);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "e2e_fixture.h"
+#include "picture_fixtures.h"
 
 extern char** environ;
 
@@ -74,6 +75,16 @@ ToolRun RunVexa(const std::vector<std::string>& args, const std::vector<std::str
     return run;
 }
 
+// The month key of transfers written now: the local month.
+std::string ThisMonth() {
+    const time_t now = std::time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    char month[32];
+    std::snprintf(month, sizeof month, "%04d%02d", local.tm_year + 1900, local.tm_mon + 1);
+    return month;
+}
+
 class CliEndToEnd : public EndToEndTest {
 protected:
     std::vector<std::string> Environment(const std::string& password = "secret") const {
@@ -99,13 +110,33 @@ TEST_F(CliEndToEnd, StatusSendAndLogs) {
 
     // The service refuses to cancel a transfer that went out at once: the call worked, but not
     // everything asked was done.
-    const time_t now = std::time(nullptr);
-    tm local{};
-    localtime_r(&now, &local);
-    char month[32];
-    std::snprintf(month, sizeof month, "%04d%02d", local.tm_year + 1900, local.tm_mon + 1);
-    const ToolRun cancel = RunVexa({"cancel", month, "1"}, Environment());
+    const ToolRun cancel = RunVexa({"cancel", ThisMonth(), "1"}, Environment());
     EXPECT_EQ(cancel.exitCode, 3) << cancel.out << cancel.err;
+}
+
+TEST_F(CliEndToEnd, AnMmsWithAPictureShowsItsImageInTheDetail) {
+    const vexa::test::ScratchDirectory pictures;
+    const std::string picture = (pictures.Path() / "pic.png").string();
+    vexa::test::WriteFile(
+        picture, vexa::test::SavedPicture("png", 16, 8, false, [](int x, int y) {
+            return vexa::test::Rgba{static_cast<uint8_t>(x * 16), static_cast<uint8_t>(y * 32), 128, 255};
+        }));
+    const ToolRun sent = RunVexa({"send", "--to", "010-1234-5678", "--subject", "사진", "--text",
+                                  "사진을 보냅니다", "--image", picture, "--json"},
+                                 Environment());
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    EXPECT_NE(sent.out.find("\"type\": \"mms\""), std::string::npos) << sent.out;
+    EXPECT_NE(sent.out.find("\"imageCount\": 1,"), std::string::npos) << sent.out;
+
+    const ToolRun detail = RunVexa({"detail", ThisMonth(), "1", "--json"}, Environment());
+    ASSERT_EQ(detail.exitCode, 0) << detail.err;
+    const std::string list = "\"imageUrls\": [\n    \"";
+    const size_t first = detail.out.find(list);
+    ASSERT_NE(first, std::string::npos) << detail.out;
+    const size_t end = detail.out.find("\"\n  ]", first);
+    ASSERT_NE(end, std::string::npos) << detail.out;
+    const std::string url = detail.out.substr(first + list.size(), end - first - list.size());
+    EXPECT_EQ(url, sandbox_->GetEndpoints().https + "/images/kim/" + ThisMonth() + "/1/1.jpg") << detail.out;
 }
 
 TEST_F(CliEndToEnd, FailuresShowTheComponentsTextAndCode) {
@@ -118,6 +149,12 @@ TEST_F(CliEndToEnd, FailuresShowTheComponentsTextAndCode) {
     EXPECT_EQ(usage.exitCode, 2);
     const ToolRun unknown = RunVexa({"frobnicate"}, Environment());
     EXPECT_EQ(unknown.exitCode, 2);
+
+    const std::string missing = (directory_.Path() / "missing.png").string();
+    const ToolRun noPicture =
+        RunVexa({"send", "--to", "0101234", "--text", "t", "--image", missing}, Environment());
+    EXPECT_EQ(noPicture.exitCode, 1);
+    EXPECT_NE(noPicture.err.find("'" + missing + "'"), std::string::npos) << noPicture.err;
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // A C++ host that knows only the public headers: loads the module and checks the creation
 // entry points and the unload rule.
+#include <dlfcn.h>
+#include <fstream>
 #include <gtest/gtest.h>
 
-#include "vexa_module.h"
+#include "support/scratch_directory.h"
 #include "vexa/com_ptr.h"
+#include "vexa_module.h"
 
 namespace {
 
@@ -76,6 +79,47 @@ TEST(ModuleTest, UnloadOnlyWhenNothingIsHeld) {
     EXPECT_EQ(again->LockServer(0), S_OK);
     again.Reset();
     EXPECT_EQ(m.DllCanUnloadNow(), S_OK);
+}
+
+}  // namespace
+
+namespace {
+
+// A 1 × 1 PNG. This host links no image library, so the module's own are the only ones loaded.
+constexpr unsigned char kPixelPng[] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D,
+                                       0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01,
+                                       0x08, 0x02, 0x00, 0x00, 0x00, 0x90, 0x77, 0x53, 0xDE, 0x00, 0x00, 0x00,
+                                       0x0C, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xDF, 0xC0, 0x00,
+                                       0x00, 0x04, 0x01, 0x01, 0x80, 0xC5, 0x2A, 0x18, 0x5D, 0x00, 0x00, 0x00,
+                                       0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+
+// GLib never forgets a registered type, so an image library unloaded with the module and loaded
+// again would register its types twice and crash.
+TEST(ModuleTest, PicturesStillWorkAfterTheModuleIsUnloadedAndLoadedAgain) {
+    const vexa::test::ScratchDirectory dir;
+    const std::string png = (dir.Path() / "pixel.png").string();
+    std::ofstream(png, std::ios::binary).write(reinterpret_cast<const char*>(kPixelPng), sizeof kPixelPng);
+    const std::u16string path(png.begin(), png.end());  // ASCII
+
+    for (int round = 0; round < 2; ++round) {
+        {
+            const VexaModule m(VEXA_MODULE_PATH);
+            ComPtr<IMessage> message;
+            ASSERT_EQ(m.CreateObject(CLSID_Message, IID_IMessage, message.OutVoid()), S_OK);
+            ComPtr<IDispatch> contents;
+            ASSERT_EQ(message->CreateContents(contents.Out()), S_OK);
+            ComPtr<IContents> typed;
+            ASSERT_EQ(contents.As(IID_IContents, typed), S_OK);
+            LONG bytes = 0;
+            const vexa_host::ModuleString name(m, path);
+            EXPECT_EQ(typed->AddImageFile(name.Get(), &bytes), S_OK) << "round " << round;
+            EXPECT_GT(bytes, 0);
+        }
+        if (void* still = dlopen(VEXA_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD)) {
+            dlclose(still);
+            GTEST_SKIP() << "another test of this process holds the module loaded";
+        }
+    }
 }
 
 }  // namespace

@@ -76,13 +76,43 @@ TEST_F(CommandLine, SendCollectsReceiversTextAndReservation) {
     EXPECT_EQ(*send.reservation, (vexa_host::CalendarTime{2024, 3, 5, 14, 7, 0}));
 }
 
-TEST_F(CommandLine, SendTypeFollowsTheSubject) {
-    EXPECT_EQ(RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "t", "--subject", "s"}).type,
-              VEXA_MESSAGE_TYPE_LMS);
-    EXPECT_EQ(RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "t", "--type", "lms"}).type,
-              VEXA_MESSAGE_TYPE_LMS);
+TEST_F(CommandLine, SendTypeFollowsTheSubjectAndThePictures) {
+    struct Case {
+        std::vector<std::string> options;
+        VEXA_MESSAGE_TYPE type;
+    };
+    const Case kCases[] = {
+        {{}, VEXA_MESSAGE_TYPE_SMS},
+        {{"--subject", "s"}, VEXA_MESSAGE_TYPE_LMS},
+        {{"--type", "lms"}, VEXA_MESSAGE_TYPE_LMS},
+        {{"--image", "a.png"}, VEXA_MESSAGE_TYPE_MMS},
+        {{"--subject", "s", "--image", "a.png"}, VEXA_MESSAGE_TYPE_MMS},
+        {{"--type", "MMS", "--image", "a.png"}, VEXA_MESSAGE_TYPE_MMS},
+        // An MMS may carry a subject, and may go without pictures.
+        {{"--type", "mms", "--subject", "s"}, VEXA_MESSAGE_TYPE_MMS},
+    };
+    for (const Case& c : kCases) {
+        std::vector<std::string> args = {"send", "--to", "0101234", "--text", "t"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        std::string line;
+        for (const std::string& o : c.options) line += o + ' ';
+        EXPECT_EQ(RequestOf<SendRequest>(args).type, c.type) << line;
+    }
     EXPECT_EQ(RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "-"}).text, "-");
     EXPECT_EQ(RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "-5 degrees"}).text, "-5 degrees");
+}
+
+TEST_F(CommandLine, SendTakesOnePicturePerOptionInOrder) {
+    const auto send = RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "t", "--image", "b.png",
+                                              "--image", "사진/a.jpg", "--subject", "s"});
+    EXPECT_EQ(send.images, (std::vector<std::string>{"b.png", "사진/a.jpg"}));
+    EXPECT_EQ(send.subject, "s");
+    EXPECT_TRUE(RequestOf<SendRequest>({"send", "--to", "0101234", "--text", "t"}).images.empty());
+
+    EXPECT_EQ(Parse({"send", "--to", "0101234", "--text", "t", "--type", "lms", "--image", "a.png"}).exitCode,
+              kExitUsage);
+    EXPECT_NE(err_.str().find("only an MMS carries pictures: use --type mms with --image"), std::string::npos)
+        << err_.str();
 }
 
 TEST_F(CommandLine, LogsDefaultsToTheCurrentMonthAndAllTypes) {
@@ -145,8 +175,14 @@ TEST_F(CommandLine, MistakesExitWithStatusTwo) {
         {"send", "--to", "0101234", "--text", ""},
         {"send", "--to", "0101234", "0105678", "--text", "one phone per --to"},
         {"send", "--to", "not a phone", "--text", "t"},
-        {"send", "--to", "0101234", "--text", "t", "--type", "mms"},
+        {"send", "--to", "0101234", "--text", "t", "--type", "all"},
         {"send", "--to", "0101234", "--text", "t", "--type", "sms", "--subject", "s"},
+        {"send", "--to", "0101234", "--text", "t", "--type", "sms", "--image", "a.png"},
+        {"send", "--to", "0101234", "--text", "t", "--type", "lms", "--image", "a.png"},
+        {"send", "--to", "0101234", "--text", "t", "--image", "a.png", "b.png"},
+        {"send", "--to", "0101234", "--text", "t", "--image", ""},
+        {"send", "--to", "0101234", "--text", "t", "--image", "a.png", "--image", "\xFF.png"},
+        {"send", "--to", "0101234", "--text", "t", "--image"},
         {"send", "--to", "0101234", "--text", "t", "--at", "2024-02-30 10:00"},
         {"send", "--to", "0101234", "--text", "t", "--from", "nobody"},
         {"logs", "2024-13"},

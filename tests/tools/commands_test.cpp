@@ -2,11 +2,18 @@
 // the component's objects come out in the report.
 #include "commands.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "picture_fixtures.h"
+#include "sandbox/base64.h"
 #include "scoped_time_zone.h"
+#include "scratch_directory.h"
 #include "scripted_server.h"
 
 namespace vexa_cli {
@@ -135,6 +142,90 @@ TEST_F(Commands, SendNowIsCompleteWhenEveryReceiverSucceeded) {
   ]
 }
 )");
+}
+
+// The JPEG bytes of each picture in a send request, in order, from their data URIs.
+std::vector<std::string> SentPictures(const std::string& body) {
+    const std::string open = "<content>", close = "</content>", prefix = "data:image/jpeg;base64,";
+    std::vector<std::string> pictures;
+    for (size_t at = body.find(open); at != std::string::npos; at = body.find(open, at + 1)) {
+        std::string uri = body.substr(at + open.size(), body.find(close, at) - at - open.size());
+        EXPECT_TRUE(uri.starts_with(prefix)) << uri.substr(0, 64);
+        // The carriage returns that end the Base64 lines travel as character references.
+        for (const std::string_view reference : {"&#xD;", "&#13;"})
+            for (size_t cr = uri.find(reference); cr != std::string::npos; cr = uri.find(reference, cr))
+                uri.erase(cr, reference.size());
+        const auto bytes = vexa::sandbox::DecodeBase64(std::string_view(uri).substr(prefix.size()));
+        EXPECT_TRUE(bytes) << uri.substr(0, 64);
+        pictures.push_back(bytes.value_or(""));
+    }
+    return pictures;
+}
+
+TEST_F(Commands, SendOfAnMmsCarriesEachPictureInOrderAndReportsTheirSize) {
+    const vexa::test::ScratchDirectory directory;
+    // A name that is not ASCII reaches the file as given; the noisy picture makes the larger JPEG.
+    const std::filesystem::path noisy = directory.Path() / "사진.png", plain = directory.Path() / "plain.png";
+    vexa::test::WriteFile(noisy, vexa::test::SavedPicture("png", 48, 32, false, [](int x, int y) {
+                              const uint32_t h = (x * 73856093u) ^ (y * 19349663u);
+                              return vexa::test::Rgba{static_cast<uint8_t>(h), static_cast<uint8_t>(h >> 8),
+                                                      static_cast<uint8_t>(h >> 16), 255};
+                          }));
+    vexa::test::WriteFile(plain, vexa::test::SolidPicture("png", 1, 1, {255, 255, 255, 255}));
+    server_.Reply(
+        HttpReply(200, Xml("<messages><receivers><receiver><result>succeed</result><phone>0101234</phone>"
+                           "<index>4</index><date>202403</date></receiver></receivers></messages>")));
+    SendRequest request;
+    request.receivers = {{"", "0101234"}};
+    request.text = "사진 두 장";
+    request.subject = "s";
+    request.type = VEXA_MESSAGE_TYPE_MMS;
+    request.images = {noisy.string(), plain.string()};
+    const CommandResult result = RunSend(session_, request);
+
+    const auto sent = OnlyRequest();
+    for (const char* part : {"<type>mms</type>", "<subject>s</subject>"})
+        EXPECT_NE(sent.body.find(part), std::string::npos) << part;
+    const std::vector<std::string> pictures = SentPictures(sent.body);
+    ASSERT_EQ(pictures.size(), 2u);
+    for (const std::string& jpeg : pictures) EXPECT_TRUE(jpeg.starts_with("\xFF\xD8\xFF"));
+    EXPECT_GT(pictures[0].size(), pictures[1].size()) << "the pictures were sent out of order";
+
+    const std::string total = std::to_string(pictures[0].size() + pictures[1].size());
+    EXPECT_TRUE(RenderText(result.report)
+                    .starts_with("Type          mms\n"
+                                 "Reserved for  -\n"
+                                 "Images        2\n"
+                                 "JPEG bytes    " +
+                                 total + "\n"))
+        << RenderText(result.report);
+    const std::string json = Json(result.report);
+    EXPECT_NE(json.find(R"("imageCount": 2,)"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("imagesSize": )" + total + ","), std::string::npos) << json;
+}
+
+TEST_F(Commands, APictureTheComponentRefusesStopsTheSendAndNamesTheFile) {
+    const vexa::test::ScratchDirectory directory;
+    const std::filesystem::path good = directory.Path() / "good.png",
+                                notAPicture = directory.Path() / "notes.png";
+    vexa::test::WriteFile(good, vexa::test::SolidPicture("png", 2, 2, {200, 100, 0, 255}));
+    std::ofstream(notAPicture) << "not a picture";
+    for (const std::filesystem::path& refused : {directory.Path() / "missing.png", notAPicture}) {
+        SendRequest request;
+        request.receivers = {{"", "0101234"}};
+        request.text = "t";
+        request.type = VEXA_MESSAGE_TYPE_MMS;
+        request.images = {good.string(), refused.string()};
+        try {
+            RunSend(session_, request);
+            ADD_FAILURE() << refused << " was sent";
+        } catch (const ComponentError& e) {
+            EXPECT_EQ(e.Code(), VEXA_E_NOTADDED);
+            EXPECT_EQ(std::string(e.what()).find("Contents.AddImageFile('" + refused.string() + "'): "), 0u)
+                << e.what();
+        }
+    }
+    EXPECT_TRUE(server_.Requests().empty());
 }
 
 TEST_F(Commands, LogsAskForTheDaysAndShowLocalTimes) {

@@ -45,7 +45,7 @@ CLI::Option* AddTypeOption(CLI::App& command, std::string& type, const char* cho
 
 // Raw text of every subcommand's options, checked after CLI11 has read them.
 struct Raw {
-    std::vector<std::string> to;
+    std::vector<std::string> to, images;
     std::string text, subject, type = "all", from, at;
     std::string month, days, index;
     std::vector<std::string> indexes;
@@ -64,14 +64,23 @@ SendRequest MakeSend(const Raw& raw, bool typeGiven) {
     r.text = raw.text == "-" ? raw.text : CheckMessageText(raw.text);
     CheckUtf8(raw.subject, "the subject");
     r.subject = raw.subject;
-    // A subject only travels with a long message.
+    // The component takes file names as UTF-16, made from UTF-8.
+    for (size_t i = 0; i < raw.images.size(); ++i) {
+        const std::string what = "the file name of picture " + std::to_string(i + 1);
+        if (raw.images[i].empty()) throw UsageError(what + " is empty");
+        CheckUtf8(raw.images[i], what);
+    }
+    r.images = raw.images;
+    // Pictures only travel in a multimedia message, a subject in a long or a multimedia one.
     r.type = typeGiven             ? ParseMessageType(raw.type)
+             : !r.images.empty()   ? VEXA_MESSAGE_TYPE_MMS
              : raw.subject.empty() ? VEXA_MESSAGE_TYPE_SMS
                                    : VEXA_MESSAGE_TYPE_LMS;
-    if (r.type != VEXA_MESSAGE_TYPE_SMS && r.type != VEXA_MESSAGE_TYPE_LMS)
-        throw UsageError("send takes --type sms or lms");
+    if (r.type == VEXA_MESSAGE_TYPE_ALL) throw UsageError("send takes --type sms, lms or mms");
+    if (r.type != VEXA_MESSAGE_TYPE_MMS && !r.images.empty())
+        throw UsageError("only an MMS carries pictures: use --type mms with --image");
     if (r.type == VEXA_MESSAGE_TYPE_SMS && !r.subject.empty())
-        throw UsageError("an SMS has no subject: use --type lms");
+        throw UsageError("an SMS has no subject: use --type lms or mms");
     if (!raw.from.empty()) r.returnPhone = ParsePhone(raw.from);
     if (!raw.at.empty()) r.reservation = ParseReservationTime(raw.at);
     return r;
@@ -104,7 +113,8 @@ ManageRequest MakeManage(const Raw& raw, ManageRequest::Action action) {
 ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                               YearMonth currentMonth) {
     CLI::App app(
-        "Send text messages and read the transfer logs of a messaging account through VexaComponent.",
+        "Send text and picture messages and read the transfer logs of a messaging account through "
+        "VexaComponent.",
         "vexa");
     app.require_subcommand(1);
     app.footer(
@@ -125,14 +135,22 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
 
     addCommand("status", "Show the account: user, name, return phones, credit");
 
-    auto [send, s] = addCommand("send", "Send an SMS or LMS to one or more phones, now or reserved");
+    auto [send, s] = addCommand("send", "Send an SMS, LMS or MMS to one or more phones, now or reserved");
     send->add_option("--to", s.raw.to, "Receiver, PHONE or NAME:PHONE; repeat for more receivers")
         ->required()
         ->type_name("[NAME:]PHONE")
         ->allow_extra_args(false);
     send->add_option("--text", s.raw.text, "The message; - reads it from standard input")->required();
-    send->add_option("--subject", s.raw.subject, "Subject of a long message (implies --type lms)");
-    CLI::Option* sendType = AddTypeOption(*send, s.raw.type, "sms|lms", "Message type (default: sms)");
+    send->add_option("--subject", s.raw.subject,
+                     "Subject of a long or multimedia message (implies --type lms without --image)");
+    send->add_option("--image", s.raw.images,
+                     "Picture to send, converted to JPEG (PNG, JPEG, GIF, BMP, ICO or TIFF); repeat for more "
+                     "pictures, sent in order; implies --type mms")
+        ->type_name("FILE")
+        ->allow_extra_args(false);
+    CLI::Option* sendType =
+        AddTypeOption(*send, s.raw.type, "sms|lms|mms",
+                      "Message type (default: mms with --image, else lms with --subject, else sms)");
     send->add_option("--from", s.raw.from,
                      "Return phone shown to the receivers (default: the service decides)")
         ->type_name("PHONE");

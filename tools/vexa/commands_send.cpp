@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "table.h"
 
 namespace vexa_cli {
 
@@ -29,15 +30,21 @@ ComPtr<IDispatch> MakeReceivers(const Session& session, const SendRequest& reque
     return receivers;
 }
 
-ComPtr<IDispatch> MakeContents(const Session& session, const SendRequest& request) {
+// The common text, subject and pictures; a picture the component cannot load stops the command
+// before anything is sent.
+ComPtr<IContents> MakeContents(const Session& session, const SendRequest& request) {
     ComPtr<IDispatch> contents;
     session.Check(session.Message()->CreateContents(contents.Out()), "CreateContents");
-    const auto fields = Query<IContents>(session, contents.Get(), IID_IContents, "IContents");
+    auto fields = Query<IContents>(session, contents.Get(), IID_IContents, "IContents");
     session.Check(fields->put_Type(request.type), "Contents.Type");
     session.Check(fields->put_Message(session.String(request.text).Get()), "Contents.Message");
     if (!request.subject.empty())
         session.Check(fields->put_Subject(session.String(request.subject).Get()), "Contents.Subject");
-    return contents;
+    // The report reads the count and the total size back from the contents.
+    for (const std::string& image : request.images)
+        session.Check(fields->AddImageFile(session.String(image).Get(), nullptr),
+                      "Contents.AddImageFile('" + TerminalText(image) + "')");
+    return fields;
 }
 
 }  // namespace
@@ -48,7 +55,7 @@ CommandResult RunSend(const Session& session, const SendRequest& request) {
     if (request.reservation) vexa_host::CalendarToDate(*request.reservation, sendTime);
 
     const ComPtr<IDispatch> receivers = MakeReceivers(session, request, sendTime);
-    const ComPtr<IDispatch> contents = MakeContents(session, request);
+    const ComPtr<IContents> contents = MakeContents(session, request);
     ComPtr<IDispatch> sent;
     session.Check(session.Message()->Send(session.String(request.returnPhone).Get(), receivers.Get(),
                                           contents.Get(), sent.Out()),
@@ -59,6 +66,14 @@ CommandResult RunSend(const Session& session, const SendRequest& request) {
         {"type", "Type", std::string(MessageTypeName(request.type))},
         {"reservedFor", "Reserved for", request.reservation ? DateValue(sendTime) : Value{}},
     };
+    if (request.type == VEXA_MESSAGE_TYPE_MMS) {
+        result.report.fields.push_back(
+            {"imageCount", "Images",
+             int64_t{Get(session, contents.Get(), &IContents::get_ImageCount, "Contents.ImageCount")}});
+        result.report.fields.push_back(
+            {"imagesSize", "JPEG bytes",
+             int64_t{Get(session, contents.Get(), &IContents::get_ImagesSize, "Contents.ImagesSize")}});
+    }
     Listing listing{"results",
                     "",
                     "The service reported no receivers.",

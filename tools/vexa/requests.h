@@ -25,6 +25,7 @@ struct SendRequest {
     std::string text;  // "-": read standard input
     std::string subject;
     VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
+    std::vector<std::string> images;  // picture files of an MMS, in order; UTF-8 names
     std::string returnPhone;
     std::optional<vexa_host::CalendarTime> reservation;  // local clock
 };
