@@ -48,7 +48,7 @@ TransferDetail DetailOf(const Transfer& t, int64_t now, std::string_view imagesU
     for (const Receiver& r : t.receivers) {
         const ReceiverState state = StateAt(r, now);
         DetailRecord record;
-        record.message = r.message;
+        record.message = r.message.empty() ? t.message : r.message;  // what the receiver got
         record.name = r.name;
         record.phoneSend = r.phone;
         record.status = std::to_string(state.status);

@@ -155,6 +155,8 @@ TEST_F(ServiceTest, KoreanTextTravelsAsUtf8AndReadsBackAsTheComponentsLocalText)
     const CRondoTransfers detail = Detail("202403", "1");
     EXPECT_EQ(detail.detail.detail.message, "hi " + gaLocal);
     EXPECT_EQ(detail.detail.detail.receivers[0].name, gaLocal + gaLocal);
+    // A receiver without a text of its own got the common one.
+    EXPECT_EQ(detail.detail.detail.receivers[0].message, "hi " + gaLocal);
 }
 
 TEST_F(ServiceTest, DeliveryStatesFollowTheClock) {
