@@ -1,0 +1,17 @@
+#include "legacy/escape_field.h"
+
+namespace VexaCore {
+
+// Byte by byte: no CP949 trail byte is a CR, an apostrophe or a backslash.
+std::string EscapeField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (const char c : text) {
+        if (c == '\r') continue;
+        if (c == '\\' || c == '\'') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace VexaCore
