@@ -2,9 +2,11 @@
 // entries; the other forms wrap their argument into it.
 #include "automation/text.h"
 #include "contract/array_base.h"
+#include "contract/log_entries.h"
 #include "contract/outcome_results.h"
+#include "contract/read_property.h"
+#include "contract/single_entry_call.h"
 #include "message/message.h"
-#include "message/read_property.h"
 #include "rest/transfers_document.h"
 
 namespace vexa {
@@ -48,24 +50,6 @@ struct CancelFamily {
     }
 };
 
-// One key per readable entry, in collection order. An entry that is not a LogList stops it all.
-HRESULT CollectLogKeys(ILogLists* lists, std::vector<LogKey>& keys) {
-    LONG count = 0;
-    lists->get_Count(&count);
-    for (LONG i = ArrayBase(); i < ArrayBase() + count; ++i) {  // the base is read anew each time
-        ComPtr<IDispatch> item;
-        if (FAILED(lists->get_Item(i, item.Out()))) continue;
-        ComPtr<ILogList> list;
-        ComPtr<ILogList3> typed;
-        if (FAILED(item.As(IID_ILogList, list)) || FAILED(item.As(IID_ILogList3, typed))) return E_POINTER;
-        VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
-        typed->get_Type(&type);
-        keys.push_back({ReadLocalText(list.Get(), &ILogList::get_Index),
-                        ReadLocalText(list.Get(), &ILogList::get_Date), TypeName(type)});
-    }
-    return keys.empty() ? VEXA_E_LOGLISTNOTFOUND : S_OK;
-}
-
 }  // namespace
 
 template <class Family>
@@ -74,9 +58,12 @@ HRESULT Message::ByCollection(IDispatch* pLogLists, IDispatch** ppResults) {
     if (!pLogLists) return E_INVALIDARG;
     ComPtr<ILogLists> lists;
     if (FAILED(QueryAs(pLogLists, IID_ILogLists, lists))) return E_INVALIDARG;
-    std::vector<LogKey> keys;
-    HRESULT hr = CollectLogKeys(lists.Get(), keys);
+    // An entry that is not a LogList stops it all.
+    std::vector<HostLogEntry> entries;
+    HRESULT hr = CollectLogEntries(lists.Get(), ForeignEntry::kStop, entries);
     if (FAILED(hr)) return hr;
+    std::vector<LogKey> keys;
+    for (const HostLogEntry& e : entries) keys.push_back({e.index, e.date, TypeName(e.type)});
 
     CRondoTransfers entity(context_);
     const bool executed = Family::Request(entity, keys);
@@ -110,23 +97,10 @@ template <class Family>
 HRESULT Message::ByEntry(IDispatch* pLogList, IDispatch** ppResult) {
     ClearOut(ppResult);
     if (!pLogList) return E_INVALIDARG;
-    ComPtr<IDispatch> listsDisp;
-    HRESULT hr = CreateLogLists(listsDisp.Out());
-    if (FAILED(hr)) return hr;
-    ComPtr<ILogLists> lists;
-    listsDisp.As(IID_ILogLists, lists);
-    lists->Add(pLogList);
-    if (!ppResult) return ByCollection<Family>(listsDisp.Get(), nullptr);
-
-    ComPtr<IDispatch> resultsDisp;
-    hr = ByCollection<Family>(listsDisp.Get(), resultsDisp.Out());
-    if (FAILED(hr)) return hr;
-    ComPtr<typename Family::ResultsItf> results;
-    resultsDisp.As(Family::kResultsIid, results);
-    LONG count = 0;
-    results->get_Count(&count);
-    if (count == 0) return S_OK;
-    return results->get_Item(ArrayBase(), ppResult);  // the first result, whatever the base
+    return CallWithSingleEntry<ILogLists, typename Family::ResultsItf>(
+        pLogList, IID_ILogLists, Family::kResultsIid, ppResult,
+        [&](IDispatch** lists) { return CreateLogLists(lists); },
+        [&](IDispatch* lists, IDispatch** results) { return ByCollection<Family>(lists, results); });
 }
 
 HRESULT Message::DeleteLog(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,

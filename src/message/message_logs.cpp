@@ -5,7 +5,7 @@
 #include "contract/log_detail.h"
 #include "message/log_mapping.h"
 #include "message/message.h"
-#include "message/read_property.h"
+#include "contract/read_property.h"
 #include "rest/transfers_document.h"
 
 namespace vexa {
@@ -52,12 +52,7 @@ HRESULT Message::RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndD
                                  VEXA_MESSAGE_TYPE Type, IDispatch** ppLogLists) {
     if (!ppLogLists) return E_POINTER;
     *ppLogLists = nullptr;
-    if (!IsValidYearMonth(Year, Month) || StartDay < 0 || EndDay < 0 || StartDay > 31 || EndDay > 31)
-        return E_INVALIDARG;
-    if (StartDay != 0 && EndDay != 0 &&
-        (!IsRealDay(Year, Month, StartDay) || !IsRealDay(Year, Month, EndDay)))
-        return E_INVALIDARG;
-    if (LogBy != VEXA_BYALL && LogBy != VEXA_BYRESERVATION) return E_INVALIDARG;
+    if (const HRESULT hr = CheckLogRange(Year, Month, StartDay, EndDay, LogBy); FAILED(hr)) return hr;
 
     CRondoTransfers entity(context_);
     const bool executed =

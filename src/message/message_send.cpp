@@ -4,9 +4,11 @@
 #include "automation/text.h"
 #include "contract/array_base.h"
 #include "contract/contents.h"
+#include "contract/host_receivers.h"
+#include "contract/read_property.h"
 #include "contract/send_result.h"
+#include "contract/single_entry_call.h"
 #include "message/message.h"
-#include "message/read_property.h"
 #include "message/send_results.h"
 #include "rest/messages_document.h"
 
@@ -15,24 +17,6 @@ namespace vexa {
 namespace {
 
 constexpr LONG kMaxImagesSize = 3000000;  // bytes of JPEG data in one multimedia message
-
-// The record of one usable receiver; false when the item is not a receiver.
-bool ReadReceiver(IDispatch* item, ReceiverRecord& record, bool& reserved) {
-    ComPtr<IReceiver> receiver;
-    if (FAILED(QueryAs(item, IID_IReceiver, receiver))) return false;
-    record.phone = ReadLocalText(receiver.Get(), &IReceiver::get_Phone);
-    record.message = ReadLocalText(receiver.Get(), &IReceiver::get_Message);
-    VEXA_SENDMODE mode = VEXA_DIRECT;
-    DATE when = 0.0;
-    receiver->get_SendMode(&mode);
-    receiver->get_SendTime(&when);
-    ComPtr<IReceiver2> named;
-    if (SUCCEEDED(QueryAs(item, IID_IReceiver2, named)))
-        record.name = ReadLocalText(named.Get(), &IReceiver2::get_Name);
-    reserved = mode == VEXA_RESERVATION;
-    record.sendTime = reserved ? TimeTFromDate(when) : 0;
-    return true;
-}
 
 }  // namespace
 
@@ -50,16 +34,13 @@ HRESULT Message::Send(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch* pC
     request.sender = ToLocal(bstrReturnPhone);
     if (contents) request.message = ReadLocalText(contents.Get(), &IContents::get_Message);
 
-    LONG count = 0;
-    receivers->get_Count(&count);
-    for (LONG i = ArrayBase(); i < ArrayBase() + count; ++i) {
-        ComPtr<IDispatch> item;
-        if (FAILED(receivers->get_Item(i, item.Out()))) continue;
-        ReceiverRecord record;
-        bool reserved = false;
-        if (!ReadReceiver(item.Get(), record, reserved)) continue;
+    for (HostReceiver& r : ReadHostReceivers(receivers.Get())) {
+        const bool reserved = r.mode == VEXA_RESERVATION;
         if (reserved) request.reservation = true;
-        request.receivers.push_back(std::move(record));
+        request.receivers.push_back({.name = std::move(r.name),
+                                     .message = std::move(r.message),
+                                     .sendTime = reserved ? TimeTFromDate(r.sendTime) : 0,
+                                     .phone = std::move(r.phone)});
     }
     if (request.receivers.empty()) return VEXA_E_RECEIVERNOTFOUND;
 
@@ -103,23 +84,13 @@ HRESULT Message::SendOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch* 
                          IDispatch** ppSendResult) {
     ClearOut(ppSendResult);
     if (!pReceiver) return E_INVALIDARG;
-    ComPtr<IDispatch> listDisp;
-    HRESULT hr = CreateReceivers(listDisp.Out());
-    if (FAILED(hr)) return hr;
-    ComPtr<IReceivers> list;
-    listDisp.As(IID_IReceivers, list);
-    list->Add(pReceiver);  // a refused item leaves the list empty: no receiver found
-    if (!ppSendResult) return Send(bstrReturnPhone, listDisp.Get(), pContents, nullptr);
-
-    ComPtr<IDispatch> resultsDisp;
-    hr = Send(bstrReturnPhone, listDisp.Get(), pContents, resultsDisp.Out());
-    if (FAILED(hr) || !resultsDisp) return hr;
-    ComPtr<ISendResults> results;
-    resultsDisp.As(IID_ISendResults, results);
-    LONG count = 0;
-    results->get_Count(&count);
-    if (count == 0) return S_OK;
-    return results->get_Item(ArrayBase(), ppSendResult);
+    // A refused item leaves the list empty: no receiver found.
+    return CallWithSingleEntry<IReceivers, ISendResults>(
+        pReceiver, IID_IReceivers, IID_ISendResults, ppSendResult,
+        [&](IDispatch** list) { return CreateReceivers(list); },
+        [&](IDispatch* list, IDispatch** results) {
+            return Send(bstrReturnPhone, list, pContents, results);
+        });
 }
 
 }  // namespace vexa

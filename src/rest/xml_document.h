@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "automation/number_text.h"
+
 namespace vexa {
 
 class CRondoXmlParser {
@@ -55,11 +57,5 @@ private:
     std::unique_ptr<xmlDoc, DocumentDeleter> document_;
     bool convert_ = true;
 };
-
-// A decimal number as strtol reads it with base 10 (leading white space, optional sign, digits
-// up to the first other character; none gives 0), clamped to the 32-bit range.
-int32_t ReadDecimal32(std::string_view text);
-// The same, 64 bits wide.
-int64_t ReadDecimal64(std::string_view text);
 
 }  // namespace vexa
