@@ -25,7 +25,8 @@ void SubstituteBytes(std::span<uint8_t> bytes, SubstituteDirection direction, ui
 
 // The frame of a document text. Version 1090 substitutes the body (with a fresh random key) and
 // never compresses; otherwise a text longer than threshold (when threshold >= 0) is compressed,
-// falling back to the plain form should compression fail.
+// falling back to the plain form should compression fail. Empty when the body would be above
+// kMaxFrameBytes, which no peer takes.
 std::string FramePacket(std::string_view text, int version, int threshold);
 
 // The document text a whole frame carries, or nullopt when its lengths do not add up, its data

@@ -1,6 +1,9 @@
 #include "legacy/scramble.h"
 
-#include <random>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <sys/random.h>
 
 #include "legacy/protocol_tables.h"
 
@@ -17,10 +20,25 @@ size_t IndexIn(const char* table, char c) {
     return 0;
 }
 
-// Scrambling is rare (a login), so each draw may come from the system's random source.
-size_t RandomBelow(size_t bound) {
-    std::random_device source;
-    return std::uniform_int_distribution<size_t>(0, bound - 1)(source);
+// Three values below N from the system's random source, in one call; a draw that would bias the
+// remainder is drawn again. Should the source fail, the clock stands in: the key only varies the
+// scrambled form, it protects nothing.
+std::array<size_t, 3> ThreeRandomBelowN() {
+    constexpr uint32_t kLimit = UINT32_MAX - UINT32_MAX % N;  // multiples of N below it
+    std::array<size_t, 3> out{};
+    size_t filled = 0;
+    while (filled < out.size()) {
+        std::array<uint32_t, 4> draws{};
+        if (getrandom(draws.data(), sizeof draws, 0) != static_cast<ssize_t>(sizeof draws)) {
+            const auto now =
+                static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+            for (size_t i = 0; i < draws.size(); ++i)
+                draws[i] = static_cast<uint32_t>(now >> (8 * i)) % kLimit;
+        }
+        for (uint32_t d : draws)
+            if (d < kLimit && filled < out.size()) out[filled++] = d % N;
+    }
+    return out;
 }
 
 }  // namespace
@@ -29,11 +47,11 @@ std::string ScrambleText(std::string_view text) {
     std::string out;
     if (text.empty()) return out;
     const size_t length = text.size();
-    const size_t k = RandomBelow(N);
+    const auto [k, r1, r2] = ThreeRandomBelowN();
     out.reserve(length + 3);
     out += kCipherTable[k];
-    out += kCipherTable[RandomBelow(N)];
-    out += kCipherTable[RandomBelow(N)];
+    out += kCipherTable[r1];
+    out += kCipherTable[r2];
     for (size_t i = length; i-- > 0;) {
         const size_t shift = ((length - i) % N) * k;
         out += kCipherTable[(IndexIn(kPlainTable, text[i]) + shift) % N];

@@ -9,14 +9,16 @@
 
 namespace VexaCore {
 
+// A silent or stalled server must not hang the host: the REST backend's limits.
+struct SocketTimeouts {
+    std::chrono::milliseconds connect{5000};
+    std::chrono::milliseconds sendStall{20000};      // no byte goes out for this long
+    std::chrono::milliseconds receiveStall{180000};  // no byte comes in for this long
+};
+
 class CAtlSyncSocket {
 public:
-    // A silent or stalled server must not hang the host: the REST backend's limits.
-    struct Timeouts {
-        std::chrono::milliseconds connect{5000};
-        std::chrono::milliseconds sendStall{20000};      // no byte goes out for this long
-        std::chrono::milliseconds receiveStall{180000};  // no byte comes in for this long
-    };
+    using Timeouts = SocketTimeouts;
 
     // host: a dotted IPv4 address or a name (resolved to IPv4 only; the first address is used).
     CAtlSyncSocket(std::string host, uint16_t port, Timeouts timeouts = {});

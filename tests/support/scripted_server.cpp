@@ -22,6 +22,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "loopback_listener.h"
 #include "sandbox/certificate.h"
 
 namespace vexa::test {
@@ -33,7 +34,6 @@ namespace {
 
 constexpr size_t kMaxHead = 1024 * 1024;
 // A small receive buffer: a client whose request is never read blocks after little data.
-constexpr int kReceiveBuffer = 64 * 1024;
 
 [[noreturn]] void Fail(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
 
@@ -47,28 +47,7 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    ~UniqueFd() { Reset(); }
-    int Get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
+using sandbox::UniqueFd;
 
 // A directory of its own under the temporary directory, removed with everything in it.
 class TemporaryDirectory {
@@ -281,20 +260,10 @@ ScriptedServer::State::State(Options serverOptions) : options(std::move(serverOp
         certificateFile = files.certificate.string();
         tls = MakeServerContext(files);
     }
-    stop = UniqueFd(::eventfd(0, EFD_CLOEXEC));
-    if (stop.Get() < 0) Fail("eventfd");
-    listener = UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (listener.Get() < 0) Fail("socket");
-    ::setsockopt(listener.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) Fail("bind");
-    if (::listen(listener.Get(), 16) != 0) Fail("listen");
-    if (::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        Fail("getsockname");
-    port = ntohs(address.sin_port);
+    LoopbackListener socket = ListenOnLoopback();
+    stop = std::move(socket.stop);
+    listener = std::move(socket.listener);
+    port = socket.port;
     thread = std::thread([this] { Run(); });
 }
 

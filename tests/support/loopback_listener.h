@@ -1,0 +1,21 @@
+// What the scripted servers listen with: a TCP socket on an ephemeral loopback port, with a small
+// receive buffer (a client whose request is not read soon blocks in send), and an event that tells
+// the server's thread to stop.
+#pragma once
+
+#include <cstdint>
+
+#include "sandbox/unique_fd.h"
+
+namespace vexa::test {
+
+struct LoopbackListener {
+    sandbox::UniqueFd listener;
+    sandbox::UniqueFd stop;  // an eventfd: written once to stop
+    uint16_t port = 0;
+};
+
+// Throws std::system_error when it cannot listen.
+LoopbackListener ListenOnLoopback();
+
+}  // namespace vexa::test
