@@ -60,4 +60,15 @@ VEXA_TRANS_STATUS TransStatusFromCode(std::string_view status) {
     }
 }
 
+VEXA_TRANS_RESULT TransResultFromCode(std::string_view result) {
+    switch (ReadDecimal32(result)) {
+        case 0:
+            return VEXA_TRANS_SUCCEEDED;
+        case 2:
+            return VEXA_TRANS_NOTEXISTNUMBER;
+        default:
+            return VEXA_TRANS_FAILED;
+    }
+}
+
 }  // namespace vexa

@@ -28,5 +28,7 @@ DATE UnixSecondsToDate(std::string_view text);
 DATE TransDateFromText(std::string_view text);
 
 VEXA_TRANS_STATUS TransStatusFromCode(std::string_view status);
+// The delivery result code: 0 succeeded, 2 no such number, anything else failed.
+VEXA_TRANS_RESULT TransResultFromCode(std::string_view result);
 
 }  // namespace vexa

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "contract/class_factory.h"
+#include "legacy/sms.h"
 #include "message/message.h"
 #include "vexa/VexaComponent.h"
 
@@ -23,6 +24,7 @@ ClassFactory* FactoryOf() {
 
 constexpr CreatableClass kCreatable[] = {
     {&CLSID_Message, &FactoryOf<Message>},
+    {&CLSID_SMS, &FactoryOf<SMS>},
 };
 
 }  // namespace

@@ -7,14 +7,7 @@ namespace vexa {
 VEXA_TRANS_RESULT TransResultOf(const DetailRecord& record) {
     if (!record.resultDetail.empty())
         return static_cast<VEXA_TRANS_RESULT>(ReadDecimal32(record.resultDetail));
-    switch (ReadDecimal32(record.result)) {
-        case 0:
-            return VEXA_TRANS_SUCCEEDED;
-        case 2:
-            return VEXA_TRANS_NOTEXISTNUMBER;
-        default:
-            return VEXA_TRANS_FAILED;
-    }
+    return TransResultFromCode(record.result);
 }
 
 VEXA_MESSAGE_TYPE LogListTypeFromName(std::string_view word) {

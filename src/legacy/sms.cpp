@@ -1,0 +1,109 @@
+// SMS: its interfaces and dispatch rows, the factories of its own, and the single-entry forms of
+// its collection methods.
+#include "legacy/sms.h"
+
+#include "contract/log_detail.h"
+#include "contract/outcome_results.h"
+#include "contract/send_result.h"
+#include "contract/single_entry_call.h"
+
+namespace vexa {
+
+const char* const kDefaultLegacyHost = VEXA_LEGACY_HOST;
+
+std::span<const InterfaceEntry> SMS::Interfaces() {
+    using M = InterfaceMap<SMS>;
+    static constexpr InterfaceEntry map[] = {
+        M::Entry<ISMS>(IID_ISMS),
+        M::Entry<ISMS>(DIID_DispSMS),
+        M::Entry<IObjectSafety>(IID_IObjectSafety),
+    };
+    return map;
+}
+
+std::span<const DispEntry> SMS::DispatchMembers() {
+    using M = Members<SMS>;
+    static constexpr auto rows =
+        JoinRows(FrontRows<SMS, ISMS>(), std::array{
+                                             M::Method<&ISMS::SendSMS>("SendSMS", 21),
+                                             M::Method<&ISMS::SendSMSOne>("SendSMSOne", 22),
+                                         });
+    return rows;
+}
+
+HRESULT SMS::CreateLogLists(IDispatch** ppLogLists) { return CreateAndHandOut<LogLists>(ppLogLists); }
+
+HRESULT SMS::CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) {
+    return CreateLogListFor(Year, Month, Index, VEXA_MESSAGE_TYPE_SMS, ppLogList);
+}
+
+HRESULT SMS::SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** ppSendResult) {
+    ClearOut(ppSendResult);
+    if (!pReceiver) return E_INVALIDARG;
+    if (!loginInfo_) return VEXA_E_NOTLOGINED;
+    return CallWithSingleEntry<IReceivers, ISendResults>(
+        pReceiver, IID_IReceivers, IID_ISendResults, ppSendResult,
+        [&](IDispatch** list) { return CreateReceivers(list); },
+        [&](IDispatch* list, IDispatch** results) { return SendSMS(bstrReturnPhone, list, results); });
+}
+
+HRESULT SMS::RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) {
+    return RequestLogBound(Year, Month, 0, 0, LogBy, ppLogLists);
+}
+
+// By year, month and index: a LogList for that transfer, then the by-entry form.
+HRESULT SMS::ForIdentity(LONG year, LONG month, BSTR index, IDispatch** ppResult,
+                         HRESULT (SMS::*byList)(IDispatch*, IDispatch**)) {
+    ClearOut(ppResult);
+    ComPtr<IDispatch> list;
+    const HRESULT hr = CreateLogListDirect(year, month, index, list.Out());
+    return FAILED(hr) ? hr : (this->*byList)(list.Get(), ppResult);
+}
+
+template <class ResultsItf, class Call>
+HRESULT SMS::WithSingleLogList(IDispatch* pLogList, const IID& resultsIid, IDispatch** ppResult,
+                               Call&& call) {
+    return CallWithSingleEntry<ILogLists, ResultsItf>(
+        pLogList, IID_ILogLists, resultsIid, ppResult,
+        [&](IDispatch** lists) { return CreateLogLists(lists); }, std::forward<Call>(call));
+}
+
+HRESULT SMS::RequestLogDetail(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogDetails) {
+    return ForIdentity(Year, Month, Index, ppLogDetails, &SMS::RequestLogDetailByList);
+}
+
+HRESULT SMS::RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) {
+    if (!ppLogDetails) return E_POINTER;
+    *ppLogDetails = nullptr;
+    if (!pLogList) return E_INVALIDARG;
+    if (!loginInfo_) return VEXA_E_NOTLOGINED;
+    return WithSingleLogList<ILogDetailsCollection>(
+        pLogList, IID_ILogDetailsCollection, ppLogDetails,
+        [&](IDispatch* lists, IDispatch** results) { return RequestLogDetailByLists(lists, results); });
+}
+
+HRESULT SMS::DeleteLog(LONG Year, LONG Month, BSTR Index, IDispatch** ppDeleteResult) {
+    return ForIdentity(Year, Month, Index, ppDeleteResult, &SMS::DeleteLogByList);
+}
+
+HRESULT SMS::DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) {
+    ClearOut(ppDeleteResult);
+    if (!pLogList) return E_INVALIDARG;
+    return WithSingleLogList<IDeleteResults>(
+        pLogList, IID_IDeleteResults, ppDeleteResult,
+        [&](IDispatch* lists, IDispatch** results) { return DeleteLogByLists(lists, results); });
+}
+
+HRESULT SMS::CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** ppCancelResult) {
+    return ForIdentity(Year, Month, Index, ppCancelResult, &SMS::CancelReservationByList);
+}
+
+HRESULT SMS::CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) {
+    ClearOut(ppCancelResult);
+    if (!pLogList) return E_INVALIDARG;
+    return WithSingleLogList<ICancelResults>(
+        pLogList, IID_ICancelResults, ppCancelResult,
+        [&](IDispatch* lists, IDispatch** results) { return CancelReservationByLists(lists, results); });
+}
+
+}  // namespace vexa

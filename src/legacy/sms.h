@@ -1,0 +1,83 @@
+// SMS: the front object of the legacy backend. Every call that reaches the service runs one TCP
+// exchange of a packet that carries the login again.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "contract/front_object.h"
+#include "legacy/sync_socket.h"
+#include "legacy/user_bundle.h"
+#include "vexa/VexaComponent.h"
+
+namespace vexa {
+
+// Where Login goes when it is given no address or port.
+extern const char* const kDefaultLegacyHost;
+inline constexpr LONG kDefaultLegacyPort = 4545;
+
+class SMS final : public FrontObject<SMS, ISMS> {
+public:
+    static std::span<const InterfaceEntry> Interfaces();
+    static std::span<const DispEntry> DispatchMembers();
+
+    HRESULT get_ServiceCode(BSTR* pVal) override { return CopyBstrOut(serviceCode_.Get(), pVal); }
+    HRESULT put_ServiceCode(BSTR newVal) override { return AssignBstr(serviceCode_, newVal); }
+    HRESULT get_OfficeName(BSTR* pVal) override { return CopyBstrOut(officeName_.Get(), pVal); }
+    HRESULT put_OfficeName(BSTR newVal) override { return AssignBstr(officeName_, newVal); }
+    HRESULT Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
+                  IDispatch** ppLoginInfo) override;
+    HRESULT UpdateLoginInfo() override;
+    HRESULT SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** ppSendResults) override;
+    HRESULT SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** ppSendResult) override;
+    HRESULT RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) override;
+    HRESULT RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay, VEXA_LOGBY LogBy,
+                            IDispatch** ppLogLists) override;
+    HRESULT RequestLogDetail(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogDetails) override;
+    HRESULT RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) override;
+    HRESULT RequestLogDetailByLists(IDispatch* pLogLists, IDispatch** ppLogDetailsCollection) override;
+    HRESULT DeleteLog(LONG Year, LONG Month, BSTR Index, IDispatch** ppDeleteResult) override;
+    HRESULT DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) override;
+    HRESULT DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) override;
+    HRESULT CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** ppCancelResult) override;
+    HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) override;
+    HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) override;
+    HRESULT CreateLogLists(IDispatch** ppLogLists) override;
+    HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) override;
+
+    // Tests shorten the socket time-outs.
+    void SetTimeoutsForTesting(const VexaCore::SocketTimeouts& timeouts) { timeouts_ = timeouts; }
+
+private:
+    // The account's "USER" request (login and client description) as it opens every packet.
+    void DescribeLogin(VexaCore::CUserBundle& user, const std::string& userId,
+                       const std::string& scrambledPassword) const;
+    // Sends the packet (the login, the method's bundle, and a status query when asked for) and
+    // hands the reply's elements to their readers; readMethod reads the method's own element.
+    HRESULT RunPacket(VexaCore::CUnknownBundle& method, bool withStatus,
+                      const std::function<HRESULT(Quill::CTPMLParser&)>& readMethod);
+    // A "USER" element of a packet's reply: a refused login, the credit, the server time.
+    HRESULT ReadUserReply(Quill::CTPMLParser& element);
+    bool Exchange(const std::string& host, LONG port, const Quill::CTPMLParser& request,
+                  Quill::CTPMLParser& reply) const;
+
+    HRESULT ForIdentity(LONG year, LONG month, BSTR index, IDispatch** ppResult,
+                        HRESULT (SMS::*byList)(IDispatch*, IDispatch**));
+    // The by-entry forms of the collection methods.
+    template <class ResultsItf, class Call>
+    HRESULT WithSingleLogList(IDispatch* pLogList, const IID& resultsIid, IDispatch** ppResult, Call&& call);
+
+    // The machine, user and program this object describes in every login; told once per object.
+    struct ClientFacts {
+        std::string adapterAddress, computer, user, module;
+    };
+    const ClientFacts& Client() const;
+
+    Bstr serviceCode_;
+    Bstr officeName_;
+    mutable std::optional<ClientFacts> client_;
+    VexaCore::SocketTimeouts timeouts_;
+};
+
+}  // namespace vexa

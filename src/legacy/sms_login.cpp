@@ -1,0 +1,151 @@
+// SMS: logging in, refreshing the login information, and the login that opens every packet.
+#include <ctime>
+#include <optional>
+
+#include "automation/date.h"
+#include "automation/number_text.h"
+#include "automation/text.h"
+#include "environment/client_description.h"
+#include "legacy/scramble.h"
+#include "legacy/sms.h"
+
+namespace vexa {
+
+using VexaCore::CUserBundle;
+using VexaCore::UserReply;
+
+namespace {
+
+// The service sends Unix seconds; none (or 0) means it gave no time, and the local clock stands in.
+DATE ServerTimeOf(const UserReply& reply) {
+    const int64_t seconds = ReadDecimal64(reply.serverTime);
+    DATE date = 0.0;
+    if (seconds != 0 && DateFromTimeT(static_cast<time_t>(seconds), date)) return date;
+    DateFromTimeT(std::time(nullptr), date);
+    return date;
+}
+
+// The password as the service takes it: scrambled, and without a space, which it would not
+// read back. Each try has a fair chance for a password of human length; a very long one may never
+// come out without a space, and is refused (nullopt) rather than tried forever.
+std::optional<std::string> ScrambleForLogin(const std::string& password) {
+    for (int attempt = 0; attempt < 10000; ++attempt) {
+        std::string scrambled = VexaCore::ScrambleText(password);
+        if (scrambled.find(' ') == std::string::npos) return scrambled;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+const SMS::ClientFacts& SMS::Client() const {
+    if (!client_)
+        client_ =
+            ClientFacts{DescribeAdapterAddress(), DescribeComputer(), DescribeUser(), DescribeHostModule()};
+    return *client_;
+}
+
+void SMS::DescribeLogin(CUserBundle& user, const std::string& userId,
+                        const std::string& scrambledPassword) const {
+    user.SetLogin(userId, scrambledPassword);
+    // The host's machine, user and program, as far as they can be told.
+    const ClientFacts& client = Client();
+    if (!client.adapterAddress.empty()) user.SetEtcInfo("macaddress", client.adapterAddress);
+    if (!client.computer.empty()) user.SetEtcInfo("computername", client.computer);
+    if (!client.user.empty()) user.SetEtcInfo("username", client.user);
+    user.SetEtcInfo("servicecode", ToLocal(serviceCode_.Get()));
+    user.SetEtcInfo("modulename", client.module);
+}
+
+bool SMS::Exchange(const std::string& host, LONG port, const Quill::CTPMLParser& request,
+                   Quill::CTPMLParser& reply) const {
+    if (port <= 0 || port > 65535) return false;
+    VexaCore::CAtlSyncSocket socket(host, static_cast<uint16_t>(port), timeouts_);
+    return socket.Exchange(request, reply) == 1;
+}
+
+HRESULT SMS::Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword, IDispatch** ppLoginInfo) {
+    ClearOut(ppLoginInfo);
+    loginInfo_.Reset();  // logged out until this succeeds
+    const Bstr host = SysStringLen(ServerIP) > 0 ? Bstr(ServerIP) : BstrFromLocal(kDefaultLegacyHost);
+    const LONG port = ServerPort == 0 ? kDefaultLegacyPort : ServerPort;
+    const std::optional<std::string> scrambledOrNone = ScrambleForLogin(ToLocal(UserPassword));
+    if (!scrambledOrNone) return E_INVALIDARG;
+    const std::string& scrambled = *scrambledOrNone;
+
+    CUserBundle request;
+    DescribeLogin(request, ToLocal(UserID), scrambled);
+    request.AddRefer("phone_return");
+    request.AddRefer("user_name");
+    request.SetStatus();
+    request.Process();
+    Quill::CTPMLParser replyDocument;
+    if (!Exchange(ToLocal(host.Get()), port, request.Document(), replyDocument)) return VEXA_E_NOTCONNECTED;
+
+    const CUserBundle reply(&replyDocument);
+    if (reply.HasError()) return VEXA_E_SERVERERROR;
+    const UserReply& r = reply.Reply();
+    if (!r.loginSeen || r.loginResult != "succeed") return VEXA_E_LOGINFAIL;
+
+    ComPtr<LoginInfo> info = LoginInfo::Make();
+    if (!info) return E_OUTOFMEMORY;
+    info->SetServerDetails(host, port, BstrFromLocal(r.serverVersion), ServerTimeOf(r));
+    info->SetUserDetails(Bstr(UserID), BstrFromLocal(scrambled), BstrFromLocal(r.Refer("user_name")),
+                         BstrFromLocal(r.Refer("phone_return")));
+    info->SetLogined(VEXA_SUCCEEDED);
+    if (r.statusSeen) info->SetFreeCall(ReadDecimal32(r.call));
+    loginInfo_ = info;
+    return ppLoginInfo ? HandOutDispatch(loginInfo_, ppLoginInfo) : S_OK;
+}
+
+HRESULT SMS::UpdateLoginInfo() {
+    if (!loginInfo_) return VEXA_E_NOTLOGINED;
+    BSTR host = nullptr, userId = nullptr;
+    LONG port = 0;
+    loginInfo_->get_ServerIP(&host);
+    loginInfo_->get_UserID(&userId);
+    loginInfo_->get_ServerPort(&port);
+    const Bstr hostText = Bstr::Attach(host), userText = Bstr::Attach(userId);
+
+    CUserBundle request;
+    DescribeLogin(request, ToLocal(userText.Get()), ToLocal(loginInfo_->ScrambledPassword().Get()));
+    request.AddRefer("phone_return");
+    request.AddRefer("user_name");
+    request.SetStatus();
+    request.Process();
+    Quill::CTPMLParser replyDocument;
+    if (!Exchange(ToLocal(hostText.Get()), port, request.Document(), replyDocument))
+        return VEXA_E_NOTCONNECTED;
+
+    const CUserBundle reply(&replyDocument);
+    if (reply.HasError()) return VEXA_E_SERVERERROR;
+    const UserReply& r = reply.Reply();
+    if (r.loginSeen && r.loginResult != "succeed") {
+        loginInfo_->SetLogined(VEXA_FAILED);
+        return VEXA_E_LOGINFAIL;
+    }
+    BSTR version = nullptr;
+    loginInfo_->get_ServerVersion(&version);
+    Bstr versionText = Bstr::Attach(version);
+    if (r.loginSeen) versionText = BstrFromLocal(r.serverVersion);
+    loginInfo_->SetServerDetails(hostText, port, versionText, ServerTimeOf(r));
+    loginInfo_->SetUserDetails(userText, loginInfo_->ScrambledPassword(), BstrFromLocal(r.Refer("user_name")),
+                               BstrFromLocal(r.Refer("phone_return")));
+    if (r.statusSeen) loginInfo_->SetFreeCall(ReadDecimal32(r.call));
+    return S_OK;
+}
+
+HRESULT SMS::ReadUserReply(Quill::CTPMLParser& element) {
+    const CUserBundle reply(&element);
+    const UserReply& r = reply.Reply();
+    if (r.loginSeen && r.loginResult != "succeed") {
+        loginInfo_->SetLogined(VEXA_FAILED);
+        return VEXA_E_LOGINFAIL;
+    }
+    if (r.statusSeen) loginInfo_->SetFreeCall(ReadDecimal32(r.call));
+    // Only a login carries the server's clock; a status alone must not replace it with ours.
+    if (r.loginSeen) loginInfo_->SetServerTime(ServerTimeOf(r));
+    return S_OK;
+}
+
+}  // namespace vexa
