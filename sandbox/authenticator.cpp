@@ -55,9 +55,13 @@ std::optional<Account> Authenticator::Authenticate(std::string_view authorizatio
     if (realm != realm_) return std::nullopt;
     const std::optional<BasicCredentials> credentials = ParseBasicCredentials(authorization);
     if (!credentials) return std::nullopt;
-    const std::optional<PasswordHash> hash = store_.PasswordOf(credentials->userId);
-    if (!hash || !PasswordAccepted(credentials->userId, *hash, credentials->password)) return std::nullopt;
-    return store_.FindAccount(credentials->userId);
+    return Verify(credentials->userId, credentials->password);
+}
+
+std::optional<Account> Authenticator::Verify(const std::string& userId, std::string_view password) {
+    const std::optional<PasswordHash> hash = store_.PasswordOf(userId);
+    if (!hash || !PasswordAccepted(userId, *hash, password)) return std::nullopt;
+    return store_.FindAccount(userId);
 }
 
 bool Authenticator::PasswordAccepted(const std::string& userId, const PasswordHash& hash,

@@ -18,6 +18,9 @@ public:
     // The account the Authorization value names, when its password matches and the Auth-Realm
     // value is the service's realm; nullopt otherwise (also when either is missing or malformed).
     std::optional<Account> Authenticate(std::string_view authorization, std::string_view realm);
+    // The account of that user ID when the password matches; nullopt otherwise. For callers that
+    // carry credentials another way than a Basic header.
+    std::optional<Account> Verify(const std::string& userId, std::string_view password);
 
     const std::string& Realm() const { return realm_; }
 

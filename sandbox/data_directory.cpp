@@ -11,8 +11,10 @@
 namespace vexa::sandbox {
 
 std::string FormatEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate) {
-    return "http=" + endpoints.http + "\nhttps=" + endpoints.https + "\ncertificate=" + certificate.string() +
-           "\n";
+    std::string text = "http=" + endpoints.http + "\nhttps=" + endpoints.https +
+                       "\ncertificate=" + certificate.string() + "\n";
+    if (!endpoints.legacy.empty()) text += "legacy=" + endpoints.legacy + "\n";
+    return text;
 }
 
 DataDirectory::DataDirectory(const std::filesystem::path& directory) {

@@ -24,6 +24,7 @@ public:
     //   http=http://127.0.0.1:PORT
     //   https=https://127.0.0.1:PORT
     //   certificate=/absolute/path/cert.pem
+    //   legacy=127.0.0.1:PORT          (only with a legacy listener)
     void WriteEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate) const;
     void RemoveEndpoints() const;
 

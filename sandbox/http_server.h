@@ -12,8 +12,9 @@
 namespace vexa::sandbox {
 
 struct Endpoints {
-    std::string http;   // "http://127.0.0.1:PORT"
-    std::string https;  // "https://127.0.0.1:PORT"
+    std::string http;    // "http://127.0.0.1:PORT"
+    std::string https;   // "https://127.0.0.1:PORT"
+    std::string legacy;  // "127.0.0.1:PORT" of the legacy TCP listener; empty when there is none
 };
 
 struct ListenerOptions {

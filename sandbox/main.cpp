@@ -1,4 +1,5 @@
-// vexa-sandbox: serves the messaging service's REST API on loopback until SIGINT or SIGTERM.
+// vexa-sandbox: serves the messaging service's REST API, and with --legacy-port its legacy TCP
+// protocol, on loopback until SIGINT or SIGTERM.
 #include <csignal>
 #include <exception>
 #include <iostream>

@@ -41,7 +41,10 @@ std::optional<AccountSetup> ParseAccountSpec(std::string_view text) {
 
 int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options, std::ostream& out,
                      std::ostream& err) {
-    CLI::App app{"A local stand-in of the messaging service's REST API, kept in SQLite.", "vexa-sandbox"};
+    CLI::App app{
+        "A local stand-in of the messaging service: its REST API and, optionally, its legacy TCP "
+        "protocol, kept in SQLite.",
+        "vexa-sandbox"};
     std::string dataDir;
     std::vector<std::string> accounts;
     app.add_option("--data-dir", dataDir, "Directory of the store, the certificate and the endpoints file")
@@ -66,6 +69,14 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
                    "Seconds a receiver waits for its delivery report after it is handed over")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
+    CLI::Option* legacyPort =
+        app.add_option("--legacy-port", options.legacyPort,
+                       "Port of the legacy TCP protocol on the same address (0: a free port); without it, no "
+                       "legacy listener")
+            ->check(CLI::Range(0, 65535));
+    app.add_flag("--legacy-substitute", options.legacySubstitute,
+                 "Send every legacy reply in the byte-substituted [PV1090] form")
+        ->needs(legacyPort);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

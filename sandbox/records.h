@@ -56,6 +56,7 @@ struct Transfer {
     int64_t writeTime = 0;
     int64_t cost = 0;  // what its receivers took from the credit
     std::string userIp;
+    std::string via;  // the protocol it came through: "rest" or "legacy"
     std::optional<int64_t> deletedTime;
     std::optional<int64_t> cancelledTime;
     std::vector<Receiver> receivers;

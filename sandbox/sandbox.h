@@ -2,10 +2,12 @@
 // vexa-sandbox runs, and what tests start on loopback.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +16,8 @@
 #include "sandbox/clock.h"
 #include "sandbox/data_directory.h"
 #include "sandbox/http_server.h"
+#include "sandbox/legacy_listener.h"
+#include "sandbox/legacy_service.h"
 #include "sandbox/service.h"
 #include "sandbox/store.h"
 
@@ -30,18 +34,22 @@ struct SandboxOptions {
     std::string realm = DefaultRealm();
     std::vector<AccountSetup> accounts;
     int64_t deliveryDelay = 0;
+    // The legacy TCP listener, on the same address: none without a port (0: a free one).
+    std::optional<int> legacyPort;
+    bool legacySubstitute = false;                   // its replies in the byte-substituted form
+    std::chrono::milliseconds legacyTimeout{30000};  // a client stalling longer is dropped
 };
 
 class Sandbox {
 public:
-    // Sets up the accounts, then listens; the endpoints file is written once both listeners are up.
+    // Sets up the accounts, then listens; the endpoints file is written once every listener is up.
     explicit Sandbox(const SandboxOptions& options, Clock clock = SystemClock(),
                      std::function<void(const std::string&)> log = {});
     ~Sandbox();
     Sandbox(const Sandbox&) = delete;
     Sandbox& operator=(const Sandbox&) = delete;
 
-    const Endpoints& GetEndpoints() const { return server_->GetEndpoints(); }
+    const Endpoints& GetEndpoints() const { return endpoints_; }
     const CertificateFiles& Certificate() const { return certificate_; }
     const DataDirectory& Directory() const { return directory_; }
     Store& GetStore() { return store_; }
@@ -61,6 +69,9 @@ private:
     CertificateFiles certificate_;
     Service service_;
     std::unique_ptr<HttpServer> server_;
+    std::unique_ptr<LegacyService> legacyService_;
+    std::unique_ptr<LegacyListener> legacy_;
+    Endpoints endpoints_;
 };
 
 }  // namespace vexa::sandbox

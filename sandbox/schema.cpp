@@ -71,6 +71,10 @@ CREATE TABLE images (
     PRIMARY KEY (transfer_id, position)
 );
 )sql",
+    // 2: which protocol a transfer came through; the transfers before it all came over REST.
+    R"sql(
+ALTER TABLE transfers ADD COLUMN via TEXT NOT NULL DEFAULT 'rest';
+)sql",
 };
 
 bool HasTable(Database& db, const char* name) {

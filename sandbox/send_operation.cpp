@@ -1,5 +1,5 @@
-// POST /messages/{user}: a batch is accepted receiver by receiver, charged as a whole, and stored
-// as one transfer, or not at all.
+// POST /messages/{user}, and the storing of a batch that every protocol's send shares: a batch is
+// accepted receiver by receiver, charged as a whole, and stored as one transfer, or not at all.
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -36,6 +36,63 @@ std::optional<int64_t> SendTimeOf(const SendRequest& request, const SendRequest:
 
 }  // namespace
 
+SendOutcome StoreBatch(Store& store, const Account& account, const SendRequest& request, SendSource source,
+                       int64_t now, int64_t deliveryDelay) {
+    const LocalDay today = LocalDayOf(now);
+    NewTransfer transfer;
+    transfer.month = MonthKey(today.year, today.month);
+    transfer.day = today.day;
+    transfer.type = std::move(source.type);
+    // Without a sender the account's own return phone is shown.
+    transfer.sender = !request.sender.empty() || account.returnPhones.empty() ? request.sender
+                                                                              : account.returnPhones.front();
+    transfer.message = request.message;
+    transfer.subject = request.subject;
+    transfer.reservation = request.reservation;
+    transfer.writeTime = now;
+    transfer.userIp = std::move(source.userIp);
+    transfer.via = std::move(source.via);
+    transfer.images = std::move(source.images);
+
+    // One record per requested receiver; the accepted ones also become the transfer's.
+    SendOutcome outcome;
+    outcome.account = account;
+    std::vector<size_t> accepted;
+    for (const SendRequest::Receiver& r : request.receivers) {
+        ReceiverRecord record;
+        record.phone = r.phone;
+        record.message = r.message.value_or(request.message);
+        const std::optional<int64_t> sendTime = SendTimeOf(request, r, now);
+        if (IsAcceptablePhone(r.phone) && sendTime) {
+            record.sendTime = *sendTime;
+            accepted.push_back(outcome.records.size());
+            transfer.receivers.push_back(
+                PlanDelivery(r.phone, r.name, record.message, *sendTime, now, deliveryDelay));
+            transfer.sendTime =
+                transfer.receivers.size() == 1 ? *sendTime : std::min(transfer.sendTime, *sendTime);
+        }
+        record.result = "fail";
+        outcome.records.push_back(std::move(record));
+    }
+    transfer.cost = static_cast<int64_t>(transfer.receivers.size()) * CostPerReceiver(transfer.type);
+    outcome.cost = transfer.cost;
+
+    if (transfer.receivers.empty()) return outcome;
+    const std::optional<TransferKey> key = store.AddTransfer(account.id, transfer);
+    // The credit as it is now, after this send or others running beside it.
+    if (std::optional<Account> after = store.FindAccount(account.userId)) outcome.account = std::move(*after);
+    if (!key) {
+        outcome.creditShort = true;
+        return outcome;
+    }
+    for (size_t i : accepted) {
+        outcome.records[i].result = "succeed";
+        outcome.records[i].index = std::to_string(key->index);
+        outcome.records[i].date = key->month;
+    }
+    return outcome;
+}
+
 ServiceReply SendMessages(const Operation& op) {
     std::string error;
     const std::optional<SendRequest> request = ReadSendRequest(op.request.body, error);
@@ -51,66 +108,24 @@ ServiceReply SendMessages(const Operation& op) {
     if (!request->images.empty() && *type != "mms") {
         return BadRequest(op, kRoot, "only an mms carries images");
     }
-
-    const LocalDay today = LocalDayOf(op.now);
-    NewTransfer transfer;
-    transfer.month = MonthKey(today.year, today.month);
-    transfer.day = today.day;
-    transfer.type = *type;
-    // Without a sender the account's own return phone is shown.
-    transfer.sender = !request->sender.empty() || op.account.returnPhones.empty()
-                          ? request->sender
-                          : op.account.returnPhones.front();
-    transfer.message = request->message;
-    transfer.subject = request->subject;
-    transfer.reservation = request->reservation;
-    transfer.writeTime = op.now;
-    transfer.userIp = op.request.remoteAddress;
+    SendSource source{*type, {}, op.request.remoteAddress, "rest"};
     for (size_t i = 0; i < request->images.size(); ++i) {
         std::optional<std::string> bytes = ImageBytes(request->images[i]);
         if (!bytes) {
             return BadRequest(op, kRoot, "image " + std::to_string(i + 1) + " is not a base64 data URI");
         }
-        transfer.images.push_back(std::move(*bytes));
+        source.images.push_back(std::move(*bytes));
     }
 
-    // One reply record per requested receiver; the accepted ones also become the transfer's.
-    std::vector<ReceiverRecord> records;
-    std::vector<size_t> accepted;
-    for (const SendRequest::Receiver& r : request->receivers) {
-        ReceiverRecord record;
-        record.phone = r.phone;
-        record.message = r.message.value_or(request->message);
-        const std::optional<int64_t> sendTime = SendTimeOf(*request, r, op.now);
-        if (IsAcceptablePhone(r.phone) && sendTime) {
-            record.sendTime = *sendTime;
-            accepted.push_back(records.size());
-            transfer.receivers.push_back(
-                PlanDelivery(r.phone, r.name, record.message, *sendTime, op.now, op.deliveryDelay));
-            transfer.sendTime =
-                transfer.receivers.size() == 1 ? *sendTime : std::min(transfer.sendTime, *sendTime);
-        }
-        record.result = "fail";
-        records.push_back(std::move(record));
-    }
-    transfer.cost = static_cast<int64_t>(transfer.receivers.size()) * CostPerReceiver(transfer.type);
-
-    if (transfer.receivers.empty()) return XmlReply(200, MessagesReply(records, op.Context()));
-    const std::optional<TransferKey> key = op.store.AddTransfer(op.account.id, transfer);
-    // The credit as it is now, after this send or others running beside it.
-    const std::optional<Account> after = op.store.FindAccount(op.account.userId);
-    const ReplyContext context{after ? &*after : &op.account, op.selfUrl};
-    if (!key) {
-        const std::string message = "the batch costs " + std::to_string(transfer.cost) +
-                                    " and the credit is " + std::to_string(context.account->credit);
+    const SendOutcome outcome =
+        StoreBatch(op.store, op.account, *request, std::move(source), op.now, op.deliveryDelay);
+    const ReplyContext context{&outcome.account, op.selfUrl};
+    if (outcome.creditShort) {
+        const std::string message = "the batch costs " + std::to_string(outcome.cost) +
+                                    " and the credit is " + std::to_string(outcome.account.credit);
         return XmlReply(540, ErrorReply(kRoot, {"not-enough-credit", message}, context));
     }
-    for (size_t i : accepted) {
-        records[i].result = "succeed";
-        records[i].index = std::to_string(key->index);
-        records[i].date = key->month;
-    }
-    return XmlReply(200, MessagesReply(records, context));
+    return XmlReply(200, MessagesReply(outcome.records, context));
 }
 
 }  // namespace vexa::sandbox

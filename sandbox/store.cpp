@@ -11,7 +11,7 @@ constexpr int kBusyTimeoutMs = 5000;
 constexpr const char* kTransferColumns =
     "SELECT id, month, month_index, day, type, sender, message, subject, reservation, send_time, write_time, "
     "cost, user_ip, deleted_time, cancelled_time, "
-    "(SELECT COUNT(*) FROM images WHERE images.transfer_id = transfers.id) FROM transfers ";
+    "(SELECT COUNT(*) FROM images WHERE images.transfer_id = transfers.id), via FROM transfers ";
 
 Transfer ReadTransfer(const Statement& row) {
     Transfer t;
@@ -30,6 +30,7 @@ Transfer ReadTransfer(const Statement& row) {
     t.deletedTime = row.OptionalInt(13);
     t.cancelledTime = row.OptionalInt(14);
     t.imageCount = static_cast<int>(row.Int(15));
+    t.via = row.Text(16);
     return t;
 }
 
@@ -107,12 +108,12 @@ std::optional<TransferKey> Store::AddTransfer(int64_t accountId, const NewTransf
     next.Bind(accountId, t.month).Step();
     const TransferKey key{t.month, next.Int(0)};
 
-    Statement(
-        db_,
-        "INSERT INTO transfers (account_id, month, month_index, day, type, sender, message, subject, "
-        "reservation, send_time, write_time, cost, user_ip) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+    Statement(db_,
+              "INSERT INTO transfers (account_id, month, month_index, day, type, sender, message, subject, "
+              "reservation, send_time, write_time, cost, user_ip, via) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+              "?, ?, ?, ?)")
         .Bind(accountId, key.month, key.index, t.day, t.type, t.sender, t.message, t.subject, t.reservation,
-              t.sendTime, t.writeTime, t.cost, t.userIp)
+              t.sendTime, t.writeTime, t.cost, t.userIp, t.via)
         .Run();
     const int64_t id = db_.LastInsertId();
     int position = 0;

@@ -40,6 +40,7 @@ struct NewTransfer {
     int64_t writeTime = 0;
     int64_t cost = 0;
     std::string userIp;
+    std::string via = "rest";
     std::vector<Receiver> receivers;
     std::vector<std::string> images;  // JPEG bytes
 };

@@ -87,21 +87,45 @@ ServiceReply ShowDetail(const Operation& op) {
     return XmlReply(200, DetailReply(&detail, transfer->subject, op.Context()));
 }
 
+std::optional<Transfer> FindNamedTransfer(Store& store, const Account& account, const LogKey& entry) {
+    const NamedTransfer named = Resolve(entry);
+    std::optional<Transfer> transfer = named.key ? store.FindTransfer(account.id, *named.key) : std::nullopt;
+    if (!transfer || !TypeAllows(named.type, *transfer)) return std::nullopt;
+    return transfer;
+}
+
+LogRecord DeleteEntry(Store& store, const Account& account, const LogKey& entry, int64_t now) {
+    LogRecord record = EchoOf(entry);
+    const std::optional<Transfer> transfer = FindNamedTransfer(store, account, entry);
+    const bool deleted = transfer && store.DeleteTransfer(account.id, transfer->key, now);
+    record.result = deleted ? "succeed" : "fail";
+    return record;
+}
+
+LogRecord CancelEntry(Store& store, const Account& account, const LogKey& entry, int64_t now) {
+    LogRecord record = EchoOf(entry);
+    record.result = "fail";
+    const NamedTransfer named = Resolve(entry);
+    if (!named.key) return record;
+    const Store::CancelOutcome outcome = store.CancelTransfer(
+        account.id, *named.key, now,
+        [&](const Transfer& t) { return TypeAllows(named.type, t) && CanCancel(t, now); });
+    if (outcome.transfer && TypeAllows(named.type, *outcome.transfer)) {
+        const auto total = static_cast<int32_t>(outcome.transfer->receivers.size());
+        record.countTotal = total;
+        record.countSuccess = outcome.cancelled ? total : 0;
+        record.countFailure = outcome.cancelled ? 0 : total;
+        if (outcome.cancelled) record.result = "succeed";
+    }
+    return record;
+}
+
 ServiceReply DeleteTransfers(const Operation& op) {
     ServiceReply reply;
     const std::optional<std::vector<LogKey>> entries = ReadEntries(op, reply);
     if (!entries) return reply;
     std::vector<LogRecord> records;
-    for (const LogKey& entry : *entries) {
-        LogRecord record = EchoOf(entry);
-        const NamedTransfer named = Resolve(entry);
-        const std::optional<Transfer> transfer =
-            named.key ? op.store.FindTransfer(op.account.id, *named.key) : std::nullopt;
-        const bool deleted = transfer && TypeAllows(named.type, *transfer) &&
-                             op.store.DeleteTransfer(op.account.id, *named.key, op.now);
-        record.result = deleted ? "succeed" : "fail";
-        records.push_back(std::move(record));
-    }
+    for (const LogKey& entry : *entries) records.push_back(DeleteEntry(op.store, op.account, entry, op.now));
     return XmlReply(200, LogsReply(records, LogsShape::kDelete, op.Context()));
 }
 
@@ -110,24 +134,7 @@ ServiceReply CancelTransfers(const Operation& op) {
     const std::optional<std::vector<LogKey>> entries = ReadEntries(op, reply);
     if (!entries) return reply;
     std::vector<LogRecord> records;
-    for (const LogKey& entry : *entries) {
-        LogRecord record = EchoOf(entry);
-        record.result = "fail";
-        const NamedTransfer named = Resolve(entry);
-        if (named.key) {
-            const Store::CancelOutcome outcome = op.store.CancelTransfer(
-                op.account.id, *named.key, op.now,
-                [&](const Transfer& t) { return TypeAllows(named.type, t) && CanCancel(t, op.now); });
-            if (outcome.transfer && TypeAllows(named.type, *outcome.transfer)) {
-                const auto total = static_cast<int32_t>(outcome.transfer->receivers.size());
-                record.countTotal = total;
-                record.countSuccess = outcome.cancelled ? total : 0;
-                record.countFailure = outcome.cancelled ? 0 : total;
-                if (outcome.cancelled) record.result = "succeed";
-            }
-        }
-        records.push_back(std::move(record));
-    }
+    for (const LogKey& entry : *entries) records.push_back(CancelEntry(op.store, op.account, entry, op.now));
     // The refunds show in the credit.
     const std::optional<Account> after = op.store.FindAccount(op.account.userId);
     return XmlReply(200, LogsReply(records, LogsShape::kCancel, {after ? &*after : &op.account, op.selfUrl}));
