@@ -157,5 +157,105 @@ TEST_F(CliEndToEnd, FailuresShowTheComponentsTextAndCode) {
     EXPECT_NE(noPicture.err.find("'" + missing + "'"), std::string::npos) << noPicture.err;
 }
 
+// The same tool on the sandbox's legacy listener: the SMS object over TCP, on the same store.
+class LegacyCliEndToEnd : public CliEndToEnd {
+protected:
+    LegacyCliEndToEnd() { withLegacyListener_ = true; }
+
+    // The command with --legacy and the sandbox's address after its name. The REST endpoint's
+    // variables stay set: they have no part in a legacy call.
+    ToolRun RunLegacy(std::vector<std::string> args, const std::string& password = "secret") const {
+        args.insert(args.begin() + 1, {"--legacy", sandbox_->GetEndpoints().legacy});
+        return RunVexa(args, Environment(password));
+    }
+};
+
+// The first value of a JSON member holding digits, as send --json prints date and index.
+std::string JsonDigits(const std::string& json, const std::string& member) {
+    const std::string key = "\"" + member + "\": \"";
+    const size_t start = json.find(key);
+    if (start == std::string::npos) return {};
+    const size_t from = start + key.size();
+    return json.substr(from, json.find('"', from) - from);
+}
+
+TEST_F(LegacyCliEndToEnd, StatusSendLogsDetailCancelAndDelete) {
+    const ToolRun status = RunLegacy({"status"});
+    EXPECT_EQ(status.exitCode, 0) << status.err;
+    EXPECT_NE(status.out.find("김민수"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("02-123-4567"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find(std::to_string(kCredit)), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("Server version"), std::string::npos) << status.out;
+
+    const ToolRun sent = RunLegacy(
+        {"send", "--to", "010-1234-5678", "--text", "레거시 안녕", "--from", "02-123-4567", "--json"});
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    EXPECT_NE(sent.out.find("\"type\": \"sms\""), std::string::npos) << sent.out;
+    const std::string month = JsonDigits(sent.out, "date"), index = JsonDigits(sent.out, "index");
+    EXPECT_EQ(month, ThisMonth()) << sent.out;
+    ASSERT_FALSE(index.empty()) << sent.out;
+
+    const ToolRun logs = RunLegacy({"logs", "--json"});
+    EXPECT_EQ(logs.exitCode, 0) << logs.err;
+    EXPECT_NE(logs.out.find("\"index\": \"" + index + "\""), std::string::npos) << logs.out;
+    EXPECT_NE(logs.out.find("\"message\": \"레거시 안녕\""), std::string::npos) << logs.out;
+
+    const ToolRun detail = RunLegacy({"detail", month, index});
+    EXPECT_EQ(detail.exitCode, 0) << detail.err;
+    EXPECT_NE(detail.out.find("010-1234-5678"), std::string::npos) << detail.out;
+    EXPECT_NE(detail.out.find("레거시 안녕"), std::string::npos) << detail.out;
+
+    // A reservation an hour ahead, cancelled before it goes out.
+    const time_t later = std::time(nullptr) + 3600;
+    tm local{};
+    localtime_r(&later, &local);
+    char at[32];
+    std::strftime(at, sizeof at, "%Y-%m-%d %H:%M", &local);
+    const ToolRun reserved =
+        RunLegacy({"send", "--to", "010-7777-8888", "--text", "예약", "--at", at, "--json"});
+    ASSERT_EQ(reserved.exitCode, 0) << reserved.err;
+    const std::string reservedMonth = JsonDigits(reserved.out, "date");
+    const std::string reservedIndex = JsonDigits(reserved.out, "index");
+    const ToolRun reservations = RunLegacy({"logs", reservedMonth, "--reserved", "--json"});
+    EXPECT_EQ(reservations.exitCode, 0) << reservations.err;
+    EXPECT_NE(reservations.out.find("\"index\": \"" + reservedIndex + "\""), std::string::npos)
+        << reservations.out;
+    EXPECT_EQ(reservations.out.find("\"index\": \"" + index + "\""), std::string::npos)
+        << "a direct transfer among the reservations: " << reservations.out;
+    const ToolRun cancel = RunLegacy({"cancel", reservedMonth, reservedIndex});
+    EXPECT_EQ(cancel.exitCode, 0) << cancel.out << cancel.err;
+    EXPECT_NE(cancel.out.find("succeeded"), std::string::npos) << cancel.out;
+
+    const ToolRun removed = RunLegacy({"delete", month, index});
+    EXPECT_EQ(removed.exitCode, 0) << removed.out << removed.err;
+}
+
+TEST_F(LegacyCliEndToEnd, ATransferSentOverTheLegacyProtocolIsInTheRestLog) {
+    const ToolRun sent =
+        RunLegacy({"send", "--to", "010-1234-5678", "--text", "두 길로 같은 기록", "--json"});
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    const std::string index = JsonDigits(sent.out, "index");
+    ASSERT_FALSE(index.empty()) << sent.out;
+
+    const ToolRun logs = RunVexa({"logs", "--json"}, Environment());
+    EXPECT_EQ(logs.exitCode, 0) << logs.err;
+    EXPECT_NE(logs.out.find("\"index\": \"" + index + "\""), std::string::npos) << logs.out;
+    EXPECT_NE(logs.out.find("\"message\": \"두 길로 같은 기록\""), std::string::npos) << logs.out;
+    EXPECT_NE(logs.out.find("\"type\": \"sms\""), std::string::npos) << logs.out;
+}
+
+TEST_F(LegacyCliEndToEnd, FailuresAndMistakes) {
+    const ToolRun refused = RunLegacy({"status"}, "wrong");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("Login: 로그인에 실패하였습니다. (0x8004A003)"), std::string::npos)
+        << refused.err;
+
+    const ToolRun lms = RunLegacy({"send", "--to", "0101234", "--text", "t", "--subject", "s"});
+    EXPECT_EQ(lms.exitCode, 2);
+    EXPECT_NE(lms.err.find("--subject does not go with --legacy"), std::string::npos) << lms.err;
+    const ToolRun noPort = RunVexa({"status", "--legacy", "127.0.0.1"}, Environment());
+    EXPECT_EQ(noPort.exitCode, 2) << noPort.err;
+}
+
 }  // namespace
 }  // namespace vexa::e2e

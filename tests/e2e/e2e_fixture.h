@@ -35,6 +35,7 @@ protected:
         sandbox::SandboxOptions options;
         options.dataDir = directory_.Path();
         options.accounts.push_back({"kim", "secret", kCredit, "김민수", "02-123-4567"});
+        if (withLegacyListener_) options.legacyPort = 0;
         sandbox_ = std::make_unique<sandbox::Sandbox>(options, clock_.AsClock());
     }
     void Restart() {
@@ -58,6 +59,8 @@ protected:
         return message;
     }
 
+    // Set before SetUp: the sandbox also listens for the legacy TCP protocol, on a free port.
+    bool withLegacyListener_ = false;
     vexa::test::ScratchDirectory directory_;
     sandbox::ManualClock clock_{static_cast<int64_t>(std::time(nullptr))};
     std::unique_ptr<sandbox::Sandbox> sandbox_;

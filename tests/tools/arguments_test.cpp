@@ -85,6 +85,25 @@ TEST(ParseLogIndex, TakesAPlainToken) {
     EXPECT_EQ(ParseLogIndex(std::string(64, '1')), std::string(64, '1'));
 }
 
+TEST(ParseLegacyServer, TakesAHostAndAPort) {
+    struct Case {
+        const char* text;
+        LegacyServer expected;
+    };
+    const Case kCases[] = {
+        {"127.0.0.1:4545", {"127.0.0.1", 4545}},
+        {"legacy.example:1", {"legacy.example", 1}},
+        {"localhost:65535", {"localhost", 65535}},
+        {"h:00080", {"h", 80}},
+    };
+    for (const Case& c : kCases) EXPECT_EQ(ParseLegacyServer(c.text), c.expected) << c.text;
+    for (const char* text :
+         {"", ":", "host", "host:", ":4545", "host:0", "host:65536", "host:123456", "host:-1", "host:+80",
+          "host:80 ", "host:8x", "::1:4545", "[::1]:4545", "my host:4545", "a\tb:4545", "\xFF:4545"}) {
+        EXPECT_THROW(ParseLegacyServer(text), UsageError) << text;
+    }
+}
+
 TEST(MessageText, MustBeUtf8AndNotEmpty) {
     EXPECT_EQ(CheckMessageText("안녕하세요"), "안녕하세요");
     EXPECT_THROW(CheckMessageText(""), UsageError);

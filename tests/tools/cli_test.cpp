@@ -60,7 +60,8 @@ protected:
 
     // The environment of the developer running the tests must not leak into them.
     ScopedEnv user_{"VEXA_USER", nullptr}, password_{"VEXA_PASSWORD", nullptr},
-        endpoint_{"VEXA_ENDPOINT", nullptr}, cacert_{"VEXA_CACERT", nullptr}, module_{"VEXA_MODULE", nullptr};
+        endpoint_{"VEXA_ENDPOINT", nullptr}, cacert_{"VEXA_CACERT", nullptr}, module_{"VEXA_MODULE", nullptr},
+        legacy_{"VEXA_LEGACY", nullptr};
     std::ostringstream out_, err_;
 };
 
@@ -166,6 +167,66 @@ TEST_F(CommandLine, AccountAndEndpointComeFromOptionsOrTheEnvironment) {
     EXPECT_FALSE(outcome.invocation->options.json);
 }
 
+TEST_F(CommandLine, LegacyServerComesFromTheOptionOrTheEnvironment) {
+    const ParseOutcome given = Parse({"status", "--legacy", "127.0.0.1:4545"});
+    ASSERT_TRUE(given.invocation) << err_.str();
+    EXPECT_EQ(given.invocation->options.legacy, (LegacyServer{"127.0.0.1", 4545}));
+    EXPECT_FALSE(Parse({"status"}).invocation->options.legacy);
+    {
+        // The REST endpoint's variables may stay set: they have no part in a legacy call.
+        const ScopedEnv legacy("VEXA_LEGACY", "legacy.example:9000"),
+            endpoint("VEXA_ENDPOINT", "https://127.0.0.1:9"), cacert("VEXA_CACERT", "ca.pem");
+        const ParseOutcome outcome = Parse({"logs"});
+        ASSERT_TRUE(outcome.invocation) << err_.str();
+        EXPECT_EQ(outcome.invocation->options.legacy, (LegacyServer{"legacy.example", 9000}));
+        EXPECT_EQ(outcome.invocation->options.endpoint, "");
+        EXPECT_EQ(outcome.invocation->options.cacert, "");
+        EXPECT_EQ(Parse({"logs", "--legacy", "other:1"}).invocation->options.legacy,
+                  (LegacyServer{"other", 1}));
+    }
+    // What the legacy service can carry: SMS, reservations, a return phone, type all or sms.
+    const auto send =
+        RequestOf<SendRequest>({"send", "--legacy", "h:1", "--to", "0101234", "--text", "t", "--type", "sms",
+                                "--from", "02-000-0000", "--at", "2024-03-05 14:07"});
+    EXPECT_EQ(send.type, VEXA_MESSAGE_TYPE_SMS);
+    EXPECT_TRUE(send.reservation);
+    for (const char* type : {"all", "SMS"}) {
+        EXPECT_TRUE(Parse({"logs", "--legacy", "h:1", "--type", type}).invocation) << type;
+        EXPECT_TRUE(Parse({"detail", "--legacy", "h:1", "202403", "1", "--type", type}).invocation) << type;
+    }
+}
+
+TEST_F(CommandLine, LegacyRefusesWhatTheLegacyServiceCannotCarry) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case kCases[] = {
+        {{"send", "--to", "0101234", "--text", "t", "--subject", "s"},
+         "--subject does not go with --legacy (the legacy service sends and keeps SMS only)"},
+        {{"send", "--to", "0101234", "--text", "t", "--image", "a.png"}, "--image does not go with --legacy"},
+        {{"send", "--to", "0101234", "--text", "t", "--type", "lms"}, "--type lms does not go with --legacy"},
+        {{"send", "--to", "0101234", "--text", "t", "--type", "mms", "--subject", "s"},
+         "--subject does not go with --legacy"},
+        {{"send", "--to", "홍길동:0101234", "--text", "t"},
+         "the legacy service takes no receiver names: give --to PHONE, not '홍길동:0101234'"},
+        {{"logs", "--type", "mms"}, "--type mms does not go with --legacy"},
+        {{"detail", "202403", "1", "--type", "lms"}, "--type lms does not go with --legacy"},
+        {{"cancel", "202403", "1", "--type", "mms"}, "--type mms does not go with --legacy"},
+        {{"delete", "202403", "1", "--type", "lms"}, "--type lms does not go with --legacy"},
+    };
+    for (const Case& c : kCases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, {"--legacy", "127.0.0.1:4545"});
+        std::string line;
+        for (const std::string& a : args) line += a + ' ';
+        const ParseOutcome outcome = Parse(args);
+        EXPECT_FALSE(outcome.invocation) << line;
+        EXPECT_EQ(outcome.exitCode, kExitUsage) << line;
+        EXPECT_NE(err_.str().find(c.message), std::string::npos) << line << "\n" << err_.str();
+    }
+}
+
 TEST_F(CommandLine, MistakesExitWithStatusTwo) {
     const std::vector<std::vector<std::string>> kMistakes = {
         {},
@@ -193,6 +254,12 @@ TEST_F(CommandLine, MistakesExitWithStatusTwo) {
         {"cancel", "202403"},
         {"delete"},
         {"status", "--unknown"},
+        {"status", "--legacy"},
+        {"status", "--legacy", ""},
+        {"status", "--legacy", "127.0.0.1"},
+        {"status", "--legacy", "127.0.0.1:0"},
+        {"logs", "--legacy", "127.0.0.1:70000"},
+        {"logs", "--legacy", ":4545"},
     };
     for (const auto& args : kMistakes) {
         std::string line;
@@ -211,6 +278,7 @@ TEST_F(CommandLine, EverySubcommandHasHelp) {
         EXPECT_EQ(outcome.exitCode, kExitOk) << command;
         EXPECT_NE(out_.str().find(std::string("vexa ") + command), std::string::npos) << out_.str();
         EXPECT_NE(out_.str().find("--user"), std::string::npos) << command;
+        EXPECT_NE(out_.str().find("--legacy"), std::string::npos) << command;
     }
     EXPECT_EQ(Parse({"--help"}).exitCode, kExitOk);
     EXPECT_NE(out_.str().find("Subcommands:"), std::string::npos);

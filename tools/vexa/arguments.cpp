@@ -155,4 +155,20 @@ std::string ParseLogIndex(std::string_view text) {
     return std::string(text);
 }
 
+LegacyServer ParseLegacyServer(std::string_view text) {
+    const size_t colon = text.rfind(':');
+    const std::string_view host = text.substr(0, colon), port = text.substr(colon + 1);
+    if (colon == std::string_view::npos || host.empty() || port.empty())
+        throw UsageError("not a legacy server: " + Quoted(text) + " (HOST:PORT)");
+    // The legacy service is reached over IPv4: a colon in the host is an IPv6 address or a typo.
+    if (host.find(':') != std::string_view::npos || HasControl(host) ||
+        host.find(' ') != std::string_view::npos)
+        throw UsageError("not a host name or IPv4 address: " + Quoted(host));
+    CheckUtf8(host, "the host in " + Quoted(text));
+    LegacyServer server{std::string(host), 0};
+    if (port.size() > 5 || !ReadNumber(port, server.port) || server.port < 1 || server.port > 65535)
+        throw UsageError("not a port: " + Quoted(port) + " (1 to 65535)");
+    return server;
+}
+
 }  // namespace vexa_cli

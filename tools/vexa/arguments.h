@@ -61,4 +61,13 @@ vexa_host::CalendarTime ParseReservationTime(std::string_view text);
 // The service's index of a transfer within its month: letters, digits, '-' and '_'.
 std::string ParseLogIndex(std::string_view text);
 
+// Where the legacy TCP service listens.
+struct LegacyServer {
+    std::string host;
+    int port = 0;
+    friend bool operator==(const LegacyServer&, const LegacyServer&) = default;
+};
+// "HOST:PORT": a host name or dotted IPv4 address (no ':', no blanks), a port 1 .. 65535.
+LegacyServer ParseLegacyServer(std::string_view text);
+
 }  // namespace vexa_cli

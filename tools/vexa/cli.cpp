@@ -11,7 +11,9 @@ namespace {
 
 constexpr const char* kConnection = "Account and service";
 
-void AddCommonOptions(CLI::App& command, CommonOptions& o) {
+// Returns the --legacy option: an empty HOST:PORT given on the command line is a mistake, not its
+// absence.
+CLI::Option* AddCommonOptions(CLI::App& command, CommonOptions& o, std::string& legacy) {
     // Each option falls back on its environment variable.
     const struct {
         const char* name;
@@ -25,18 +27,25 @@ void AddCommonOptions(CLI::App& command, CommonOptions& o) {
          "Its password (asked for on a terminal when missing; other users can see arguments, so prefer the "
          "variable)"},
         {"--endpoint", o.endpoint, "VEXA_ENDPOINT", "URL",
-         "Service endpoint http[s]://host[:port] (default: built in)"},
+         "Service endpoint http[s]://host[:port] (default: built in; not used with --legacy)"},
         {"--cacert", o.cacert, "VEXA_CACERT", "PEM",
-         "Certificates to trust for the endpoint, besides the system's"},
+         "Certificates to trust for the endpoint, besides the system's (not used with --legacy)"},
+        {"--legacy", legacy, "VEXA_LEGACY", "HOST:PORT",
+         "Use the legacy TCP service at HOST:PORT (the SMS object) instead of the REST one: SMS only, "
+         "receivers without names"},
         {"--module", o.module, "VEXA_MODULE", "PATH",
          "VexaComponent32.so to load (default: the one beside vexa)"},
     };
-    for (const auto& option : kOptions)
-        command.add_option(option.name, option.value, option.help)
-            ->envname(option.variable)
-            ->type_name(option.typeName)
-            ->group(kConnection);
+    CLI::Option* legacyOption = nullptr;
+    for (const auto& option : kOptions) {
+        CLI::Option* added = command.add_option(option.name, option.value, option.help)
+                                 ->envname(option.variable)
+                                 ->type_name(option.typeName)
+                                 ->group(kConnection);
+        if (&option.value == &legacy) legacyOption = added;
+    }
     command.add_flag("--json", o.json, "Print one JSON document instead of tables");
+    return legacyOption;
 }
 
 CLI::Option* AddTypeOption(CLI::App& command, std::string& type, const char* choices, const char* help) {
@@ -50,12 +59,28 @@ struct Raw {
     std::string month, days, index;
     std::vector<std::string> indexes;
     bool reserved = false;
+    std::string legacy;
 };
 
 struct Options {
     CommonOptions common;
     Raw raw;
+    CLI::Option* legacy = nullptr;
 };
+
+// The legacy service sends and keeps text messages (SMS) without receiver names; what it cannot
+// carry is refused before the options are read further, so the message names --legacy.
+void CheckForLegacy(const Raw& raw) {
+    const std::string why = " does not go with --legacy (the legacy service sends and keeps SMS only)";
+    if (!raw.subject.empty()) throw UsageError("--subject" + why);
+    if (!raw.images.empty()) throw UsageError("--image" + why);
+    const VEXA_MESSAGE_TYPE type = ParseMessageType(raw.type);
+    if (type == VEXA_MESSAGE_TYPE_LMS || type == VEXA_MESSAGE_TYPE_MMS)
+        throw UsageError("--type " + std::string(MessageTypeName(type)) + why);
+    for (const std::string& to : raw.to)
+        if (!ParseReceiver(to).name.empty())
+            throw UsageError("the legacy service takes no receiver names: give --to PHONE, not '" + to + "'");
+}
 
 SendRequest MakeSend(const Raw& raw, bool typeGiven) {
     SendRequest r;
@@ -127,7 +152,7 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
     auto addCommand = [&](const char* name, const char* description) -> std::pair<CLI::App*, Options&> {
         CLI::App* command = app.add_subcommand(name, description);
         Options& o = options[command];
-        AddCommonOptions(*command, o.common);
+        o.legacy = AddCommonOptions(*command, o.common, o.raw.legacy);
         return {command, o};
     };
     const char* allTypes = "sms|lms|mms|all";
@@ -191,6 +216,13 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
         chosen = app.get_subcommands().front();
         const Raw& raw = options[chosen].raw;
         Invocation invocation{options[chosen].common, StatusRequest{}};
+        if (options[chosen].legacy->count() > 0) {
+            invocation.options.legacy = ParseLegacyServer(raw.legacy);
+            CheckForLegacy(raw);
+            // The REST service's endpoint has no part in a legacy call (its variables may be set).
+            invocation.options.endpoint.clear();
+            invocation.options.cacert.clear();
+        }
         if (chosen == send) {
             invocation.request = MakeSend(raw, sendType->count() > 0);
         } else if (chosen == logs) {

@@ -1,5 +1,5 @@
-// The subcommands: each makes its calls on the session's Message object and describes the
-// outcome as a Report. A failed call throws ComponentError.
+// The subcommands: each makes its calls on the session's front object (Message or SMS) and
+// describes the outcome as a Report. A failed call throws ComponentError.
 #pragma once
 
 #include "automation_date.h"
@@ -26,5 +26,7 @@ CommandResult RunManage(const Session& session, const ManageRequest& request);
 // A DATE as local "YYYY-MM-DD HH:MM:SS"; nothing for 0.0 (no time) or a value that is no date.
 Value DateValue(DATE date);
 std::string ResultWord(VEXA_RESULT result);
+// "YYYY-MM".
+std::string MonthText(YearMonth month);
 
 }  // namespace vexa_cli

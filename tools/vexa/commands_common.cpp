@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "commands.h"
 
 namespace vexa_cli {
@@ -6,6 +8,12 @@ Value DateValue(DATE date) {
     if (date == 0.0) return {};
     std::string text = vexa_host::FormatDate(date);
     if (text.empty()) return {};
+    return text;
+}
+
+std::string MonthText(YearMonth month) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d", month.year, month.month);
     return text;
 }
 

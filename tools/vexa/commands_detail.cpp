@@ -1,5 +1,7 @@
-#include "string_array.h"
+#include <stdexcept>
+
 #include "commands.h"
+#include "string_array.h"
 
 namespace vexa_cli {
 
@@ -51,11 +53,10 @@ std::vector<Value> ReceiverRow(const Session& session, IDispatch* item) {
 }  // namespace
 
 CommandResult RunDetail(const Session& session, const DetailRequest& request) {
-    ComPtr<IDispatch> found;
-    session.Check(
-        session.Message()->RequestLogDetail(request.month.year, request.month.month,
-                                            session.String(request.index).Get(), request.type, found.Out()),
-        "RequestLogDetail");
+    const ComPtr<IDispatch> found = session.Front().RequestDetail(request);
+    if (!found)
+        throw std::runtime_error("the service knows no transfer " + request.index + " in " +
+                                 MonthText(request.month));
     const auto details = Query<ILogDetails>(session, found.Get(), IID_ILogDetails, "ILogDetails");
     const auto details2 = Query<ILogDetails2>(session, found.Get(), IID_ILogDetails2, "ILogDetails2");
     const VEXA_MESSAGE_TYPE type = Get(session, details2.Get(), &ILogDetails2::get_Type, "LogDetails.Type");

@@ -1,4 +1,4 @@
-#include <cstdio>
+#include <stdexcept>
 
 #include "commands.h"
 
@@ -7,12 +7,6 @@ namespace vexa_cli {
 using vexa::ComPtr;
 
 namespace {
-
-std::string MonthText(YearMonth month) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d", month.year, month.month);
-    return text;
-}
 
 std::vector<Value> LogRow(const Session& session, IDispatch* item) {
     const auto log = Query<ILogList>(session, item, IID_ILogList, "ILogList");
@@ -39,18 +33,9 @@ std::vector<Value> LogRow(const Session& session, IDispatch* item) {
 }  // namespace
 
 CommandResult RunLogs(const Session& session, const LogsRequest& request) {
-    IMessage* message = session.Message();
-    const VEXA_LOGBY by = request.reservedOnly ? VEXA_BYRESERVATION : VEXA_BYALL;
-    ComPtr<IDispatch> found;
-    if (request.days) {
-        session.Check(message->RequestLogBound(request.month.year, request.month.month, request.days->first,
-                                               request.days->last, by, request.type, found.Out()),
-                      "RequestLogBound");
-    } else {
-        session.Check(
-            message->RequestLog(request.month.year, request.month.month, by, request.type, found.Out()),
-            "RequestLog");
-    }
+    const ComPtr<IDispatch> found = session.Front().RequestLogs(request);
+    // Telling "no transfers" for a reply that held no list would hide the service's silence.
+    if (!found) throw std::runtime_error("the service's reply held no transfer list");
 
     CommandResult result;
     result.report.fields = {

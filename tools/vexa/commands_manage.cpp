@@ -7,15 +7,11 @@ using vexa::ComPtr;
 namespace {
 
 ComPtr<IDispatch> MakeLogLists(const Session& session, const ManageRequest& request) {
-    IMessage* message = session.Message();
-    ComPtr<IDispatch> lists;
-    session.Check(message->CreateLogLists(lists.Out()), "CreateLogLists");
+    ComPtr<IDispatch> lists = session.Front().CreateLogLists();
     const auto entries = Query<ILogLists>(session, lists.Get(), IID_ILogLists, "ILogLists");
     for (const std::string& index : request.indexes) {
-        ComPtr<IDispatch> entry;
-        session.Check(message->CreateLogListDirect(request.month.year, request.month.month,
-                                                   session.String(index).Get(), request.type, entry.Out()),
-                      "CreateLogListDirect");
+        const ComPtr<IDispatch> entry =
+            session.Front().CreateLogListDirect(request.month, index, request.type);
         session.Check(entries->Add(entry.Get()), "LogLists.Add");
     }
     return lists;
@@ -26,12 +22,8 @@ ComPtr<IDispatch> MakeLogLists(const Session& session, const ManageRequest& requ
 CommandResult RunManage(const Session& session, const ManageRequest& request) {
     const bool cancel = request.action == ManageRequest::Action::Cancel;
     const ComPtr<IDispatch> lists = MakeLogLists(session, request);
-    ComPtr<IDispatch> done;
-    if (cancel)
-        session.Check(session.Message()->CancelReservationByLists(lists.Get(), done.Out()),
-                      "CancelReservationByLists");
-    else
-        session.Check(session.Message()->DeleteLogByLists(lists.Get(), done.Out()), "DeleteLogByLists");
+    const ComPtr<IDispatch> done =
+        cancel ? session.Front().CancelReservations(lists.Get()) : session.Front().DeleteLogs(lists.Get());
 
     CommandResult result;
     Listing listing{"results", "", "The service reported no entries.", {}, {}};
@@ -40,6 +32,9 @@ CommandResult RunManage(const Session& session, const ManageRequest& request) {
         listing.columns.push_back({"total", "Total", Align::Right});
         listing.columns.push_back({"succeeded", "OK", Align::Right});
         listing.columns.push_back({"failed", "Failed", Align::Right});
+    }
+    // A reply without results leaves none, and no entry counts as done.
+    if (cancel && done) {
         const auto results = Query<ICancelResults>(session, done.Get(), IID_ICancelResults, "ICancelResults");
         for (const ComPtr<IDispatch>& item : Items(session, results.Get(), "CancelResults")) {
             const auto one = Query<ICancelResult>(session, item.Get(), IID_ICancelResult, "ICancelResult");
@@ -53,7 +48,7 @@ CommandResult RunManage(const Session& session, const ManageRequest& request) {
                  int64_t{Get(session, r, &ICancelResult::get_CountSucceed, "CancelResult.CountSucceed")},
                  int64_t{Get(session, r, &ICancelResult::get_CountFailure, "CancelResult.CountFailure")}});
         }
-    } else {
+    } else if (done) {
         const auto results = Query<IDeleteResults>(session, done.Get(), IID_IDeleteResults, "IDeleteResults");
         for (const ComPtr<IDispatch>& item : Items(session, results.Get(), "DeleteResults")) {
             const auto one = Query<IDeleteResult>(session, item.Get(), IID_IDeleteResult, "IDeleteResult");

@@ -1,18 +1,15 @@
 #include <string>
 #include <vector>
 
-#include "string_array.h"
 #include "commands.h"
+#include "string_array.h"
 
 namespace vexa_cli {
 
 using vexa::ComPtr;
 
 CommandResult RunStatus(const Session& session, const StatusRequest&) {
-    IMessage* message = session.Message();
-    session.Check(message->UpdateLoginInfo(), "UpdateLoginInfo");
-    ComPtr<IDispatch> info;
-    session.Check(message->get_LoginInfo(info.Out()), "LoginInfo");
+    const ComPtr<IDispatch> info = session.Front().CurrentLoginInfo();
     const auto login = Query<ILoginInfo>(session, info.Get(), IID_ILoginInfo, "ILoginInfo");
     const auto login3 = Query<ILoginInfo3>(session, info.Get(), IID_ILoginInfo3, "ILoginInfo3");
 
@@ -34,6 +31,13 @@ CommandResult RunStatus(const Session& session, const StatusRequest&) {
         {"serverTime", "Server time",
          DateValue(Get(session, login.Get(), &ILoginInfo::get_ServerTime, "ServerTime"))},
     };
+    // Only the legacy service tells its version; for the REST one the component answers
+    // VEXA_E_DEPRECATED, and the field is left out.
+    vexa_host::ModuleString version(session.Module());
+    if (const HRESULT hr = login->get_ServerVersion(version.Out()); hr != VEXA_E_DEPRECATED) {
+        session.Check(hr, "ServerVersion");
+        result.report.fields.push_back({"serverVersion", "Server version", vexa_host::Utf8(version.Text())});
+    }
     return result;
 }
 

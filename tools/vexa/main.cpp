@@ -1,5 +1,6 @@
 // vexa: the command-line host of VexaComponent. Reads the command line, loads the module, runs
-// one subcommand on a Message object and prints its outcome as tables or as JSON.
+// one subcommand on a Message object (or SMS, for the legacy service) and prints its outcome as
+// tables or as JSON.
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -37,7 +38,7 @@ int Run(Invocation& invocation) {
         const std::filesystem::path module =
             FindModule(options.module, CurrentExecutable(),
                        [](const auto& path) { return std::filesystem::exists(path); });
-        Session session(module);
+        Session session(module, options.legacy);
         session.SetEndpoint(options.endpoint, options.cacert);
         session.SetAccount(account.user, account.password);
         const CommandResult result = std::visit(Dispatch{session}, invocation.request);

@@ -15,6 +15,8 @@ struct CommonOptions {
     std::string module;  // empty: beside the executable
     std::string user, password;
     std::string endpoint, cacert;  // empty: the component's built-in endpoint and the system's trust
+    // Given: the commands run on the legacy TCP service (the SMS object) instead of the REST one.
+    std::optional<LegacyServer> legacy;
     bool json = false;
 };
 

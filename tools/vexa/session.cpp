@@ -8,9 +8,6 @@ namespace vexa_cli {
 
 using vexa_host::ModuleString;
 using vexa_host::Utf16;
-using vexa_host::Utf8;
-
-namespace {
 
 std::string HexCode(HRESULT hr) {
     char code[16];
@@ -18,17 +15,17 @@ std::string HexCode(HRESULT hr) {
     return code;
 }
 
-}  // namespace
-
-Session::Session(const std::filesystem::path& modulePath) : module_(modulePath.string()) {
-    const HRESULT hr = module_.CreateObject(CLSID_Message, IID_IMessage, message_.OutVoid());
-    if (FAILED(hr)) throw std::runtime_error("cannot create a Message object (" + HexCode(hr) + ")");
+Session::Session(const std::filesystem::path& modulePath, std::optional<LegacyServer> legacy)
+    : module_(modulePath.string()) {
+    front_ = legacy ? MakeLegacyBackend(*this, std::move(*legacy)) : MakeMessageBackend(*this);
 }
+
+Session::~Session() = default;
 
 void Session::SetEndpoint(const std::string& url, const std::string& trustedCertificates) {
     if (url.empty() && trustedCertificates.empty()) return;
     const auto endpoint =
-        Query<IServiceEndpoint>(*this, message_.Get(), IID_IServiceEndpoint, "IServiceEndpoint");
+        Query<IServiceEndpoint>(*this, front_->Object(), IID_IServiceEndpoint, "IServiceEndpoint");
     // E_INVALIDARG is the component's verdict on what was typed.
     auto apply = [&](HRESULT hr, const char* member, const std::string& value, const char* what) {
         if (hr == E_INVALIDARG) throw UsageError(what + (" refused: '" + value + "'"));
@@ -41,10 +38,8 @@ void Session::SetEndpoint(const std::string& url, const std::string& trustedCert
 }
 
 void Session::SetAccount(const std::string& user, const std::string& password) {
-    Check(message_->SetAccountInfo(String(user).Get(), String(password).Get()), "SetAccountInfo");
+    front_->SetAccount(user, password);
 }
-
-LONG Session::ArrayBase() const { return Get(*this, message_.Get(), &IMessage::get_ArrayBase, "ArrayBase"); }
 
 void Session::Check(HRESULT hr, const std::string& member) const {
     if (SUCCEEDED(hr)) return;
@@ -52,13 +47,7 @@ void Session::Check(HRESULT hr, const std::string& member) const {
     throw ComponentError(hr, member + ": " + (text.empty() ? "error" : text) + " (" + HexCode(hr) + ")");
 }
 
-std::string Session::ErrorText(HRESULT hr) const {
-    ModuleString text(module_);
-    if (FAILED(message_->GetErrorMessage(static_cast<VEXA_E_CONSTANTS>(hr), text.Out()))) return {};
-    std::string utf8 = Utf8(text.Text());
-    utf8.erase(utf8.find_last_not_of(" \r\n\t") + 1);
-    return utf8;
-}
+std::string Session::ErrorText(HRESULT hr) const { return front_->ErrorText(hr); }
 
 ModuleString Session::String(const std::string& text) const { return ModuleString(module_, Utf16(text)); }
 

@@ -1,14 +1,18 @@
-// One Message object of a loaded module, set up for a command: its endpoint and account applied,
-// and the checks that turn a failed call into a ComponentError carrying the component's own text.
+// One front object of a loaded module, set up for a command: Message (the REST service) with its
+// endpoint and account applied, or SMS logged in to a legacy server; and the checks that turn a
+// failed call into a ComponentError carrying the component's own text.
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "vexa_module.h"
+#include "backend.h"
 #include "vexa/com_ptr.h"
+#include "vexa_module.h"
 
 namespace vexa_cli {
 
@@ -22,20 +26,28 @@ private:
     HRESULT code_;
 };
 
+// "0x8004A003": how codes are shown.
+std::string HexCode(HRESULT hr);
+
 class Session {
 public:
-    // Loads the module and creates a Message object; std::runtime_error when either fails.
-    explicit Session(const std::filesystem::path& modulePath);
+    // Loads the module and creates the front object: SMS for a legacy server, else Message;
+    // std::runtime_error when either fails.
+    explicit Session(const std::filesystem::path& modulePath, std::optional<LegacyServer> legacy = {});
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
-    // Through IServiceEndpoint; empty texts keep the built-in endpoint and the system's trust.
-    // A URL or file that the component refuses is a UsageError.
+    // Message only, through IServiceEndpoint; empty texts keep the built-in endpoint and the
+    // system's trust. A URL or file that the component refuses is a UsageError.
     void SetEndpoint(const std::string& url, const std::string& trustedCertificates);
+    // Message keeps the account for its calls; SMS logs in to the legacy server with it.
     void SetAccount(const std::string& user, const std::string& password);
 
     const vexa_host::VexaModule& Module() const { return module_; }
-    IMessage* Message() const { return message_.Get(); }
+    const Backend& Front() const { return *front_; }
     // The first index of the component's collections (its module-wide ArrayBase).
-    LONG ArrayBase() const;
+    LONG ArrayBase() const { return front_->ArrayBase(); }
 
     // Throws ComponentError for a failure code; `member` names the call.
     void Check(HRESULT hr, const std::string& member) const;
@@ -47,7 +59,7 @@ public:
 
 private:
     vexa_host::VexaModule module_;  // declared first: outlives every object of the module
-    vexa::ComPtr<IMessage> message_;
+    std::unique_ptr<Backend> front_;
 };
 
 // A property read through a member function pointer of a dual interface, checked.
