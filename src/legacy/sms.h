@@ -59,6 +59,7 @@ private:
                       const std::function<HRESULT(Quill::CTPMLParser&)>& readMethod);
     // A "USER" element of a packet's reply: a refused login, the credit, the server time.
     HRESULT ReadUserReply(Quill::CTPMLParser& element);
+    HRESULT RefreshFrom(const VexaCore::UserReply& reply, const Bstr& host, LONG port, const Bstr& userId);
     bool Exchange(const std::string& host, LONG port, const Quill::CTPMLParser& request,
                   Quill::CTPMLParser& reply) const;
 

@@ -5,6 +5,7 @@
 #include "automation/date.h"
 #include "automation/number_text.h"
 #include "automation/text.h"
+#include "contract/read_property.h"
 #include "environment/client_description.h"
 #include "legacy/scramble.h"
 #include "legacy/sms.h"
@@ -34,6 +35,12 @@ std::optional<std::string> ScrambleForLogin(const std::string& password) {
         if (scrambled.find(' ') == std::string::npos) return scrambled;
     }
     return std::nullopt;
+}
+
+// A reply that is an "ERROR" element and nothing of a login: the server failed, it did not refuse.
+bool IsServerError(const Quill::CTPMLParser& reply) {
+    const Quill::TPMLNode* first = reply.FirstElement();
+    return first && first->Name() == "ERROR";
 }
 
 }  // namespace
@@ -82,6 +89,7 @@ HRESULT SMS::Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPasswor
     Quill::CTPMLParser replyDocument;
     if (!Exchange(ToLocal(host.Get()), port, request.Document(), replyDocument)) return VEXA_E_NOTCONNECTED;
 
+    if (IsServerError(replyDocument)) return VEXA_E_SERVERERROR;
     const CUserBundle reply(&replyDocument);
     if (reply.HasError()) return VEXA_E_SERVERERROR;
     const UserReply& r = reply.Reply();
@@ -100,12 +108,10 @@ HRESULT SMS::Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPasswor
 
 HRESULT SMS::UpdateLoginInfo() {
     if (!loginInfo_) return VEXA_E_NOTLOGINED;
-    BSTR host = nullptr, userId = nullptr;
     LONG port = 0;
-    loginInfo_->get_ServerIP(&host);
-    loginInfo_->get_UserID(&userId);
     loginInfo_->get_ServerPort(&port);
-    const Bstr hostText = Bstr::Attach(host), userText = Bstr::Attach(userId);
+    const Bstr hostText = ReadBstr(loginInfo_.Get(), &LoginInfo::get_ServerIP);
+    const Bstr userText = ReadBstr(loginInfo_.Get(), &LoginInfo::get_UserID);
 
     CUserBundle request;
     DescribeLogin(request, ToLocal(userText.Get()), ToLocal(loginInfo_->ScrambledPassword().Get()));
@@ -117,35 +123,43 @@ HRESULT SMS::UpdateLoginInfo() {
     if (!Exchange(ToLocal(hostText.Get()), port, request.Document(), replyDocument))
         return VEXA_E_NOTCONNECTED;
 
+    if (IsServerError(replyDocument)) return VEXA_E_SERVERERROR;
     const CUserBundle reply(&replyDocument);
     if (reply.HasError()) return VEXA_E_SERVERERROR;
-    const UserReply& r = reply.Reply();
+    return RefreshFrom(reply.Reply(), hostText, port, userText);
+}
+
+// What a reply told of the account; what it did not tell stays as it was.
+HRESULT SMS::RefreshFrom(const UserReply& r, const Bstr& host, LONG port, const Bstr& userId) {
     if (r.loginSeen && r.loginResult != "succeed") {
         loginInfo_->SetLogined(VEXA_FAILED);
         return VEXA_E_LOGINFAIL;
     }
-    BSTR version = nullptr;
-    loginInfo_->get_ServerVersion(&version);
-    Bstr versionText = Bstr::Attach(version);
-    if (r.loginSeen) versionText = BstrFromLocal(r.serverVersion);
-    loginInfo_->SetServerDetails(hostText, port, versionText, ServerTimeOf(r));
-    loginInfo_->SetUserDetails(userText, loginInfo_->ScrambledPassword(), BstrFromLocal(r.Refer("user_name")),
-                               BstrFromLocal(r.Refer("phone_return")));
+    if (r.loginSeen) {
+        loginInfo_->SetLogined(VEXA_SUCCEEDED);
+        const Bstr version = r.serverVersion.empty()
+                                 ? ReadBstr(loginInfo_.Get(), &LoginInfo::get_ServerVersion)
+                                 : BstrFromLocal(r.serverVersion);
+        loginInfo_->SetServerDetails(host, port, version, ServerTimeOf(r));
+    }
+    const std::string* name = r.FindRefer("user_name");
+    const std::string* phone = r.FindRefer("phone_return");
+    if (name || phone)
+        loginInfo_->SetUserDetails(
+            userId, loginInfo_->ScrambledPassword(),
+            name ? BstrFromLocal(*name) : ReadBstr(loginInfo_.Get(), &LoginInfo::get_UserName),
+            phone ? BstrFromLocal(*phone) : ReadBstr(loginInfo_.Get(), &LoginInfo::get_UserPhoneNumber));
     if (r.statusSeen) loginInfo_->SetFreeCall(ReadDecimal32(r.call));
     return S_OK;
 }
 
+// A "USER" element of a packet's reply: a refused login, the credit, the server time.
 HRESULT SMS::ReadUserReply(Quill::CTPMLParser& element) {
     const CUserBundle reply(&element);
-    const UserReply& r = reply.Reply();
-    if (r.loginSeen && r.loginResult != "succeed") {
-        loginInfo_->SetLogined(VEXA_FAILED);
-        return VEXA_E_LOGINFAIL;
-    }
-    if (r.statusSeen) loginInfo_->SetFreeCall(ReadDecimal32(r.call));
-    // Only a login carries the server's clock; a status alone must not replace it with ours.
-    if (r.loginSeen) loginInfo_->SetServerTime(ServerTimeOf(r));
-    return S_OK;
+    LONG port = 0;
+    loginInfo_->get_ServerPort(&port);
+    return RefreshFrom(reply.Reply(), ReadBstr(loginInfo_.Get(), &LoginInfo::get_ServerIP), port,
+                       ReadBstr(loginInfo_.Get(), &LoginInfo::get_UserID));
 }
 
 }  // namespace vexa

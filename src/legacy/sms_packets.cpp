@@ -28,8 +28,13 @@ namespace {
 VEXA_RESULT Succeeded(const std::string& word) { return word == "succeed" ? VEXA_SUCCEEDED : VEXA_FAILED; }
 
 // The method's result collection handed out, or E_OUTOFMEMORY when it could not be made whole.
+// A reply that repeats the method's element replaces the collection handed out for the earlier one.
 template <class Collection>
 HRESULT HandOutResults(const ComPtr<Collection>& results, IDispatch** out) {
+    if (*out) {
+        (*out)->Release();
+        *out = nullptr;
+    }
     return results ? HandOutDispatch(results, out) : E_OUTOFMEMORY;
 }
 

@@ -9,10 +9,15 @@ using Quill::CTPMLParser;
 using Quill::InsertPosition;
 using Quill::TPMLNode;
 
-std::string UserReply::Refer(std::string_view name) const {
+const std::string* UserReply::FindRefer(std::string_view name) const {
     for (const auto& [key, value] : refer)
-        if (key == name) return value;
-    return {};
+        if (key == name) return &value;
+    return nullptr;
+}
+
+std::string UserReply::Refer(std::string_view name) const {
+    const std::string* value = FindRefer(name);
+    return value ? *value : std::string();
 }
 
 CUserBundle::CUserBundle(CTPMLParser* reply) : CUnknownBundle(reply) {

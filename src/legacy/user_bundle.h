@@ -35,6 +35,8 @@ struct UserReply {
 
     // The value of a refer pair, "" when the reply did not give it.
     std::string Refer(std::string_view name) const;
+    // The same, or nullptr when the reply did not give it.
+    const std::string* FindRefer(std::string_view name) const;
 };
 
 class CUserBundle : public CUnknownBundle {

@@ -177,6 +177,35 @@ TEST_F(SmsTest, LoginFailuresLeaveTheObjectLoggedOut) {
     }
 }
 
+TEST_F(SmsTest, UpdateLoginInfoKeepsWhatTheReplyDoesNotTellAndMarksTheLogin) {
+    ASSERT_EQ(LogIn(), S_OK);
+    server_.Script(Reply([](TPMLNode* root) { Add(root, "ERROR", {{"code", "500"}}); }));
+    EXPECT_EQ(sms_->UpdateLoginInfo(), VEXA_E_SERVERERROR);
+    server_.Script(Reply([](TPMLNode* root) { LoginReply(root, "failed"); }));
+    EXPECT_EQ(sms_->UpdateLoginInfo(), VEXA_E_LOGINFAIL);
+    VEXA_RESULT logined = VEXA_SUCCEEDED;
+    Info()->get_Logined(&logined);
+    EXPECT_EQ(logined, VEXA_FAILED);
+
+    // A status alone: the credit changes, the name and the mark of the login stay.
+    server_.Script(Reply([](TPMLNode* root) { StatusReply(root, "7"); }));
+    EXPECT_EQ(sms_->UpdateLoginInfo(), S_OK);
+    BSTR name = nullptr;
+    Info()->get_UserName(&name);
+    EXPECT_EQ(Take(name), u"Kim");
+    LONG credit = 0;
+    Info()->get_FreeCall(&credit);
+    EXPECT_EQ(credit, 7);
+    Info()->get_Logined(&logined);
+    EXPECT_EQ(logined, VEXA_FAILED);
+
+    // An accepted login in any later reply marks it again.
+    server_.Script(Reply([](TPMLNode* root) { LoginReply(root); }));
+    EXPECT_EQ(sms_->UpdateLoginInfo(), S_OK);
+    Info()->get_Logined(&logined);
+    EXPECT_EQ(logined, VEXA_SUCCEEDED);
+}
+
 TEST_F(SmsTest, EveryExchangingMethodNeedsALogin) {
     ComPtr<IDispatch> out;
     ComPtr<IReceivers> receivers = Receivers({u"010-1"});
