@@ -24,6 +24,7 @@ PTR = c_void_p  # any out pointer or interface pointer
 S_OK = 0x00000000
 S_FALSE = 0x00000001
 E_NOINTERFACE = 0x80004002
+E_POINTER = 0x80004003
 E_INVALIDARG = 0x80070057
 CLASS_E_CLASSNOTAVAILABLE = 0x80040111
 DISP_E_MEMBERNOTFOUND = 0x80020003
@@ -36,7 +37,9 @@ DISP_E_BADPARAMCOUNT = 0x8002000E
 VEXA_E_NOTCONNECTED = 0x8004A001
 VEXA_E_SERVERERROR = 0x8004A002
 VEXA_E_LOGINFAIL = 0x8004A003
+VEXA_E_RECEIVERNOTFOUND = 0x8004A005
 VEXA_E_NOTLOGINED = 0x8004A007
+VEXA_E_LOGLISTNOTFOUND = 0x8004A009
 VEXA_E_NEEDFORCALL = 0x8004A00A
 VEXA_E_NOTADDED = 0x8004A00B
 VEXA_E_FILEISTOOLARGE = 0x8004A00C
@@ -54,6 +57,8 @@ VEXA_RESERVATION, VEXA_DIRECT = 0, 1
 VEXA_MESSAGE_TYPE_ALL, VEXA_MESSAGE_TYPE_SMS, VEXA_MESSAGE_TYPE_LMS, VEXA_MESSAGE_TYPE_MMS = 0, 1, 2, 3
 VEXA_BYALL, VEXA_BYRESERVATION = 0, 1
 VEXA_FAILED, VEXA_SUCCEEDED = 0, 1
+VEXA_TRANS_REQUESTED, VEXA_TRANS_WAITING, VEXA_TRANS_RECEIVED = 0, 1, 2
+VEXA_TRANS_FAILED, VEXA_TRANS_SUCCEEDED, VEXA_TRANS_NOTEXISTNUMBER = 0, 1, 2
 STREAM_SEEK_SET, STREAM_SEEK_CUR, STREAM_SEEK_END = 0, 1, 2
 
 
@@ -105,12 +110,16 @@ IID_IClassFactory = GUID.parse("00000001-0000-0000-C000-000000000046")
 IID_ISequentialStream = GUID.parse("0C733A30-2A1C-11CE-ADE5-00AA0044773D")
 IID_IStream = GUID.parse("0000000C-0000-0000-C000-000000000046")
 CLSID_Message = GUID.parse("E17CBD66-320E-4BBD-96EF-FA7DAB21974A")
+CLSID_SMS = GUID.parse("5009B528-A40B-4158-A5C3-20633C473278")
 CLSID_Receiver = GUID.parse("0A0B6EDF-E0DD-4430-9DB0-7A91CA1635B9")
 IID_IMessage = GUID.parse("2F5CD1F5-13D5-4BF6-AAC8-A2D563FF0512")
+IID_ISMS = GUID.parse("273716DF-AD0D-404A-B197-19A2C67ABDB5")
+DIID_DispSMS = GUID.parse("117FD8D5-A494-4129-96D1-821129B9DBBB")
 IID_IReceiver = GUID.parse("01952A20-842B-4597-B08B-1C05BCA7BDED")
 IID_IReceivers = GUID.parse("74E4A813-42B5-4729-BA40-938E958BC0E7")
 IID_IContents = GUID.parse("463AD8E7-5480-4EB0-9CB9-5B1E25978C18")
 IID_ILogDetails3 = GUID.parse("13678840-B785-403C-B9C0-3C87A910518D")
+IID_ILoginInfo = GUID.parse("33BB4915-25AF-4C0D-97AE-949F4181D6F3")
 IID_ILoginInfo3 = GUID.parse("CA83F269-FDE9-43F4-9ADA-5BD94E489B2C")
 IID_IServiceEndpoint = GUID.parse("34336FC6-92B5-4B3A-8DFD-6296DCD2D937")
 
@@ -130,12 +139,22 @@ IMESSAGE = IDISPATCH + [
     "DeleteLogByLists", "CancelReservation", "CancelReservationByList", "CancelReservationByLists",
     "CreateReceivers", "CreateReceiver", "CreateReceiverDirect", "CreateLogLists", "CreateLogList",
     "CreateLogListDirect", "CreateContents"]
+ISMS = IDISPATCH + [
+    "get_VersionMajor", "get_VersionMinor", "GetErrorMessage", "get_ArrayBase", "put_ArrayBase",
+    "get_ServiceCode", "put_ServiceCode", "get_OfficeName", "put_OfficeName", "get_LoginInfo", "Login",
+    "UpdateLoginInfo", "SendSMS", "SendSMSOne", "RequestLog", "RequestLogBound", "RequestLogDetail",
+    "RequestLogDetailByList", "RequestLogDetailByLists", "DeleteLog", "DeleteLogByList", "DeleteLogByLists",
+    "CancelReservation", "CancelReservationByList", "CancelReservationByLists", "CreateReceivers",
+    "CreateReceiver", "CreateReceiverDirect", "CreateLogLists", "CreateLogList", "CreateLogListDirect"]
 IRECEIVERS = IDISPATCH + ["get_Item", "get__NewEnum", "get_Count", "Add", "Remove", "AddDirect"]
 IRECEIVER = IDISPATCH + ["get_Phone", "put_Phone", "get_Message", "put_Message", "get_SendMode",
                          "put_SendMode", "get_SendTime", "put_SendTime"]
 ICONTENTS = IDISPATCH + ["get_Type", "put_Type", "get_Message", "put_Message", "get_Subject", "put_Subject",
                          "AddImageFile", "AddJPEGImageStream", "get_ImageCount", "get_ImagesSize"]
 ILOGDETAILS3 = IDISPATCH + ["get_ImageURLs"]
+ILOGININFO = IDISPATCH + ["get_ServerIP", "get_ServerPort", "get_UserID", "get_UserPassword", "get_UserName",
+                          "get_UserPhoneNumber", "get_Logined", "get_ServerVersion", "get_ServerTime",
+                          "get_FreeCall"]
 ILOGININFO3 = IDISPATCH + ["get_UserPhoneNumbers"]
 ISERVICEENDPOINT = IUNKNOWN + ["SetEndpoint", "SetTrustedCertificates"]
 
