@@ -12,20 +12,15 @@ import os
 import random
 import re
 import shutil
-import signal
 import struct
-import subprocess
 import sys
 import tempfile
-import time
 import unittest
 import urllib.error
 import urllib.request
 import xml.etree.ElementTree as ET
 import zlib
-import ctypes
 from ctypes import byref, c_int32
-from unittest import mock
 
 import vexa_ctypes
 from vexa_ctypes import (BSTR, CLSID_Message, DISP_E_UNKNOWNNAME, DISPATCH_METHOD, ICONTENTS,
@@ -95,12 +90,6 @@ def jpeg_frame(data):
             return marker, width, height, components
         position += 2 + length
     return None
-
-
-def stop_with_parent():
-    """Asks the kernel to stop the child when this process ends, cleanups run or not."""
-    PR_SET_PDEATHSIG = 1
-    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -205,45 +194,9 @@ class SandboxImagesTest(ImagesTestCase):
     def setUpClass(cls):
         if SANDBOX is None:
             raise unittest.SkipTest("no --sandbox given")
-        # The component's requests and ours go straight to loopback, whatever proxy is configured.
-        no_proxy = mock.patch.dict(os.environ, {"no_proxy": "127.0.0.1", "NO_PROXY": "127.0.0.1"})
-        no_proxy.start()
-        cls.addClassCleanup(no_proxy.stop)
         cls.http = urllib.request.build_opener(urllib.request.ProxyHandler({}))
-        directory = tempfile.mkdtemp(prefix="vexa-images-sandbox-")
-        cls.addClassCleanup(shutil.rmtree, directory)
-        cls.data_dir, log_path = os.path.join(directory, "data"), os.path.join(directory, "sandbox.log")
-        with open(log_path, "wb") as log:
-            cls.sandbox = subprocess.Popen(
-                [SANDBOX, "--data-dir", cls.data_dir, "--account", f"{cls.USER}:{cls.PASSWORD}",
-                 "--delivery-delay", "0"], stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-                preexec_fn=stop_with_parent)
-        cls.addClassCleanup(cls.stop_sandbox, log_path)
-        endpoints = os.path.join(cls.data_dir, "endpoints")
-        deadline = time.monotonic() + 60
-        while not os.path.exists(endpoints):
-            if cls.sandbox.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("vexa-sandbox did not start:\n" + cls.read_log(log_path))
-            time.sleep(0.05)
-        with open(endpoints, encoding="utf-8") as file:
-            cls.endpoint = dict(line.rstrip("\n").split("=", 1) for line in file if "=" in line)["http"]
-
-    @classmethod
-    def stop_sandbox(cls, log_path):
-        cls.sandbox.send_signal(signal.SIGINT)
-        try:
-            status = cls.sandbox.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            cls.sandbox.kill()
-            cls.sandbox.wait()
-            raise RuntimeError("vexa-sandbox did not stop:\n" + cls.read_log(log_path))
-        if status != 0 or os.path.exists(os.path.join(cls.data_dir, "endpoints")):
-            raise RuntimeError(f"vexa-sandbox stopped with {status}:\n" + cls.read_log(log_path))
-
-    @staticmethod
-    def read_log(path):
-        with open(path, encoding="utf-8", errors="replace") as log:
-            return log.read()
+        cls.endpoint = vexa_ctypes.start_sandbox(
+            cls, SANDBOX, ["--account", f"{cls.USER}:{cls.PASSWORD}", "--delivery-delay", "0"])["http"]
 
     def setUp(self):
         super().setUp()

@@ -11,26 +11,19 @@ Run: python3 ctypes_legacy_test.py /path/to/VexaComponent32.so --sandbox /path/t
 import collections
 import datetime
 import os
-import shutil
-import signal
 import socketserver
 import struct
-import subprocess
 import sys
-import tempfile
 import threading
-import time
 import unittest
 import zlib
 from ctypes import byref, c_int32, c_void_p
 from dataclasses import dataclass, field
 from typing import NamedTuple
-from unittest import mock
 from unittest.mock import ANY
 
 import vexa_ctypes
 from ctypes_host_test import DISP_MESSAGE
-from ctypes_images_test import stop_with_parent
 from ctypes_rest_test import local_date, ole_date
 from vexa_ctypes import (BSTR, CLSID_Message, CLSID_SMS, DIID_DispSMS, DISP_E_UNKNOWNNAME, DISPATCH_METHOD,
                          DISPATCH_PROPERTYGET, E_INVALIDARG, E_NOINTERFACE, IID_IDispatch,
@@ -833,48 +826,13 @@ class SandboxLegacyTest(SmsTestCase):
     def setUpClass(cls):
         if SANDBOX is None:
             raise unittest.SkipTest("no --sandbox given")
-        # The Message object's requests go straight to loopback, whatever proxy is configured.
-        no_proxy = mock.patch.dict(os.environ, {"no_proxy": "127.0.0.1", "NO_PROXY": "127.0.0.1"})
-        no_proxy.start()
-        cls.addClassCleanup(no_proxy.stop)
-        directory = tempfile.mkdtemp(prefix="vexa-legacy-sandbox-")
-        cls.addClassCleanup(shutil.rmtree, directory)
-        cls.data_dir, log_path = os.path.join(directory, "data"), os.path.join(directory, "sandbox.log")
         # Substituted replies: the scripted server above covers the plain and compressed forms.
-        with open(log_path, "wb") as log:
-            cls.sandbox = subprocess.Popen(
-                [SANDBOX, "--data-dir", cls.data_dir, "--account", f"{cls.USER}:{cls.PASSWORD}:{cls.CREDIT}",
-                 "--delivery-delay", "0", "--legacy-port", "0", "--legacy-substitute"],
-                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, preexec_fn=stop_with_parent)
-        cls.addClassCleanup(cls.stop_sandbox, log_path)
-        endpoints = os.path.join(cls.data_dir, "endpoints")
-        deadline = time.monotonic() + 60
-        while not os.path.exists(endpoints):
-            if cls.sandbox.poll() is not None or time.monotonic() > deadline:
-                raise RuntimeError("vexa-sandbox did not start:\n" + cls.read_log(log_path))
-            time.sleep(0.05)
-        with open(endpoints, encoding="utf-8") as file:
-            found = dict(line.rstrip("\n").split("=", 1) for line in file if "=" in line)
+        found = vexa_ctypes.start_sandbox(cls, SANDBOX, [
+            "--account", f"{cls.USER}:{cls.PASSWORD}:{cls.CREDIT}", "--delivery-delay", "0", "--legacy-port", "0",
+            "--legacy-substitute"])
         cls.http = found["http"]
         cls.host, port = found["legacy"].rsplit(":", 1)
         cls.port = int(port)
-
-    @classmethod
-    def stop_sandbox(cls, log_path):
-        cls.sandbox.send_signal(signal.SIGINT)
-        try:
-            status = cls.sandbox.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            cls.sandbox.kill()
-            cls.sandbox.wait()
-            raise RuntimeError("vexa-sandbox did not stop:\n" + cls.read_log(log_path))
-        if status != 0:
-            raise RuntimeError(f"vexa-sandbox stopped with {status}:\n" + cls.read_log(log_path))
-
-    @staticmethod
-    def read_log(path):
-        with open(path, encoding="utf-8", errors="replace") as log:
-            return log.read()
 
     def login(self, password=None):
         return self.invoke(self.sms, "Login", DISPATCH_METHOD, self.host, self.port, self.USER,

@@ -7,10 +7,17 @@ as the first command-line argument and hands the rest to unittest.
 """
 
 import ctypes
+import os
+import shutil
+import signal
+import subprocess
 import sys
+import tempfile
+import time
 import unittest
 from ctypes import POINTER, byref, c_double, c_int16, c_int32, c_int64, c_uint16, c_uint32, c_uint64, c_void_p
 from typing import NamedTuple
+from unittest import mock
 
 # ---------------------------------------------------------------------------------------------
 # Binary contract: types and layouts (x86-64 System V).
@@ -421,6 +428,58 @@ class HostTestCase(unittest.TestCase):
 
     def call(self, disp, name, *args):
         return self._ok(self.invoke(disp, name, DISPATCH_METHOD, *args))
+
+
+# ---------------------------------------------------------------------------------------------
+# A real vexa-sandbox process for a test class.
+
+def stop_with_parent():
+    """Asks the kernel to stop the child when this process ends, cleanups run or not."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
+def start_sandbox(cls, executable, arguments):
+    """Starts `executable` (vexa-sandbox) with `arguments` in a fresh data directory for the test
+    class `cls`, with loopback kept clear of proxies, and registers class cleanups that stop it
+    (SIGINT; it must exit with 0 and remove its endpoints file) and remove the directory. Returns
+    the lines of its endpoints file as a dict ("http", "https", "legacy", ...)."""
+    # Requests to loopback go straight there, whatever proxy is configured.
+    no_proxy = mock.patch.dict(os.environ, {"no_proxy": "127.0.0.1", "NO_PROXY": "127.0.0.1"})
+    no_proxy.start()
+    cls.addClassCleanup(no_proxy.stop)
+    directory = tempfile.mkdtemp(prefix="vexa-host-sandbox-")
+    cls.addClassCleanup(shutil.rmtree, directory)
+    data_dir, log_path = os.path.join(directory, "data"), os.path.join(directory, "sandbox.log")
+    endpoints = os.path.join(data_dir, "endpoints")
+
+    def read_log():
+        with open(log_path, encoding="utf-8", errors="replace") as log:
+            return log.read()
+
+    with open(log_path, "wb") as log:
+        process = subprocess.Popen([executable, "--data-dir", data_dir] + list(arguments), stdin=subprocess.DEVNULL,
+                                   stdout=log, stderr=subprocess.STDOUT, preexec_fn=stop_with_parent)
+
+    def stop():
+        process.send_signal(signal.SIGINT)
+        try:
+            status = process.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+            raise RuntimeError("vexa-sandbox did not stop:\n" + read_log())
+        if status != 0 or os.path.exists(endpoints):
+            raise RuntimeError(f"vexa-sandbox stopped with {status}:\n" + read_log())
+
+    cls.addClassCleanup(stop)
+    deadline = time.monotonic() + 60
+    while not os.path.exists(endpoints):
+        if process.poll() is not None or time.monotonic() > deadline:
+            raise RuntimeError("vexa-sandbox did not start:\n" + read_log())
+        time.sleep(0.05)
+    with open(endpoints, encoding="utf-8") as file:
+        return dict(line.rstrip("\n").split("=", 1) for line in file if "=" in line)
 
 
 def main():
