@@ -63,6 +63,9 @@ private:
     bool Exchange(const std::string& host, LONG port, const Quill::CTPMLParser& request,
                   Quill::CTPMLParser& reply) const;
 
+    // Deleting or cancelling the entries of a host's LogLists.
+    template <class Family>
+    HRESULT ChangeLogs(IDispatch* pLogLists, IDispatch** ppResults);
     HRESULT ForIdentity(LONG year, LONG month, BSTR index, IDispatch** ppResult,
                         HRESULT (SMS::*byList)(IDispatch*, IDispatch**));
     // The by-entry forms of the collection methods.

@@ -196,60 +196,73 @@ HRESULT SMS::RequestLogDetailByLists(IDispatch* pLogLists, IDispatch** ppLogDeta
     });
 }
 
-HRESULT SMS::DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) {
-    ClearOut(ppDeleteResults);
-    if (!loginInfo_) return VEXA_E_NOTLOGINED;
+namespace {
+
+// Deleting and cancelling: the same packet around a different list of the LOGLIST element.
+struct DropFamily {
+    using Results = DeleteResults;
+    using Result = DeleteResult;
+    static void Add(CLogListBundle& request, const HostLogEntry& e) { request.AddDrop(e.date, e.index); }
+    static const std::vector<VexaCore::LogRecord>& Records(const CLogListBundle& reply) {
+        return reply.Drop();
+    }
+    static void Fill(DeleteResult& result, const VexaCore::LogRecord& r) {
+        DeleteResult::Fields& f = result.Fill();
+        f.date = BstrFromLocal(r.date);
+        f.index = BstrFromLocal(r.index);
+        f.result = Succeeded(r.result);
+    }
+};
+
+struct CancelFamily {
+    using Results = CancelResults;
+    using Result = CancelResult;
+    static void Add(CLogListBundle& request, const HostLogEntry& e) { request.AddCancel(e.date, e.index); }
+    static const std::vector<VexaCore::LogRecord>& Records(const CLogListBundle& reply) {
+        return reply.Cancel();
+    }
+    // Done only when every reservation of the transfer was cancelled.
+    static void Fill(CancelResult& result, const VexaCore::LogRecord& r) {
+        CancelResult::Fields& f = result.Fill();
+        f.date = BstrFromLocal(r.date);
+        f.index = BstrFromLocal(r.index);
+        f.countTotal = ReadDecimal32(r.countTotal);
+        f.countSucceed = ReadDecimal32(r.countSucceed);
+        f.countFailure = ReadDecimal32(r.countFailure);
+        f.result = f.countTotal != 0 && f.countTotal == f.countSucceed ? VEXA_SUCCEEDED : VEXA_FAILED;
+    }
+};
+
+}  // namespace
+
+template <class Family>
+HRESULT SMS::ChangeLogs(IDispatch* pLogLists, IDispatch** ppResults) {
     std::vector<HostLogEntry> entries;
     if (const HRESULT hr = ReadLogEntries(pLogLists, entries); FAILED(hr)) return hr;
-
     CLogListBundle request;
-    for (const HostLogEntry& e : entries) request.AddDrop(e.date, e.index);
+    for (const HostLogEntry& e : entries) Family::Add(request, e);
     return RunPacket(request, true, [&](CTPMLParser& element) -> HRESULT {
         CLogListBundle reply(&element);
         reply.Process();
         if (reply.HasError()) return VEXA_E_SERVERERROR;
-        if (!ppDeleteResults) return S_OK;
-        return HandOutResults(CollectionFrom<DeleteResults, DeleteResult>(
-                                  reply.Drop(),
-                                  [](DeleteResult& result, const VexaCore::LogRecord& r) {
-                                      DeleteResult::Fields& f = result.Fill();
-                                      f.date = BstrFromLocal(r.date);
-                                      f.index = BstrFromLocal(r.index);
-                                      f.result = Succeeded(r.result);
-                                  }),
-                              ppDeleteResults);
+        if (!ppResults) return S_OK;
+        return HandOutResults(CollectionFrom<typename Family::Results, typename Family::Result>(
+                                  Family::Records(reply), &Family::Fill),
+                              ppResults);
     });
+}
+
+HRESULT SMS::DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) {
+    ClearOut(ppDeleteResults);
+    if (!loginInfo_) return VEXA_E_NOTLOGINED;
+    return ChangeLogs<DropFamily>(pLogLists, ppDeleteResults);
 }
 
 HRESULT SMS::CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) {
     ClearOut(ppCancelResults);
     if (!pLogLists) return E_INVALIDARG;
     if (!loginInfo_) return VEXA_E_NOTLOGINED;
-    std::vector<HostLogEntry> entries;
-    if (const HRESULT hr = ReadLogEntries(pLogLists, entries); FAILED(hr)) return hr;
-
-    CLogListBundle request;
-    for (const HostLogEntry& e : entries) request.AddCancel(e.date, e.index);
-    return RunPacket(request, true, [&](CTPMLParser& element) -> HRESULT {
-        CLogListBundle reply(&element);
-        reply.Process();
-        if (reply.HasError()) return VEXA_E_SERVERERROR;
-        if (!ppCancelResults) return S_OK;
-        return HandOutResults(CollectionFrom<CancelResults, CancelResult>(
-                                  reply.Cancel(),
-                                  [](CancelResult& result, const VexaCore::LogRecord& r) {
-                                      CancelResult::Fields& f = result.Fill();
-                                      f.date = BstrFromLocal(r.date);
-                                      f.index = BstrFromLocal(r.index);
-                                      f.countTotal = ReadDecimal32(r.countTotal);
-                                      f.countSucceed = ReadDecimal32(r.countSucceed);
-                                      f.countFailure = ReadDecimal32(r.countFailure);
-                                      f.result = f.countTotal != 0 && f.countTotal == f.countSucceed
-                                                     ? VEXA_SUCCEEDED
-                                                     : VEXA_FAILED;
-                                  }),
-                              ppCancelResults);
-    });
+    return ChangeLogs<CancelFamily>(pLogLists, ppCancelResults);
 }
 
 }  // namespace vexa
