@@ -183,7 +183,16 @@ TEST_F(CommandLine, LegacyServerComesFromTheOptionOrTheEnvironment) {
         EXPECT_EQ(outcome.invocation->options.cacert, "");
         EXPECT_EQ(Parse({"logs", "--legacy", "other:1"}).invocation->options.legacy,
                   (LegacyServer{"other", 1}));
+        // Before the command, too; it is then the one taken.
+        EXPECT_EQ(Parse({"--legacy", "first:2", "logs"}).invocation->options.legacy,
+                  (LegacyServer{"first", 2}));
     }
+    EXPECT_EQ(Parse({"--legacy", "127.0.0.1:4545", "send", "--to", "0101234", "--text", "t"})
+                  .invocation->options.legacy,
+              (LegacyServer{"127.0.0.1", 4545}));
+    EXPECT_FALSE(
+        Parse({"--legacy", "127.0.0.1:4545", "send", "--to", "0101234", "--text", "t", "--subject", "s"})
+            .invocation);
     // What the legacy service can carry: SMS, reservations, a return phone, type all or sms.
     const auto send =
         RequestOf<SendRequest>({"send", "--legacy", "h:1", "--to", "0101234", "--text", "t", "--type", "sms",

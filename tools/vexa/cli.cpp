@@ -146,6 +146,14 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
         "Exit status: 0 done; 1 the component or the service refused (its message and code on standard "
         "error); 2 a mistake on the command line; 3 done, but some receivers or entries were not.");
 
+    // --legacy may also stand before the command ("vexa --legacy HOST:PORT status"); given there, it
+    // is the one taken.
+    std::string leadingLegacy;
+    CLI::Option* leadingLegacyOption =
+        app.add_option("--legacy", leadingLegacy,
+                       "Use the legacy TCP service at HOST:PORT (see each command)")
+            ->type_name("HOST:PORT");
+
     // Each subcommand reads into options of its own: CLI11 fills options from their environment
     // variables in every subcommand, chosen or not, and would overwrite a shared one.
     std::map<const CLI::App*, Options> options;
@@ -214,9 +222,10 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
     try {
         app.parse(argc, argv);
         chosen = app.get_subcommands().front();
-        const Raw& raw = options[chosen].raw;
+        Raw& raw = options[chosen].raw;
         Invocation invocation{options[chosen].common, StatusRequest{}};
-        if (options[chosen].legacy->count() > 0) {
+        if (leadingLegacyOption->count() > 0) raw.legacy = leadingLegacy;
+        if (leadingLegacyOption->count() > 0 || options[chosen].legacy->count() > 0) {
             invocation.options.legacy = ParseLegacyServer(raw.legacy);
             CheckForLegacy(raw);
             // The REST service's endpoint has no part in a legacy call (its variables may be set).
