@@ -14,4 +14,14 @@ std::string EscapeField(std::string_view text) {
     return out;
 }
 
+std::string UnescapeField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '\'')) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
 }  // namespace VexaCore

@@ -10,4 +10,8 @@ namespace VexaCore {
 // and apart from, the markup's own entity escaping.
 std::string EscapeField(std::string_view text);
 
+// What the service does with an escaped field: the two escapes undone, any other backslash kept as
+// text (the CRs are gone for good).
+std::string UnescapeField(std::string_view text);
+
 }  // namespace VexaCore

@@ -27,6 +27,10 @@ struct Reply {
 TEST(EscapeFieldTest, BackslashesApostrophesAndCarriageReturns) {
     EXPECT_EQ(EscapeField("a\\b'c\r\nd"), "a\\\\b\\'c\nd");
     EXPECT_EQ(EscapeField("\xB0\xA1'"), "\xB0\xA1\\'");  // 가 then an apostrophe
+    // The service's side undoes it; a backslash the client did not write stays.
+    for (const char* text : {"a\\b'c", "it's \\\\ both", "\\x", ""})
+        EXPECT_EQ(UnescapeField(EscapeField(text)), text) << text;
+    EXPECT_EQ(UnescapeField("a\\x"), "a\\x");
 }
 
 TEST(UserBundleTest, TheLoginPacketLine) {
