@@ -394,4 +394,8 @@ struct IServiceEndpoint : IUnknown {
 extern "C" {
 VEXA_EXPORT HRESULT DllGetClassObject(const GUID* rclsid, const GUID* riid, void** ppv);
 VEXA_EXPORT HRESULT DllCanUnloadNow();
+// Write or remove the module's classes, type library and AppID in the registry file: per user, or
+// machine wide when run as root.
+VEXA_EXPORT HRESULT DllRegisterServer();
+VEXA_EXPORT HRESULT DllUnregisterServer();
 }

@@ -1,8 +1,12 @@
-// The module's entry points for creation: the object map of creatable classes and their cached
-// class objects.
+// The module's entry points: the object map of creatable classes, their cached class objects and
+// their registration.
+#include <array>
 #include <iterator>
+#include <new>
 
 #include "contract/class_factory.h"
+#include "contract/registration.h"
+#include "contract/registry_store.h"
 #include "legacy/sms.h"
 #include "message/message.h"
 #include "vexa/VexaComponent.h"
@@ -11,7 +15,7 @@ namespace vexa {
 namespace {
 
 struct CreatableClass {
-    const CLSID* clsid;
+    ClassRegistration registration;
     ClassFactory* (*factory)();
 };
 
@@ -23,9 +27,38 @@ ClassFactory* FactoryOf() {
 }
 
 constexpr CreatableClass kCreatable[] = {
-    {&CLSID_Message, &FactoryOf<Message>},
-    {&CLSID_SMS, &FactoryOf<SMS>},
+    {{CLSID_Message, "VexaComponent.Message.1", "VexaComponent.Message", "Message Object"},
+     &FactoryOf<Message>},
+    {{CLSID_SMS, "VexaComponent.SMS.1", "VexaComponent.SMS", "SMS Object"}, &FactoryOf<SMS>},
 };
+
+constexpr auto kRegistrations = [] {
+    std::array<ClassRegistration, std::size(kCreatable)> all{};
+    for (size_t i = 0; i < all.size(); ++i) all[i] = kCreatable[i].registration;
+    return all;
+}();
+
+// Registration is one atomic rewrite of the registry file: a failing step leaves the file as it
+// was, rather than half written.
+HRESULT Register() {
+    const std::string module = ThisModulePath();
+    const std::filesystem::path file = RegistryPath(RegistrationScope());
+    if (module.empty() || file.empty()) return SELFREG_E_CLASS;
+    return UpdateRegistry(
+        file, [&](RegistryFile& registry) { return RegisterModule(registry, module, kRegistrations); });
+}
+
+HRESULT Unregister() {
+    const std::filesystem::path file = RegistryPath(RegistrationScope());
+    if (file.empty()) return SELFREG_E_CLASS;
+    // Nothing of ours registered: the file stays as it is, or absent.
+    RegistryFile current;
+    HRESULT hr = ReadRegistry(file, current);
+    if (SUCCEEDED(hr)) hr = UnregisterModule(current, kRegistrations);
+    if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+    return UpdateRegistry(file,
+                          [](RegistryFile& registry) { return UnregisterModule(registry, kRegistrations); });
+}
 
 }  // namespace
 }  // namespace vexa
@@ -37,11 +70,27 @@ HRESULT DllGetClassObject(const GUID* rclsid, const GUID* riid, void** ppv) {
     *ppv = nullptr;
     if (!rclsid || !riid) return E_INVALIDARG;
     for (const vexa::CreatableClass& c : vexa::kCreatable) {
-        if (*c.clsid == *rclsid) return c.factory()->QueryInterface(*riid, ppv);
+        if (c.registration.clsid == *rclsid) return c.factory()->QueryInterface(*riid, ppv);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 HRESULT DllCanUnloadNow() { return vexa::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
+
+HRESULT DllRegisterServer() {
+    try {
+        return vexa::Register();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT DllUnregisterServer() {
+    try {
+        return vexa::Unregister();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
 }  // extern "C"

@@ -3,6 +3,10 @@
 #include <dlfcn.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "support/scratch_directory.h"
 #include "vexa/com_ptr.h"
@@ -79,6 +83,42 @@ TEST(ModuleTest, UnloadOnlyWhenNothingIsHeld) {
     EXPECT_EQ(again->LockServer(0), S_OK);
     again.Reset();
     EXPECT_EQ(m.DllCanUnloadNow(), S_OK);
+}
+
+// Registration runs as a user's host runs it: in a child process with XDG_DATA_HOME at a scratch
+// directory; run as root (who registers machine wide), the child drops to nobody.
+TEST(ModuleTest, RegistrationNamesTheFileTheModuleWasLoadedFrom) {
+    const std::unique_ptr<void, int (*)(void*)> handle(dlopen(VEXA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL),
+                                                       &dlclose);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    const auto registerServer =
+        reinterpret_cast<decltype(&DllRegisterServer)>(dlsym(handle.get(), "DllRegisterServer"));
+    ASSERT_NE(registerServer, nullptr);
+
+    const vexa::test::ScratchDirectory data;
+    constexpr uid_t kNobody = 65534;
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(data.Path().c_str(), kNobody, kNobody), 0);
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const bool ready = setenv("XDG_DATA_HOME", data.Path().c_str(), 1) == 0 &&
+                           (geteuid() != 0 || (setgid(kNobody) == 0 && setuid(kNobody) == 0));
+        _exit(ready && registerServer() == S_OK ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    std::ifstream in(data.Path() / "vexa" / "registry.reg", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* clsid :
+         {"{E17CBD66-320E-4BBD-96EF-FA7DAB21974A}", "{5009B528-A40B-4158-A5C3-20633C473278}"}) {
+        const std::string server = std::string("[HKEY_CLASSES_ROOT\\CLSID\\") + clsid +
+                                   "\\InprocServer32]\n@=\"" + VEXA_MODULE_PATH + "\"\n";
+        EXPECT_NE(text.find(server), std::string::npos) << server << "\nnot in\n" << text;
+    }
 }
 
 }  // namespace

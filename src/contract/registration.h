@@ -1,0 +1,42 @@
+// What the module writes into the registry so that hosts find its classes by CLSID and by ProgID,
+// and its type library; and what it takes out again.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "contract/registry_file.h"
+#include "vexa/automation.h"
+
+namespace vexa {
+
+// The generic failure of a class's self-registration.
+inline constexpr HRESULT SELFREG_E_CLASS = static_cast<HRESULT>(0x80040201);
+
+// A class hosts can create, as the registry knows it.
+struct ClassRegistration {
+    CLSID clsid;
+    std::string_view progId;                    // "VexaComponent.Message.1"
+    std::string_view versionIndependentProgId;  // "VexaComponent.Message"
+    std::string_view friendlyName;              // "Message Object"
+};
+
+// "{E17CBD66-320E-4BBD-96EF-FA7DAB21974A}": upper case in braces, as the registry writes GUIDs.
+std::string GuidText(const GUID& guid);
+
+// Writes, under HKEY_CLASSES_ROOT, the module's AppID, then each class's ProgIDs and CLSID key
+// (served in process from modulePath, in the apartment threading model), then the type library's
+// record, replacing what an earlier registration left there. Stops at the first failure and
+// returns it: E_INVALIDARG when modulePath is not absolute.
+HRESULT RegisterModule(RegistryFile& registry, const std::string& modulePath,
+                       std::span<const ClassRegistration> classes);
+
+// Removes each class's keys, the type library's record and the AppID's keys, and keeps the roots
+// other modules share (AppID, CLSID, TypeLib). S_FALSE when there was nothing to remove.
+HRESULT UnregisterModule(RegistryFile& registry, std::span<const ClassRegistration> classes);
+
+// The absolute path of the file this code was loaded from; empty when it cannot be found.
+std::string ThisModulePath();
+
+}  // namespace vexa

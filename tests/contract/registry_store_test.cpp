@@ -1,0 +1,265 @@
+#include "contract/registry_store.h"
+
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <optional>
+#include <pwd.h>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "scratch_directory.h"
+
+namespace vexa {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003);
+
+// Sets (or, given nullptr, removes) an environment variable for the life of the object.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
+        Apply(value);
+    }
+    ~ScopedEnvironment() { Apply(saved_ ? saved_->c_str() : nullptr); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    void Apply(const char* value) {
+        if (value)
+            setenv(name_.c_str(), value, 1);
+        else
+            unsetenv(name_.c_str());
+    }
+
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+std::string ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& file, std::string_view bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::set<std::string> Listing(const fs::path& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Runs work in a child process (as nobody when asked and we are root) and gives back its HRESULT.
+HRESULT InChildProcess(const std::function<HRESULT()>& work, bool unprivileged = false) {
+    int channel[2];
+    if (pipe(channel) != 0) return E_UNEXPECTED;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        HRESULT hr = E_UNEXPECTED;
+        if (!unprivileged || geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0)) hr = work();
+        const bool sent = write(channel[1], &hr, sizeof hr) == sizeof hr;
+        _exit(sent ? 0 : 1);
+    }
+    close(channel[1]);
+    HRESULT hr = E_UNEXPECTED;
+    if (child < 0 || read(channel[0], &hr, sizeof hr) != sizeof hr) hr = E_UNEXPECTED;
+    close(channel[0]);
+    int status = 0;
+    if (child > 0) waitpid(child, &status, 0);
+    return hr;
+}
+
+HRESULT AddKey(const fs::path& file, std::string path) {
+    return UpdateRegistry(file, [&](RegistryFile& registry) {
+        registry.SetDefault(path, path);
+        return S_OK;
+    });
+}
+
+TEST(RegistryStoreTest, ThePerUserFileFollowsXdgDataHomeThenHomeThenThePasswdEntry) {
+    const passwd* entry = getpwuid(geteuid());
+    ASSERT_NE(entry, nullptr);
+    const fs::path passwdHome = entry->pw_dir;
+    struct Case {
+        const char* dataHome;  // nullptr: unset
+        const char* home;
+        fs::path expected;
+    };
+    const Case cases[] = {
+        {"/xdg/data", "/home/u", "/xdg/data/vexa/registry.reg"},
+        {"/xdg/data/", nullptr, "/xdg/data/vexa/registry.reg"},
+        {"relative/data", "/home/u", "/home/u/.local/share/vexa/registry.reg"},
+        {"", "/home/u", "/home/u/.local/share/vexa/registry.reg"},
+        {nullptr, "/home/u", "/home/u/.local/share/vexa/registry.reg"},
+        {nullptr, nullptr, passwdHome / ".local/share/vexa/registry.reg"},
+        {nullptr, "", passwdHome / ".local/share/vexa/registry.reg"},
+        {"relative", "relative/home", passwdHome / ".local/share/vexa/registry.reg"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << (c.dataHome ? c.dataHome : "(unset)") << ", " << (c.home ? c.home : "(unset)"));
+        const ScopedEnvironment dataHome("XDG_DATA_HOME", c.dataHome);
+        const ScopedEnvironment home("HOME", c.home);
+        EXPECT_EQ(RegistryPath(RegistryScope::kUser).lexically_normal(), c.expected);
+        EXPECT_EQ(RegistryPath(RegistryScope::kMachine), "/etc/vexa/registry.reg");
+    }
+}
+
+TEST(RegistryStoreTest, AMissingFileOrDirectoryReadsAsAnEmptyRegistry) {
+    const test::ScratchDirectory scratch;
+    for (const fs::path& file :
+         {scratch.Path() / "registry.reg", scratch.Path() / "no" / "such" / "registry.reg"}) {
+        RegistryFile registry;
+        registry.SetDefault("A", "stale");
+        EXPECT_EQ(ReadRegistry(file, registry), S_OK);
+        EXPECT_TRUE(registry.Keys().empty());
+    }
+    EXPECT_TRUE(Listing(scratch.Path()).empty());  // reading makes nothing
+}
+
+TEST(RegistryStoreTest, UpdatesMakeTheDirectoryAndKeepWhatWasThere) {
+    const test::ScratchDirectory scratch;
+    const fs::path directory = scratch.Path() / "data" / "vexa";
+    const fs::path file = directory / "registry.reg";
+    ASSERT_EQ(AddKey(file, "HKEY_CLASSES_ROOT\\A"), S_OK);
+    ASSERT_EQ(UpdateRegistry(file,
+                             [](RegistryFile& registry) {
+                                 EXPECT_NE(registry.Find("HKEY_CLASSES_ROOT\\A"), nullptr);
+                                 registry.SetValue("HKEY_CLASSES_ROOT\\B", "N", "v");
+                                 return S_FALSE;
+                             }),
+              S_OK);
+
+    RegistryFile expected;
+    expected.SetDefault("HKEY_CLASSES_ROOT\\A", "HKEY_CLASSES_ROOT\\A");
+    expected.SetValue("HKEY_CLASSES_ROOT\\B", "N", "v");
+    EXPECT_EQ(ReadBytes(file), expected.Serialize());
+    RegistryFile read;
+    ASSERT_EQ(ReadRegistry(file, read), S_OK);
+    EXPECT_EQ(read.Serialize(), expected.Serialize());
+
+    struct stat status {};
+    ASSERT_EQ(stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0644u);
+    // Only the registry and its lock: no temporary file is left behind.
+    EXPECT_EQ(Listing(directory), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+}
+
+TEST(RegistryStoreTest, ADamagedFileIsLeftAsItIsAndReported) {
+    const test::ScratchDirectory scratch;
+    const fs::path file = scratch.Path() / "registry.reg";
+    const std::string damaged = "Windows Registry Editor Version 5.00\r\n\r\n[A]\r\n\"N\"=dword:00000001\r\n";
+    WriteBytes(file, damaged);
+
+    bool edited = false;
+    EXPECT_EQ(UpdateRegistry(file,
+                             [&](RegistryFile&) {
+                                 edited = true;
+                                 return S_OK;
+                             }),
+              kRegistryDamaged);
+    EXPECT_FALSE(edited);
+    EXPECT_EQ(ReadBytes(file), damaged);
+
+    RegistryFile registry;
+    registry.SetDefault("Kept", "as it was");
+    EXPECT_EQ(ReadRegistry(file, registry), kRegistryDamaged);
+    EXPECT_NE(registry.Find("Kept"), nullptr);
+    EXPECT_EQ(Listing(scratch.Path()), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+}
+
+TEST(RegistryStoreTest, AFailingEditWritesNothing) {
+    const test::ScratchDirectory scratch;
+    const fs::path file = scratch.Path() / "registry.reg";
+    const auto failing = [](RegistryFile& registry) {
+        registry.SetDefault("Half", "done");
+        return E_ACCESSDENIED;
+    };
+
+    EXPECT_EQ(UpdateRegistry(file, failing), E_ACCESSDENIED);
+    EXPECT_FALSE(fs::exists(file));
+
+    ASSERT_EQ(AddKey(file, "A"), S_OK);
+    const std::string before = ReadBytes(file);
+    EXPECT_EQ(UpdateRegistry(file, failing), E_ACCESSDENIED);
+    EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_EQ(Listing(scratch.Path()), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+}
+
+TEST(RegistryStoreTest, FailuresOfTheFileSystemComeBackAsTheirHresults) {
+    const test::ScratchDirectory scratch;
+    WriteBytes(scratch.Path() / "plain", "not a directory");
+    const fs::path underAFile = scratch.Path() / "plain" / "registry.reg";
+    RegistryFile registry;
+    EXPECT_EQ(ReadRegistry(underAFile, registry), kPathNotFound);
+    EXPECT_EQ(AddKey(underAFile, "A"), kPathNotFound);
+
+    // Somebody who may not write into the directories can neither make nor change the registry.
+    // Run as root, the child drops to nobody, for whom the directories are closed anyway.
+    const fs::path directory = scratch.Path() / "vexa";
+    const fs::path readOnly = directory / "registry.reg";
+    ASSERT_EQ(AddKey(readOnly, "A"), S_OK);
+    ASSERT_EQ(chmod(directory.c_str(), 0500), 0);
+    ASSERT_EQ(chmod(scratch.Path().c_str(), 0500), 0);
+    EXPECT_EQ(InChildProcess([&] { return AddKey(scratch.Path() / "other" / "registry.reg", "A"); }, true),
+              E_ACCESSDENIED);
+    EXPECT_EQ(InChildProcess([&] { return AddKey(readOnly, "B"); }, true), E_ACCESSDENIED);
+    EXPECT_EQ(chmod(scratch.Path().c_str(), 0700), 0);
+    EXPECT_EQ(chmod(directory.c_str(), 0700), 0);
+    EXPECT_EQ(ReadRegistry(readOnly, registry), S_OK);
+    EXPECT_NE(registry.Find("A"), nullptr);
+    EXPECT_EQ(registry.Find("B"), nullptr);
+    EXPECT_EQ(Listing(directory), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+}
+
+TEST(RegistryStoreTest, WritersAtTheSameTimeNeverLoseEachOthersKeys) {
+    const test::ScratchDirectory scratch;
+    const fs::path file = scratch.Path() / "vexa" / "registry.reg";
+    constexpr int kWriters = 4;
+    constexpr int kKeysEach = 25;
+
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < kWriters; ++writer) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            bool ok = true;
+            for (int key = 0; key < kKeysEach; ++key)
+                ok = ok && AddKey(file, "W" + std::to_string(writer) + "\\K" + std::to_string(key)) == S_OK;
+            _exit(ok ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    RegistryFile registry;
+    ASSERT_EQ(ReadRegistry(file, registry), S_OK);
+    EXPECT_EQ(registry.Keys().size(), size_t{kWriters * kKeysEach});
+    for (int writer = 0; writer < kWriters; ++writer) {
+        for (int key = 0; key < kKeysEach; ++key) {
+            const std::string path = "W" + std::to_string(writer) + "\\K" + std::to_string(key);
+            EXPECT_NE(registry.Find(path), nullptr) << path;
+        }
+    }
+    EXPECT_EQ(Listing(file.parent_path()), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+}
+
+}  // namespace
+}  // namespace vexa
