@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "child_process.h"
 #include "contract/registry_store.h"
 #include "scratch_directory.h"
 #include "vexa/VexaComponent.h"
@@ -260,34 +261,8 @@ protected:
         if (module_) dlclose(module_);
     }
 
-    // Runs entry in a child process with XDG_DATA_HOME at the scratch directory; run as root (who
-    // registers machine wide) the child drops to nobody, who is given the scratch directory.
-    HRESULT AsUser(Entry entry) const {
-        if (geteuid() == 0) {
-            for (const auto& item : fs::recursive_directory_iterator(data_.Path()))
-                if (lchown(item.path().c_str(), kNobody, kNobody) != 0) return E_UNEXPECTED;
-            if (lchown(data_.Path().c_str(), kNobody, kNobody) != 0) return E_UNEXPECTED;
-        }
-        int channel[2];
-        if (pipe(channel) != 0) return E_UNEXPECTED;
-        const pid_t child = fork();
-        if (child == 0) {
-            close(channel[0]);
-            HRESULT hr = E_UNEXPECTED;
-            if (setenv("XDG_DATA_HOME", data_.Path().c_str(), 1) == 0 &&
-                (geteuid() != 0 || (setgid(kNobody) == 0 && setuid(kNobody) == 0))) {
-                hr = entry();
-            }
-            const bool sent = write(channel[1], &hr, sizeof hr) == sizeof hr;
-            _exit(sent ? 0 : 1);
-        }
-        close(channel[1]);
-        HRESULT hr = E_UNEXPECTED;
-        if (child < 0 || read(channel[0], &hr, sizeof hr) != sizeof hr) hr = E_UNEXPECTED;
-        close(channel[0]);
-        if (child > 0) waitpid(child, nullptr, 0);
-        return hr;
-    }
+    // Runs entry as an ordinary user whose XDG_DATA_HOME is the scratch directory.
+    HRESULT AsUser(Entry entry) const { return test::AsRegistryUser(data_.Path(), entry); }
 
     fs::path File() const { return data_.Path() / "vexa" / "registry.reg"; }
 
@@ -296,7 +271,6 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    static constexpr uid_t kNobody = 65534;
     const test::ScratchDirectory data_;
     void* module_ = nullptr;
     Entry registerServer_ = nullptr;

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "child_process.h"
+#include "scoped_env.h"
 #include "scratch_directory.h"
 
 namespace vexa {
@@ -22,28 +24,7 @@ namespace fs = std::filesystem;
 
 constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003);
 
-// Sets (or, given nullptr, removes) an environment variable for the life of the object.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) saved_ = old;
-        Apply(value);
-    }
-    ~ScopedEnvironment() { Apply(saved_ ? saved_->c_str() : nullptr); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    void Apply(const char* value) {
-        if (value)
-            setenv(name_.c_str(), value, 1);
-        else
-            unsetenv(name_.c_str());
-    }
-
-    std::string name_;
-    std::optional<std::string> saved_;
-};
+using ScopedEnvironment = test::ScopedEnv;
 
 std::string ReadBytes(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -61,26 +42,7 @@ std::set<std::string> Listing(const fs::path& directory) {
     return names;
 }
 
-// Runs work in a child process (as nobody when asked and we are root) and gives back its HRESULT.
-HRESULT InChildProcess(const std::function<HRESULT()>& work, bool unprivileged = false) {
-    int channel[2];
-    if (pipe(channel) != 0) return E_UNEXPECTED;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
-        HRESULT hr = E_UNEXPECTED;
-        if (!unprivileged || geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0)) hr = work();
-        const bool sent = write(channel[1], &hr, sizeof hr) == sizeof hr;
-        _exit(sent ? 0 : 1);
-    }
-    close(channel[1]);
-    HRESULT hr = E_UNEXPECTED;
-    if (child < 0 || read(channel[0], &hr, sizeof hr) != sizeof hr) hr = E_UNEXPECTED;
-    close(channel[0]);
-    int status = 0;
-    if (child > 0) waitpid(child, &status, 0);
-    return hr;
-}
+using test::InChildProcess;
 
 HRESULT AddKey(const fs::path& file, std::string path) {
     return UpdateRegistry(file, [&](RegistryFile& registry) {

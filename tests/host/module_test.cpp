@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/child_process.h"
 #include "support/scratch_directory.h"
 #include "vexa/com_ptr.h"
 #include "vexa_module.h"
@@ -96,20 +97,7 @@ TEST(ModuleTest, RegistrationNamesTheFileTheModuleWasLoadedFrom) {
     ASSERT_NE(registerServer, nullptr);
 
     const vexa::test::ScratchDirectory data;
-    constexpr uid_t kNobody = 65534;
-    if (geteuid() == 0) {
-        ASSERT_EQ(chown(data.Path().c_str(), kNobody, kNobody), 0);
-    }
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const bool ready = setenv("XDG_DATA_HOME", data.Path().c_str(), 1) == 0 &&
-                           (geteuid() != 0 || (setgid(kNobody) == 0 && setuid(kNobody) == 0));
-        _exit(ready && registerServer() == S_OK ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(vexa::test::AsRegistryUser(data.Path(), [&] { return registerServer(); }), S_OK);
 
     std::ifstream in(data.Path() / "vexa" / "registry.reg", std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

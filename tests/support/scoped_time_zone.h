@@ -2,32 +2,22 @@
 // depend on it, so tests name their zone.
 #pragma once
 
-#include <cstdlib>
 #include <ctime>
-#include <optional>
-#include <string>
+
+#include "scoped_env.h"
 
 namespace vexa::test {
 
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) saved_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (saved_)
-            setenv("TZ", saved_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+    explicit ScopedTimeZone(const char* zone) : tz_("TZ", zone) { tzset(); }
 
 private:
-    std::optional<std::string> saved_;
+    // Members go in reverse order: TZ is put back first, then read again.
+    struct ReadAgainOnExit {
+        ~ReadAgainOnExit() { tzset(); }
+    } readAgain_;
+    ScopedEnv tz_;
 };
 
 }  // namespace vexa::test
