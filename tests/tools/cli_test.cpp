@@ -260,6 +260,26 @@ TEST_F(CommandLine, MistakesExitWithStatusTwo) {
     }
 }
 
+TEST_F(CommandLine, RegistrationAndComponentTakeOnlyTheModuleAndTheOutputForm) {
+    EXPECT_EQ(RequestOf<RegistrationRequest>({"register"}).action, RegistrationRequest::Action::Register);
+    EXPECT_EQ(RequestOf<RegistrationRequest>({"unregister"}).action, RegistrationRequest::Action::Unregister);
+    RequestOf<ComponentRequest>({"component"});
+    const ParseOutcome given = Parse({"register", "--module", "/opt/v/VexaComponent32.so", "--json"});
+    ASSERT_TRUE(given.invocation) << err_.str();
+    EXPECT_EQ(given.invocation->options.module, "/opt/v/VexaComponent32.so");
+    EXPECT_TRUE(given.invocation->options.json);
+    {
+        const ScopedEnv module("VEXA_MODULE", "/env/VexaComponent32.so");
+        EXPECT_EQ(Parse({"component"}).invocation->options.module, "/env/VexaComponent32.so");
+    }
+    for (const std::vector<std::string>& mistake : std::vector<std::vector<std::string>>{
+             {"register", "--user", "kim"}, {"--legacy", "127.0.0.1:4545", "register"}, {"component", "x"}}) {
+        const ParseOutcome outcome = Parse(mistake);
+        EXPECT_FALSE(outcome.invocation) << mistake.front();
+        EXPECT_EQ(outcome.exitCode, kExitUsage) << mistake.front();
+    }
+}
+
 TEST_F(CommandLine, EverySubcommandHasHelp) {
     for (const char* command : {"status", "send", "logs", "detail", "cancel", "delete"}) {
         const ParseOutcome outcome = Parse({command, "--help"});

@@ -12,7 +12,7 @@ namespace {
 class LegacyBackend final : public FrontCalls<ISMS> {
 public:
     LegacyBackend(const Session& session, LegacyServer server)
-        : FrontCalls(session, CLSID_SMS, IID_ISMS, "SMS"), server_(std::move(server)) {}
+        : FrontCalls(session, CLSID_SMS, kSmsProgId, IID_ISMS, "SMS"), server_(std::move(server)) {}
 
     void SetAccount(const std::string& user, const std::string& password) override {
         ComPtr<IDispatch> info;

@@ -11,7 +11,7 @@ namespace {
 class MessageBackend final : public FrontCalls<IMessage> {
 public:
     explicit MessageBackend(const Session& session)
-        : FrontCalls(session, CLSID_Message, IID_IMessage, "Message") {}
+        : FrontCalls(session, CLSID_Message, kMessageProgId, IID_IMessage, "Message") {}
 
     void SetAccount(const std::string& user, const std::string& password) override {
         session_.Check(object_->SetAccountInfo(session_.String(user).Get(), session_.String(password).Get()),

@@ -34,7 +34,7 @@ CLI::Option* AddCommonOptions(CLI::App& command, CommonOptions& o, std::string& 
          "Use the legacy TCP service at HOST:PORT (the SMS object) instead of the REST one: SMS only, "
          "receivers without names"},
         {"--module", o.module, "VEXA_MODULE", "PATH",
-         "VexaComponent32.so to load (default: the one beside vexa)"},
+         "VexaComponent32.so to load (default: the registered one, else the one beside vexa)"},
     };
     CLI::Option* legacyOption = nullptr;
     for (const auto& option : kOptions) {
@@ -218,14 +218,49 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
         AddTypeOption(*command, raw.type, allTypes, allTypesHelp);
     }
 
+    // Registration and the component's whereabouts take no account: only the module and the form
+    // of the output.
+    auto addModuleCommand = [&](const char* name, const char* description, const char* moduleHelp) {
+        CLI::App* command = app.add_subcommand(name, description);
+        Options& o = options[command];
+        command->add_option("--module", o.common.module, moduleHelp)
+            ->envname("VEXA_MODULE")
+            ->type_name("PATH");
+        command->add_flag("--json", o.common.json, "Print one JSON document instead of tables");
+        return command;
+    };
+    CLI::App* registerCommand = addModuleCommand(
+        "register",
+        "Register the component for hosts to activate by ProgID: for this user, or machine wide when run "
+        "as root",
+        "VexaComponent32.so to register (default: the one beside vexa)");
+    addModuleCommand("unregister",
+                     "Remove the component's registration: this user's, or the machine's when run as root",
+                     "VexaComponent32.so that removes it (default: the one beside vexa)");
+    CLI::App* component = addModuleCommand("component", "Show which VexaComponent32.so vexa uses, and why",
+                                           "VexaComponent32.so to use (default: the registered one, else the "
+                                           "one beside vexa)");
+
     const CLI::App* chosen = nullptr;
     try {
         app.parse(argc, argv);
         chosen = app.get_subcommands().front();
         Raw& raw = options[chosen].raw;
         Invocation invocation{options[chosen].common, StatusRequest{}};
+        const CLI::Option* legacyOption = options[chosen].legacy;
+        if (!legacyOption) {
+            if (leadingLegacyOption->count() > 0)
+                throw UsageError("--legacy does not go with " + chosen->get_name());
+            if (chosen == component)
+                invocation.request = ComponentRequest{};
+            else
+                invocation.request =
+                    RegistrationRequest{chosen == registerCommand ? RegistrationRequest::Action::Register
+                                                                  : RegistrationRequest::Action::Unregister};
+            return {std::move(invocation), kExitOk};
+        }
         if (leadingLegacyOption->count() > 0) raw.legacy = leadingLegacy;
-        if (leadingLegacyOption->count() > 0 || options[chosen].legacy->count() > 0) {
+        if (leadingLegacyOption->count() > 0 || legacyOption->count() > 0) {
             invocation.options.legacy = ParseLegacyServer(raw.legacy);
             CheckForLegacy(raw);
             // The REST service's endpoint has no part in a legacy call (its variables may be set).

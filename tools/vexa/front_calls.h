@@ -61,9 +61,10 @@ public:
     }
 
 protected:
-    FrontCalls(const Session& session, const CLSID& clsid, const IID& iid, const char* className)
+    FrontCalls(const Session& session, const CLSID& clsid, const OLECHAR* progId, const IID& iid,
+               const char* className)
         : session_(session) {
-        const HRESULT hr = session.Module().CreateObject(clsid, iid, object_.OutVoid());
+        const HRESULT hr = session.CreateFront(clsid, progId, iid, object_.OutVoid());
         if (FAILED(hr))
             throw std::runtime_error(std::string("cannot create a ") + className + " object (" + HexCode(hr) +
                                      ")");

@@ -1,48 +1,74 @@
 // vexa: the command-line host of VexaComponent. Reads the command line, loads the module, runs
-// one subcommand on a Message object (or SMS, for the legacy service) and prints its outcome as
-// tables or as JSON.
+// one subcommand on a Message object (or SMS, for the legacy service), or on the module itself
+// (registration), and prints its outcome as tables or as JSON.
 #include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <type_traits>
 #include <variant>
 
 #include "account.h"
 #include "cli.h"
 #include "commands.h"
+#include "component_commands.h"
 #include "module_location.h"
 
 namespace vexa_cli {
 
 namespace {
 
-struct Dispatch {
-    const Session& session;
-    CommandResult operator()(const StatusRequest& r) const { return RunStatus(session, r); }
-    CommandResult operator()(const SendRequest& r) const { return RunSend(session, r); }
-    CommandResult operator()(const LogsRequest& r) const { return RunLogs(session, r); }
-    CommandResult operator()(const DetailRequest& r) const { return RunDetail(session, r); }
-    CommandResult operator()(const ManageRequest& r) const { return RunManage(session, r); }
-};
+bool Exists(const std::filesystem::path& path) { return std::filesystem::exists(path); }
+
+ComponentLocation Locate(const CommonOptions& options) {
+    return LocateComponent(options.module, options.legacy ? kSmsProgId : kMessageProgId, CurrentExecutable(),
+                           RegistryModule, Exists);
+}
+
+CommandResult RunOnSession(const Session& session, const StatusRequest& r) { return RunStatus(session, r); }
+CommandResult RunOnSession(const Session& session, const SendRequest& r) { return RunSend(session, r); }
+CommandResult RunOnSession(const Session& session, const LogsRequest& r) { return RunLogs(session, r); }
+CommandResult RunOnSession(const Session& session, const DetailRequest& r) { return RunDetail(session, r); }
+CommandResult RunOnSession(const Session& session, const ManageRequest& r) { return RunManage(session, r); }
+
+// The commands on the service: a front object with the account.
+template <class Request>
+CommandResult RunOnService(const CommonOptions& options, Request& request) {
+    // Everything that can be wrong on the command line is found before the module is loaded.
+    const Account account =
+        ResolveAccount(options.user, options.password, StandardInputIsTerminal(), AskPasswordOnTerminal);
+    if constexpr (std::is_same_v<Request, SendRequest>) {
+        if (request.text == "-") {
+            std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+            request.text = CheckMessageText(TextFromInput(std::move(input)));
+        }
+    }
+    Session session(Locate(options), options.legacy);
+    session.SetEndpoint(options.endpoint, options.cacert);
+    session.SetAccount(account.user, account.password);
+    return RunOnSession(session, request);
+}
+
+CommandResult Execute(Invocation& invocation) {
+    const CommonOptions& options = invocation.options;
+    return std::visit(
+        [&]<class Request>(Request& request) {
+            if constexpr (std::is_same_v<Request, RegistrationRequest>) {
+                // Registers the module at hand, never the one registered already.
+                return RunRegistration(FindModule(options.module, CurrentExecutable(), Exists),
+                                       request.action, RegistryModule);
+            } else if constexpr (std::is_same_v<Request, ComponentRequest>) {
+                return RunComponent(Locate(options));
+            } else {
+                return RunOnService(options, request);
+            }
+        },
+        invocation.request);
+}
 
 int Run(Invocation& invocation) {
-    const CommonOptions& options = invocation.options;
     try {
-        // Everything that can be wrong on the command line is found before the module is loaded.
-        const Account account =
-            ResolveAccount(options.user, options.password, StandardInputIsTerminal(), AskPasswordOnTerminal);
-        if (auto* send = std::get_if<SendRequest>(&invocation.request); send && send->text == "-") {
-            std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-            send->text = CheckMessageText(TextFromInput(std::move(input)));
-        }
-
-        const std::filesystem::path module =
-            FindModule(options.module, CurrentExecutable(),
-                       [](const auto& path) { return std::filesystem::exists(path); });
-        Session session(module, options.legacy);
-        session.SetEndpoint(options.endpoint, options.cacert);
-        session.SetAccount(account.user, account.password);
-        const CommandResult result = std::visit(Dispatch{session}, invocation.request);
-        if (options.json)
+        const CommandResult result = Execute(invocation);
+        if (invocation.options.json)
             WriteJson(result.report, std::cout);
         else
             std::cout << RenderText(result.report);

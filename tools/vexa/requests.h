@@ -12,7 +12,7 @@
 namespace vexa_cli {
 
 struct CommonOptions {
-    std::string module;  // empty: beside the executable
+    std::string module;  // empty: the registered one, else the one beside the executable
     std::string user, password;
     std::string endpoint, cacert;  // empty: the component's built-in endpoint and the system's trust
     // Given: the commands run on the legacy TCP service (the SMS object) instead of the REST one.
@@ -53,7 +53,16 @@ struct ManageRequest {
     VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_ALL;
 };
 
-using Request = std::variant<StatusRequest, SendRequest, LogsRequest, DetailRequest, ManageRequest>;
+// register and unregister: the module's classes in the registry, for hosts to activate by ProgID.
+struct RegistrationRequest {
+    enum class Action { Register, Unregister } action = Action::Register;
+};
+
+// component: which module vexa uses and how it found it.
+struct ComponentRequest {};
+
+using Request = std::variant<StatusRequest, SendRequest, LogsRequest, DetailRequest, ManageRequest,
+                             RegistrationRequest, ComponentRequest>;
 
 struct Invocation {
     CommonOptions options;

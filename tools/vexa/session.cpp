@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "arguments.h"
+#include "vexa/activation.h"
 
 namespace vexa_cli {
 
@@ -15,9 +16,17 @@ std::string HexCode(HRESULT hr) {
     return code;
 }
 
-Session::Session(const std::filesystem::path& modulePath, std::optional<LegacyServer> legacy)
-    : module_(modulePath.string()) {
+Session::Session(const ComponentLocation& component, std::optional<LegacyServer> legacy)
+    : component_(component), module_(component.module.string()) {
     front_ = legacy ? MakeLegacyBackend(*this, std::move(*legacy)) : MakeMessageBackend(*this);
+}
+
+Session::Session(const std::filesystem::path& modulePath, std::optional<LegacyServer> legacy)
+    : Session(ComponentLocation{ModuleSource::kGiven, modulePath}, std::move(legacy)) {}
+
+HRESULT Session::CreateFront(const CLSID& clsid, const OLECHAR* progId, const IID& iid, void** ppv) const {
+    if (component_.source == ModuleSource::kRegistered) return VexaCreateObject(progId, &iid, ppv);
+    return module_.CreateObject(clsid, iid, ppv);
 }
 
 Session::~Session() = default;

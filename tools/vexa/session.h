@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "module_location.h"
 #include "vexa/com_ptr.h"
 #include "vexa_module.h"
 
@@ -32,7 +33,10 @@ std::string HexCode(HRESULT hr);
 class Session {
 public:
     // Loads the module and creates the front object: SMS for a legacy server, else Message;
-    // std::runtime_error when either fails.
+    // std::runtime_error when either fails. A registered component's front object is activated by
+    // its ProgID; the module is loaded all the same, for its runtime functions (the same loaded
+    // module: a path is loaded once per process).
+    explicit Session(const ComponentLocation& component, std::optional<LegacyServer> legacy = {});
     explicit Session(const std::filesystem::path& modulePath, std::optional<LegacyServer> legacy = {});
     ~Session();
     Session(const Session&) = delete;
@@ -45,6 +49,10 @@ public:
     void SetAccount(const std::string& user, const std::string& password);
 
     const vexa_host::VexaModule& Module() const { return module_; }
+    const ComponentLocation& Component() const { return component_; }
+    // A new front object: by progId when the component is registered, else by clsid from the
+    // loaded module.
+    HRESULT CreateFront(const CLSID& clsid, const OLECHAR* progId, const IID& iid, void** ppv) const;
     const Backend& Front() const { return *front_; }
     // The first index of the component's collections (its module-wide ArrayBase).
     LONG ArrayBase() const { return front_->ArrayBase(); }
@@ -58,7 +66,8 @@ public:
     vexa_host::ModuleString String(const std::string& text) const;
 
 private:
-    vexa_host::VexaModule module_;  // declared first: outlives every object of the module
+    ComponentLocation component_;
+    vexa_host::VexaModule module_;  // declared before the front: outlives every object of the module
     std::unique_ptr<Backend> front_;
 };
 
