@@ -1,35 +1,10 @@
-// An owned file descriptor, closed with its owner.
+// The sandbox's owned file descriptors are the component's own kind.
 #pragma once
 
-#include <unistd.h>
-#include <utility>
+#include "automation/unique_fd.h"
 
 namespace vexa::sandbox {
 
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { Reset(); }
-
-    int Get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
+using vexa::UniqueFd;
 
 }  // namespace vexa::sandbox

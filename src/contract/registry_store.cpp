@@ -3,13 +3,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
+
+#include "automation/effective_user.h"
+#include "automation/unique_fd.h"
 
 namespace vexa {
 
@@ -52,22 +54,7 @@ HRESULT FromErrno(int error) {
     }
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) noexcept : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    // Closing is where some file systems report a failed write, so the writer asks.
-    bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
+using Descriptor = UniqueFd;
 
 // The temporary file, removed unless it has been renamed into place.
 class TemporaryFile {
@@ -98,18 +85,8 @@ fs::path DirectoryOf(const fs::path& file) {
 bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
 
 std::string PasswdHome() {
-    const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(suggested > 0 ? static_cast<size_t>(suggested) : 1024);
-    passwd entry{};
-    passwd* found = nullptr;
-    int error;
-    // The suggestion is only a hint: a long entry asks for more room.
-    while ((error = getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
-           buffer.size() < (size_t{1} << 20)) {
-        buffer.resize(buffer.size() * 2);
-    }
-    if (error != 0 || found == nullptr || !IsAbsolute(found->pw_dir)) return {};
-    return found->pw_dir;
+    const std::optional<EffectiveUser> user = EffectiveUserEntry();
+    return user && IsAbsolute(user->home.c_str()) ? user->home : std::string();
 }
 
 HRESULT Lock(int fd, int operation) {

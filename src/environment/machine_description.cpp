@@ -5,12 +5,12 @@
 #include <linux/if_packet.h>
 #include <memory>
 #include <net/if.h>
-#include <pwd.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
+#include "automation/effective_user.h"
 #include "automation/text.h"
 #include "environment/client_description.h"
 #include "environment/description_parts.h"
@@ -72,18 +72,8 @@ std::string DescribeComputer() {
 }
 
 std::string DescribeUser() {
-    const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(suggested > 0 ? static_cast<size_t>(suggested) : 1024);
-    passwd entry{};
-    passwd* found = nullptr;
-    int error;
-    // The suggestion is only a hint: a long entry asks for more room.
-    while ((error = getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
-           buffer.size() < (size_t{1} << 20)) {
-        buffer.resize(buffer.size() * 2);
-    }
-    if (error != 0 || found == nullptr || found->pw_name == nullptr) return {};
-    return Utf8ToLocal(found->pw_name);
+    const std::optional<EffectiveUser> user = EffectiveUserEntry();
+    return user ? Utf8ToLocal(user->name) : std::string();
 }
 
 std::string_view FileNamePart(std::string_view path) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "automation/unique_fd.h"
 #include "imaging/jpeg_decoding.h"
 #include "imaging/picture_format.h"
 #include "imaging/pixbuf_decoding.h"
@@ -13,20 +14,6 @@
 namespace vexa {
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) close(fd_);
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Reads into buffer until it is full or the file ends; -1 on a read error.
 ssize_t ReadFully(int fd, std::span<uint8_t> buffer) {
@@ -59,7 +46,7 @@ std::optional<std::vector<uint8_t>> ReadRest(int fd, std::vector<uint8_t> head) 
 
 std::optional<DecodedPicture> DecodePictureFile(const std::string& path) {
     if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
-    const FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (file.Get() < 0) return std::nullopt;
     struct stat info {};
     // The size is checked again while reading: a device or a pipe reports none.

@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "automation/unique_fd.h"
 #include "legacy/packet_frame.h"
 
 namespace VexaCore {
@@ -33,16 +34,14 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
     ~Connection() {
-        if (fd_ < 0) return;
-        if (connected_) ::shutdown(fd_, SHUT_RDWR);
-        ::close(fd_);
+        if (connected_) ::shutdown(fd_.Get(), SHUT_RDWR);
     }
-    int Fd() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
+    int Fd() const { return fd_.Get(); }
+    bool Valid() const { return fd_.Valid(); }
     void MarkConnected() { connected_ = true; }
 
 private:
-    int fd_;
+    vexa::UniqueFd fd_;  // closed after the shutdown
     bool connected_ = false;
 };
 
