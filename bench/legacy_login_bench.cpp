@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "automation/text.h"
-#include "legacy/packet_frame.h"
+#include "legacy/protocol/packet_frame.h"
 #include "legacy/sms.h"
 #include "sandbox/sandbox.h"
 #include "scratch_directory.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "automation/text.h"
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 
 namespace vexa {
 namespace {

@@ -15,21 +15,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/c_handle.h"
+#include "platform/unique_fd.h"
+
 namespace vexa::sandbox {
 
 namespace {
 
-template <auto Free>
-struct Deleter {
-    template <class T>
-    void operator()(T* p) const {
-        Free(p);
-    }
-};
-using KeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
-using CertificatePtr = std::unique_ptr<X509, Deleter<X509_free>>;
-using ExtensionPtr = std::unique_ptr<X509_EXTENSION, Deleter<X509_EXTENSION_free>>;
-using BioPtr = std::unique_ptr<BIO, Deleter<BIO_free_all>>;
+using KeyPtr = CHandle<EVP_PKEY, EVP_PKEY_free>;
+using CertificatePtr = CHandle<X509, X509_free>;
+using ExtensionPtr = CHandle<X509_EXTENSION, X509_EXTENSION_free>;
+using BioPtr = CHandle<BIO, BIO_free_all>;
 
 void Check(bool ok, const char* what) {
     if (ok) return;
@@ -52,14 +48,12 @@ void WritePem(BioPtr bio, Write write) {
 
 // A file only its owner may read, also when it existed before with wider permissions.
 BioPtr OpenPrivateFile(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    Check(fd >= 0, "creating the key file");
-    if (::fchmod(fd, 0600) != 0) {
-        ::close(fd);
-        Check(false, "protecting the key file");
-    }
-    BioPtr bio(BIO_new_fd(fd, BIO_CLOSE));
-    if (!bio) ::close(fd);
+    UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    Check(fd.Valid(), "creating the key file");
+    Check(::fchmod(fd.Get(), 0600) == 0, "protecting the key file");
+    BioPtr bio(BIO_new_fd(fd.Get(), BIO_CLOSE));
+    // The BIO owns the descriptor from here on.
+    if (bio) (void)fd.Release();
     return bio;
 }
 

@@ -21,11 +21,10 @@ DataDirectory::DataDirectory(const std::filesystem::path& directory) {
     std::filesystem::create_directories(directory);
     path_ = std::filesystem::canonical(directory);
     const std::filesystem::path lock = path_ / "sandbox.lock";
-    lockFd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ < 0) throw std::system_error(errno, std::generic_category(), "opening " + lock.string());
-    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+    lock_ = UniqueFd(::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!lock_.Valid()) throw std::system_error(errno, std::generic_category(), "opening " + lock.string());
+    if (::flock(lock_.Get(), LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        ::close(lockFd_);
         if (error == EWOULDBLOCK) {
             throw std::runtime_error(path_.string() + " is in use by another vexa-sandbox");
         }
@@ -34,8 +33,6 @@ DataDirectory::DataDirectory(const std::filesystem::path& directory) {
     // Whatever an earlier run left there no longer holds.
     RemoveEndpoints();
 }
-
-DataDirectory::~DataDirectory() { ::close(lockFd_); }
 
 void DataDirectory::WriteEndpoints(const Endpoints& endpoints,
                                    const std::filesystem::path& certificate) const {

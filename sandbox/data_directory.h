@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/unique_fd.h"
 #include "sandbox/http_server.h"
 
 namespace vexa::sandbox {
@@ -12,7 +13,6 @@ class DataDirectory {
 public:
     // Creates the directory if needed and takes its lock; throws when another sandbox holds it.
     explicit DataDirectory(const std::filesystem::path& directory);
-    ~DataDirectory();
     DataDirectory(const DataDirectory&) = delete;
     DataDirectory& operator=(const DataDirectory&) = delete;
 
@@ -30,7 +30,7 @@ public:
 
 private:
     std::filesystem::path path_;
-    int lockFd_ = -1;
+    UniqueFd lock_;
 };
 
 // The endpoints file's text.

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 #include "sandbox/records.h"
 #include "sandbox/store.h"
 

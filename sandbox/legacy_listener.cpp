@@ -5,7 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 
-#include "legacy/packet_frame.h"
+#include "legacy/protocol/packet_frame.h"
 #include "sandbox/http_server.h"
 
 namespace vexa::sandbox {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <utility>
 
-#include "legacy/scramble.h"
-#include "legacy/tpml.h"
+#include "legacy/protocol/scramble.h"
+#include "legacy/protocol/tpml.h"
 #include "sandbox/legacy_elements.h"
 #include "sandbox/legacy_wire_text.h"
 
@@ -51,7 +51,11 @@ std::string Summary(const CTPMLParser& request, const TPMLNode& login, const std
         size_t shown = 0;
         for (const TPMLNode* a = client->FirstChild(); a && shown < kNamesShown; a = a->Next()) {
             if (a->Kind() != Quill::TPMLNodeKind::Attribute) continue;
-            summary.append(" ").append(ForLog(a->Name())).append("=\"").append(ForLog(a->Value())).append("\"");
+            summary.append(" ")
+                .append(ForLog(a->Name()))
+                .append("=\"")
+                .append(ForLog(a->Value()))
+                .append("\"");
             ++shown;
         }
     }

@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <utility>
 
-#include "sandbox/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace vexa::sandbox {
 

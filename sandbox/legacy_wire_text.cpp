@@ -1,7 +1,7 @@
 #include "sandbox/legacy_wire_text.h"
 
 #include "automation/text.h"
-#include "legacy/escape_field.h"
+#include "legacy/protocol/escape_field.h"
 
 namespace vexa::sandbox {
 

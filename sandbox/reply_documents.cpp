@@ -14,10 +14,6 @@ namespace {
 
 const char* YesNo(bool value) { return value ? "Y" : "N"; }
 
-struct XmlFree {
-    void operator()(xmlChar* text) const { xmlFree(text); }
-};
-
 // The component's tree helpers over UTF-8 text.
 class Writer : public CRondoXmlParser {
 public:
@@ -33,7 +29,7 @@ public:
         xmlChar* buffer = nullptr;
         int size = 0;
         xmlDocDumpFormatMemoryEnc(Document(), &buffer, &size, "UTF-8", 1);
-        const std::unique_ptr<xmlChar, XmlFree> owned(buffer);
+        const XmlText owned(buffer);
         if (!owned || size <= 0) return {};
         return std::string(reinterpret_cast<const char*>(owned.get()), static_cast<size_t>(size));
     }

@@ -11,7 +11,7 @@
 #include "activation/class_text.h"
 #include "activation/module_cache.h"
 #include "activation/registry_sources.h"
-#include "contract/registry_store.h"
+#include "registry/registry_store.h"
 
 namespace vexa::activation {
 

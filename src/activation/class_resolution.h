@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "contract/registry_file.h"
+#include "registry/registry_file.h"
 #include "vexa/automation.h"
 
 namespace vexa::activation {

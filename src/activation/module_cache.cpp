@@ -6,16 +6,14 @@
 #include <mutex>
 #include <string>
 
+#include "platform/c_handle.h"
 #include "vexa/activation.h"
 
 namespace vexa::activation {
 
 namespace {
 
-struct CloseModule {
-    void operator()(void* handle) const { dlclose(handle); }
-};
-using ModuleHandle = std::unique_ptr<void, CloseModule>;
+using ModuleHandle = CHandle<void, dlclose>;
 
 std::mutex modulesLock;
 // Only ever added to: the modules in it stay loaded for the process's life.

@@ -4,7 +4,7 @@
 #include <optional>
 #include <utility>
 
-#include "contract/registry_store.h"
+#include "registry/registry_store.h"
 
 namespace vexa::activation {
 

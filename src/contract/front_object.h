@@ -13,7 +13,7 @@
 #include "contract/login_info.h"
 #include "contract/receiver.h"
 #include "contract/receivers.h"
-#include "contract/socket_startup.h"
+#include "platform/socket_startup.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {

@@ -4,7 +4,7 @@
 #include "automation/out_param.h"
 #include "automation/safearray.h"
 #include "automation/text.h"
-#include "legacy/scramble.h"
+#include "legacy/protocol/scramble.h"
 
 namespace vexa {
 

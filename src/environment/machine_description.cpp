@@ -10,10 +10,11 @@
 #include <unistd.h>
 #include <vector>
 
-#include "automation/effective_user.h"
 #include "automation/text.h"
 #include "environment/client_description.h"
 #include "environment/description_parts.h"
+#include "platform/c_handle.h"
+#include "platform/effective_user.h"
 
 namespace vexa {
 
@@ -24,10 +25,6 @@ constexpr int kComponentVersion[] = {4, 2, 1, 0};
 constexpr size_t kComputerNameCapacity = 1024;
 // The executable path is read into a buffer of 2048 with room for the terminator.
 constexpr size_t kModulePathLimit = 2047;
-
-struct InterfaceListDeleter {
-    void operator()(ifaddrs* list) const { freeifaddrs(list); }
-};
 
 }  // namespace
 
@@ -61,7 +58,7 @@ std::string FirstAdapterAddress(const ifaddrs* list) {
 std::string DescribeAdapterAddress() {
     ifaddrs* raw = nullptr;
     if (getifaddrs(&raw) != 0) return {};
-    const std::unique_ptr<ifaddrs, InterfaceListDeleter> list(raw);
+    const CHandle<ifaddrs, freeifaddrs> list(raw);
     return FirstAdapterAddress(list.get());
 }
 

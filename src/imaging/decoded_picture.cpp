@@ -6,10 +6,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "automation/unique_fd.h"
 #include "imaging/jpeg_decoding.h"
 #include "imaging/picture_format.h"
 #include "imaging/pixbuf_decoding.h"
+#include "platform/unique_fd.h"
 
 namespace vexa {
 

@@ -1,10 +1,6 @@
 #include "imaging/jpeg_encoding.h"
 
-#include "imaging/turbojpeg_handle.h"
-
 namespace vexa {
-
-void JpegBytes::Free::operator()(uint8_t* p) const noexcept { tjFree(p); }
 
 namespace {
 

@@ -3,11 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 
 #include "imaging/decoded_picture.h"
+#include "imaging/turbojpeg_handle.h"
 
 namespace vexa {
 
@@ -18,10 +18,7 @@ public:
     std::span<const uint8_t> View() const { return {data_.get(), size_}; }
 
 private:
-    struct Free {
-        void operator()(uint8_t* p) const noexcept;
-    };
-    std::unique_ptr<uint8_t, Free> data_;
+    CHandle<uint8_t, tjFree> data_;
     size_t size_;
 };
 

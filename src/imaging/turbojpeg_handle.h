@@ -1,15 +1,13 @@
 // An owned TurboJPEG instance.
 #pragma once
 
-#include <memory>
 #include <turbojpeg.h>
 #include <type_traits>
 
+#include "platform/c_handle.h"
+
 namespace vexa {
 
-struct TurboJpegDestroy {
-    void operator()(void* handle) const noexcept { tjDestroy(handle); }
-};
-using TurboJpegHandle = std::unique_ptr<std::remove_pointer_t<tjhandle>, TurboJpegDestroy>;
+using TurboJpegHandle = CHandle<std::remove_pointer_t<tjhandle>, tjDestroy>;
 
 }  // namespace vexa

@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "legacy/escape_field.h"
+#include "legacy/protocol/escape_field.h"
 
 namespace VexaCore {
 

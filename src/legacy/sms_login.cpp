@@ -7,7 +7,7 @@
 #include "automation/text.h"
 #include "contract/read_property.h"
 #include "environment/client_description.h"
-#include "legacy/scramble.h"
+#include "legacy/protocol/scramble.h"
 #include "legacy/sms.h"
 
 namespace vexa {

@@ -17,8 +17,9 @@
 #include <unistd.h>
 #include <utility>
 
-#include "automation/unique_fd.h"
-#include "legacy/packet_frame.h"
+#include "legacy/protocol/packet_frame.h"
+#include "platform/c_handle.h"
+#include "platform/unique_fd.h"
 
 namespace VexaCore {
 
@@ -45,10 +46,6 @@ private:
     bool connected_ = false;
 };
 
-struct AddressInfoDeleter {
-    void operator()(addrinfo* info) const { ::freeaddrinfo(info); }
-};
-
 // The first IPv4 address of host (a dotted address is taken as it is, without asking DNS).
 std::optional<sockaddr_in> Resolve(const std::string& host, uint16_t port) {
     sockaddr_in address{};
@@ -60,7 +57,7 @@ std::optional<sockaddr_in> Resolve(const std::string& host, uint16_t port) {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
-    const std::unique_ptr<addrinfo, AddressInfoDeleter> owner(found);
+    const vexa::CHandle<addrinfo, ::freeaddrinfo> owner(found);
     if (found->ai_family != AF_INET || found->ai_addrlen < sizeof(sockaddr_in)) return std::nullopt;
     std::memcpy(&address, found->ai_addr, sizeof address);
     address.sin_port = htons(port);

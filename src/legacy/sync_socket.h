@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 
 namespace VexaCore {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 
 namespace VexaCore {
 

@@ -1,7 +1,7 @@
 #include "legacy/user_bundle.h"
 
 #include "automation/number_text.h"
-#include "legacy/escape_field.h"
+#include "legacy/protocol/escape_field.h"
 
 namespace VexaCore {
 

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <strings.h>
 
+#include "platform/c_handle.h"
+
 namespace vexa {
 
 namespace {
@@ -26,15 +28,9 @@ void InitializeCurl() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-struct UrlDeleter {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
+using EasyHandle = CHandle<CURL, curl_easy_cleanup>;
+using HeaderList = CHandle<curl_slist, curl_slist_free_all>;
+using UrlHandle = CHandle<CURLU, curl_url_cleanup>;
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
@@ -153,9 +149,9 @@ struct HttpClient::Transfer {
     curl_off_t downloaded = 0;
     Clock::time_point lastProgress;
 
-    std::unique_ptr<curl_slist, ListDeleter> headers;
-    std::unique_ptr<CURLU, UrlDeleter> url;
-    std::unique_ptr<CURL, EasyDeleter> easy;  // last, so it goes first: it points at the members above
+    HeaderList headers;
+    UrlHandle url;
+    EasyHandle easy;  // last, so it goes first: it points at the members above
 };
 
 HttpClient::HttpClient() = default;
@@ -176,7 +172,7 @@ bool HttpClient::Connect(const std::string& host) {
     InitializeCurl();
     // The host goes into a URL: libcurl's own check keeps a name with "/", "@", spaces and the
     // like from turning into another host or path.
-    std::unique_ptr<CURLU, UrlDeleter> check(curl_url());
+    UrlHandle check(curl_url());
     if (!check || curl_url_set(check.get(), CURLUPART_HOST, host.c_str(), 0) != CURLUE_OK) return false;
     auto transfer = std::make_unique<Transfer>();
     transfer->easy.reset(curl_easy_init());

@@ -22,15 +22,6 @@ const xmlChar* AsXml(const std::string& text) { return reinterpret_cast<const xm
 // Parse errors are answered by LoadDocument's result; nothing goes to the host's stderr.
 void IgnoreError(void*, xmlErrorPtr) {}
 
-struct ParserContextDeleter {
-    void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
-};
-
-struct XmlCharDeleter {
-    void operator()(xmlChar* text) const { xmlFree(text); }
-};
-using XmlText = std::unique_ptr<xmlChar, XmlCharDeleter>;
-
 bool IsTextNode(xmlNodePtr node) {
     return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
 }
@@ -137,7 +128,7 @@ bool CRondoXmlParser::LoadDocument(std::string_view text) {
     SetDocument(nullptr);
     if (text.size() > static_cast<size_t>(INT_MAX)) return false;
     EnsureLibraryReady();
-    const std::unique_ptr<xmlParserCtxt, ParserContextDeleter> context(xmlNewParserCtxt());
+    const CHandle<xmlParserCtxt, xmlFreeParserCtxt> context(xmlNewParserCtxt());
     if (!context || !context->sax) return false;
     context->sax->serror = IgnoreError;
     // No network, and neither entity substitution nor DTD loading: a reply can make the parser

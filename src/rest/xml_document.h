@@ -5,13 +5,19 @@
 
 #include <cstdint>
 #include <libxml/tree.h>
+#include <libxml/xmlmemory.h>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "automation/number_text.h"
+#include "platform/c_handle.h"
 
 namespace vexa {
+
+// Text libxml2 allocated. xmlFree is a variable of libxml2's, so it is called from a function.
+inline void FreeXmlText(xmlChar* text) { xmlFree(text); }
+using XmlText = CHandle<xmlChar, FreeXmlText>;
 
 class CRondoXmlParser {
 public:
@@ -51,10 +57,7 @@ public:
     void SetConversion(bool convert) { convert_ = convert; }
 
 private:
-    struct DocumentDeleter {
-        void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
-    };
-    std::unique_ptr<xmlDoc, DocumentDeleter> document_;
+    CHandle<xmlDoc, xmlFreeDoc> document_;
     bool convert_ = true;
 };
 

@@ -12,7 +12,7 @@
 
 #include "activation/class_text.h"
 #include "activation/registry_sources.h"
-#include "contract/registry_store.h"
+#include "registry/registry_store.h"
 #include "support/scoped_env.h"
 #include "support/scratch_directory.h"
 #include "vexa/VexaComponent.h"

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "child_process.h"
-#include "contract/registry_store.h"
+#include "registry/registry_store.h"
 #include "scratch_directory.h"
 #include "vexa/VexaComponent.h"
 

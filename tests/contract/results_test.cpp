@@ -7,7 +7,7 @@
 #include "contract/login_info.h"
 #include "contract/outcome_results.h"
 #include "contract/send_result.h"
-#include "legacy/scramble.h"
+#include "legacy/protocol/scramble.h"
 
 namespace vexa {
 namespace {

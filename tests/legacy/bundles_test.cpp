@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "legacy/escape_field.h"
 #include "legacy/log_bundles.h"
+#include "legacy/protocol/escape_field.h"
 #include "legacy/send_sms_bundle.h"
 #include "legacy/user_bundle.h"
 #include "scoped_time_zone.h"

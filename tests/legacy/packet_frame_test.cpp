@@ -1,4 +1,4 @@
-#include "legacy/packet_frame.h"
+#include "legacy/protocol/packet_frame.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <vector>
 #include <zlib.h>
 
-#include "legacy/protocol_tables.h"
+#include "legacy/protocol/protocol_tables.h"
 
 namespace VexaCore {
 namespace {

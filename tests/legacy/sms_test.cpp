@@ -16,8 +16,8 @@
 #include "contract/login_info.h"
 #include "contract/outcome_results.h"
 #include "contract/send_result.h"
-#include "legacy/packet_frame.h"
-#include "legacy/scramble.h"
+#include "legacy/protocol/packet_frame.h"
+#include "legacy/protocol/scramble.h"
 #include "scoped_time_zone.h"
 #include "scripted_tcp_server.h"
 

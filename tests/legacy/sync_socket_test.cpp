@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "legacy/packet_frame.h"
+#include "legacy/protocol/packet_frame.h"
 #include "scripted_tcp_server.h"
 
 namespace VexaCore {

@@ -1,5 +1,5 @@
 // The legacy markup as bytes: escaping, reading and writing documents.
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 
 namespace Quill {
 namespace {

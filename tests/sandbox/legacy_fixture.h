@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "legacy/scramble.h"
-#include "legacy/tpml.h"
+#include "legacy/protocol/scramble.h"
+#include "legacy/protocol/tpml.h"
 
 namespace vexa::sandbox::test {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "legacy/packet_frame.h"
+#include "legacy/protocol/packet_frame.h"
 #include "legacy_fixture.h"
 #include "sandbox/legacy_socket.h"
 #include "sandbox/sandbox.h"

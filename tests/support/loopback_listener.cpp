@@ -19,9 +19,9 @@ constexpr int kReceiveBuffer = 64 * 1024;
 
 LoopbackListener ListenOnLoopback() {
     LoopbackListener out;
-    out.stop = sandbox::UniqueFd(::eventfd(0, EFD_CLOEXEC));
+    out.stop = UniqueFd(::eventfd(0, EFD_CLOEXEC));
     if (out.stop.Get() < 0) Fail("eventfd");
-    out.listener = sandbox::UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    out.listener = UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (out.listener.Get() < 0) Fail("socket");
     ::setsockopt(out.listener.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
     sockaddr_in address{};

@@ -5,13 +5,13 @@
 
 #include <cstdint>
 
-#include "sandbox/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace vexa::test {
 
 struct LoopbackListener {
-    sandbox::UniqueFd listener;
-    sandbox::UniqueFd stop;  // an eventfd: written once to stop
+    UniqueFd listener;
+    UniqueFd stop;  // an eventfd: written once to stop
     uint16_t port = 0;
 };
 

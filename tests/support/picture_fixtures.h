@@ -2,6 +2,7 @@
 // saver exists (GIF) or where the picture must lie about itself (hostile headers).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -118,7 +119,9 @@ inline PictureBytes PngHeader(uint32_t width, uint32_t height) {
 
 // The start of a 24-bit BMP that declares width × height pixels.
 inline PictureBytes BmpHeader(int32_t width, int32_t height) {
-    PictureBytes b(54, 0);
+    // Sized once: GCC 12 at -O3 takes a later resize for a write past the end.
+    PictureBytes b(54 + 64, 0x7F);
+    std::fill_n(b.begin(), 54, 0);
     auto le32 = [&b](size_t at, uint32_t v) {
         for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
     };
@@ -130,7 +133,6 @@ inline PictureBytes BmpHeader(int32_t width, int32_t height) {
     le32(22, static_cast<uint32_t>(height));
     b[26] = 1;
     b[28] = 24;
-    b.resize(54 + 64, 0x7F);
     return b;
 }
 

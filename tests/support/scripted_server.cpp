@@ -47,8 +47,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-using sandbox::UniqueFd;
-
 // A directory of its own under the temporary directory, removed with everything in it.
 class TemporaryDirectory {
 public:

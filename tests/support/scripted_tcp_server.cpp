@@ -21,7 +21,7 @@ namespace vexa::test {
 
 namespace {
 
-using Descriptor = sandbox::UniqueFd;
+using Descriptor = UniqueFd;
 
 }  // namespace
 

@@ -12,8 +12,8 @@
 
 #include "automation/text.h"
 #include "commands.h"
-#include "legacy/packet_frame.h"
-#include "legacy/tpml.h"
+#include "legacy/protocol/packet_frame.h"
+#include "legacy/protocol/tpml.h"
 #include "scoped_time_zone.h"
 #include "scripted_tcp_server.h"
 

@@ -1,7 +1,7 @@
 // The byte substitution of "[PV1090]" bodies: a counter that starts from the key walks through
 // the eight tables, one step per byte.
-#include "legacy/packet_frame.h"
-#include "legacy/protocol_tables.h"
+#include "legacy/protocol/packet_frame.h"
+#include "legacy/protocol/protocol_tables.h"
 
 namespace VexaCore {
 

@@ -1,4 +1,4 @@
-#include "legacy/escape_field.h"
+#include "legacy/protocol/escape_field.h"
 
 namespace VexaCore {
 

@@ -1,4 +1,4 @@
-#include "contract/socket_startup.h"
+#include "platform/socket_startup.h"
 
 #include <atomic>
 

@@ -1,7 +1,7 @@
 // The entities of the markup's values, both ways.
 #include <array>
 
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 
 namespace Quill {
 

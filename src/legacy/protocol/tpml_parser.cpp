@@ -1,7 +1,7 @@
 // Reading the markup: byte classes, the tokenizer, and the element reader of the document.
 #include <array>
 
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 
 namespace Quill {
 

@@ -1,6 +1,6 @@
 // Code tables of the legacy protocol. Both peers (the component and the sandbox) must hold the
 // same tables, so they live here once.
-#include "legacy/protocol_tables.h"
+#include "legacy/protocol/protocol_tables.h"
 
 namespace VexaCore {
 

@@ -1,6 +1,6 @@
 // The wire frame: reading and writing its length words, compressing and inflating its body, and
 // wrapping a substituted body with its marker and key.
-#include "legacy/packet_frame.h"
+#include "legacy/protocol/packet_frame.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,5 +1,5 @@
 // Writing the markup: one tag per line, each level indented by a tab.
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 
 namespace Quill {
 

@@ -1,4 +1,4 @@
-#include "automation/effective_user.h"
+#include "platform/effective_user.h"
 
 #include <cerrno>
 #include <pwd.h>

@@ -1,7 +1,7 @@
 // The markup's node tree: building, reading, copying and moving nodes.
 #include <vector>
 
-#include "legacy/tpml.h"
+#include "legacy/protocol/tpml.h"
 
 namespace Quill {
 

@@ -1,4 +1,4 @@
-#include "contract/registry_file.h"
+#include "registry/registry_file.h"
 
 #include <algorithm>
 #include <iterator>

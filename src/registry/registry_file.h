@@ -10,8 +10,8 @@
 namespace vexa {
 
 struct RegistryKey {
-    std::string path;                         // e.g. "HKEY_CLASSES_ROOT\CLSID\{...}"
-    std::optional<std::string> defaultValue;  // "@"
+    std::string path;                                         // e.g. "HKEY_CLASSES_ROOT\CLSID\{...}"
+    std::optional<std::string> defaultValue;                  // "@"
     std::vector<std::pair<std::string, std::string>> values;  // named string values, in order
 };
 

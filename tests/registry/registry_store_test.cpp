@@ -1,4 +1,4 @@
-#include "contract/registry_store.h"
+#include "registry/registry_store.h"
 
 #include <fstream>
 #include <functional>

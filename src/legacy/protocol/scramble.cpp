@@ -1,11 +1,11 @@
-#include "legacy/scramble.h"
+#include "legacy/protocol/scramble.h"
 
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <sys/random.h>
 
-#include "legacy/protocol_tables.h"
+#include "legacy/protocol/protocol_tables.h"
 
 namespace VexaCore {
 

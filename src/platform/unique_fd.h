@@ -28,6 +28,8 @@ public:
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
+    // Hands the descriptor to a new owner, which closes it from then on.
+    [[nodiscard]] int Release() { return std::exchange(fd_, -1); }
     // Closing is where some file systems report a failed write, so a writer may ask.
     bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "contract/registry_file.h"
+#include "registry/registry_file.h"
 #include "vexa/automation.h"
 
 namespace vexa {

@@ -6,9 +6,9 @@
 
 #include "contract/class_factory.h"
 #include "contract/registration.h"
-#include "contract/registry_store.h"
 #include "legacy/sms.h"
 #include "message/message.h"
+#include "registry/registry_store.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {

@@ -1,4 +1,4 @@
-#include "contract/registry_store.h"
+#include "registry/registry_store.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "automation/effective_user.h"
-#include "automation/unique_fd.h"
+#include "platform/effective_user.h"
+#include "platform/unique_fd.h"
 
 namespace vexa {
 
