@@ -8,43 +8,6 @@ namespace vexa {
 namespace {
 
 constexpr int kSecondsPerDay = 86400;
-// The open range of valid DATE values: 0100-01-01 00:00 is -657434.0, and the day before it
-// still counts as that day while its fraction grows; 9999-12-31 is 2958465.
-constexpr double kDateLowerLimit = -657435.0;
-constexpr double kDateUpperLimit = 2958466.0;
-constexpr int kMinYear = 100;
-constexpr int kMaxYear = 9999;
-
-// Days since 1970-01-01 of a proleptic Gregorian date (months 1-12).
-constexpr int64_t DaysFromCivil(int64_t y, int m, int d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, DateParts& p) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    p.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    p.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    p.year = static_cast<int>(yoe + era * 400 + (p.month <= 2));
-}
-
-constexpr int64_t kDayZero = DaysFromCivil(1899, 12, 30);
-
-bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int y, int m) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
-}
 
 // A small reader over date text.
 class Cursor {
@@ -132,36 +95,6 @@ bool ParseDate(std::string_view text, DateForm form, DATE& date) {
 
 }  // namespace
 
-bool DateToParts(DATE date, DateParts& parts) {
-    if (!(date > kDateLowerLimit && date < kDateUpperLimit)) return false;
-    const double whole = std::trunc(date);
-    int64_t day = static_cast<int64_t>(whole);
-    int64_t seconds = std::llround(std::fabs(date - whole) * kSecondsPerDay);
-    if (seconds >= kSecondsPerDay) {
-        seconds -= kSecondsPerDay;
-        ++day;
-    }
-    DateParts p{};
-    CivilFromDays(day + kDayZero, p);
-    if (p.year > kMaxYear) return false;
-    p.hour = static_cast<int>(seconds / 3600);
-    p.minute = static_cast<int>(seconds / 60 % 60);
-    p.second = static_cast<int>(seconds % 60);
-    parts = p;
-    return true;
-}
-
-bool PartsToDate(const DateParts& p, DATE& date) {
-    if (p.year < kMinYear || p.year > kMaxYear || p.month < 1 || p.month > 12) return false;
-    if (p.day < 1 || p.day > DaysInMonth(p.year, p.month)) return false;
-    if (p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 || p.second > 59)
-        return false;
-    const auto days = static_cast<double>(DaysFromCivil(p.year, p.month, p.day) - kDayZero);
-    const double time = (p.hour * 3600 + p.minute * 60 + p.second) / static_cast<double>(kSecondsPerDay);
-    date = days >= 0 ? days + time : days - time;
-    return true;
-}
-
 double DateToLinear(DATE date) {
     if (date >= 0) return date;
     // Day d (negative) with fraction f counts forward: d + f on the line.
@@ -208,14 +141,7 @@ int64_t TimeTFromDate(DATE date) {
 
 bool DateFromLocalText(std::string_view text, DATE& date) { return ParseDate(text, DateForm::Local, date); }
 
-std::string FormatLocalDate(DATE date) {
-    DateParts p{};
-    if (!DateToParts(date, p)) return {};
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                  p.second);
-    return buf;
-}
+std::string FormatLocalDate(DATE date) { return FormatDate(date).text; }
 
 std::string FormatDateText(DATE date) {
     DateParts p{};

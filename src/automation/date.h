@@ -1,7 +1,5 @@
-// The automation DATE: days since 1899-12-30 00:00, the fraction being the time of day. A date
-// before that day is negative and its fraction still counts forward from the start of its day, so
-// -1.25 is 1899-12-29 06:00: the value is not a point on a straight time line. Calendar fields
-// follow the proleptic Gregorian calendar, years 100 to 9999.
+// The automation DATE inside the module: its calendar (vexa/calendar.h, shared with hosts), the
+// true time line, local time and the text forms.
 #pragma once
 
 #include <cstdint>
@@ -10,18 +8,9 @@
 #include <string_view>
 
 #include "vexa/automation.h"
+#include "vexa/calendar.h"
 
 namespace vexa {
-
-struct DateParts {
-    int year, month, day, hour, minute, second;
-};
-
-// Splits a DATE into calendar fields, the time rounded to the nearest second. False when the
-// value lies outside 0100-01-01 .. 9999-12-31 (or is not a number).
-bool DateToParts(DATE date, DateParts& parts);
-// False when a field is out of its range or the day does not exist in that month.
-bool PartsToDate(const DateParts& parts, DATE& date);
 
 // The true time line (days since 1899-12-30 00:00, continuous through zero), so that a span can
 // be added to any DATE: LinearToDate(DateToLinear(d) + span).

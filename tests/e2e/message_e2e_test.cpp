@@ -3,8 +3,8 @@
 #include <set>
 #include <thread>
 
-#include "automation_date.h"
 #include "e2e_fixture.h"
+#include "vexa/calendar.h"
 
 namespace vexa::e2e {
 namespace {
@@ -60,7 +60,7 @@ DATE LocalDate(int64_t unixTime) {
     tm local{};
     localtime_r(&t, &local);
     DATE date = 0;
-    EXPECT_TRUE(vexa_host::CalendarToDate(
+    EXPECT_TRUE(vexa::PartsToDate(
         {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec},
         date));
     return date;

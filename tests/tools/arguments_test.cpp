@@ -62,11 +62,11 @@ TEST(ParseMessageType, TakesTheFourWordsInAnyCase) {
 }
 
 TEST(ParseReservationTime, TakesARealLocalTime) {
-    using vexa_host::CalendarTime;
-    EXPECT_EQ(ParseReservationTime("2024-03-05 14:07"), (CalendarTime{2024, 3, 5, 14, 7, 0}));
-    EXPECT_EQ(ParseReservationTime("2024-02-29 23:59:59"), (CalendarTime{2024, 2, 29, 23, 59, 59}));
-    EXPECT_EQ(ParseReservationTime("1970-01-01 00:00"), (CalendarTime{1970, 1, 1, 0, 0, 0}));
-    EXPECT_EQ(ParseReservationTime("3000-12-31 23:59"), (CalendarTime{3000, 12, 31, 23, 59, 0}));
+    using vexa::DateParts;
+    EXPECT_EQ(ParseReservationTime("2024-03-05 14:07"), (DateParts{2024, 3, 5, 14, 7, 0}));
+    EXPECT_EQ(ParseReservationTime("2024-02-29 23:59:59"), (DateParts{2024, 2, 29, 23, 59, 59}));
+    EXPECT_EQ(ParseReservationTime("1970-01-01 00:00"), (DateParts{1970, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(ParseReservationTime("3000-12-31 23:59"), (DateParts{3000, 12, 31, 23, 59, 0}));
     for (const char* text :
          {"", "2024-03-05", "2024-03-05 14", "2024-03-05T14:07", "2024-3-5 14:07", "2023-02-29 10:00",
           "2024-03-05 24:00", "2024-03-05 14:60", "2024-03-05 14:07:60", "1969-12-31 23:59",

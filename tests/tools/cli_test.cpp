@@ -54,7 +54,7 @@ TEST_F(CommandLine, SendCollectsReceiversTextAndReservation) {
     EXPECT_EQ(send.type, VEXA_MESSAGE_TYPE_SMS);
     EXPECT_EQ(send.returnPhone, "02-111-2222");
     ASSERT_TRUE(send.reservation);
-    EXPECT_EQ(*send.reservation, (vexa_host::CalendarTime{2024, 3, 5, 14, 7, 0}));
+    EXPECT_EQ(*send.reservation, (vexa::DateParts{2024, 3, 5, 14, 7, 0}));
 }
 
 TEST_F(CommandLine, SendTypeFollowsTheSubjectAndThePictures) {

@@ -89,7 +89,7 @@ TEST_F(Commands, SendReservesForTheLocalTimeGivenAndReportsEachReceiver) {
     request.subject = "공지";
     request.type = VEXA_MESSAGE_TYPE_LMS;
     request.returnPhone = "02-111-2222";
-    request.reservation = vexa_host::CalendarTime{2030, 1, 2, 9, 30, 0};
+    request.reservation = vexa::DateParts{2030, 1, 2, 9, 30, 0};
     const CommandResult result = RunSend(session_, request);
 
     const auto sent = OnlyRequest();

@@ -183,7 +183,7 @@ TEST_F(LegacyCommands, SendReservesForTheLocalTimeGivenAndReportsEachReceiver) {
     request.receivers = {{"", "010-1234-5678"}, {"", "02-000-0000"}};
     request.text = "내일 회의는 10시에 시작합니다.";
     request.returnPhone = "02-111-2222";
-    request.reservation = vexa_host::CalendarTime{2030, 1, 2, 9, 30, 0};
+    request.reservation = vexa::DateParts{2030, 1, 2, 9, 30, 0};
     const CommandResult result = RunSend(session_, request);
 
     const TPMLNode* send = Find({"SENDSMS"});

@@ -94,7 +94,7 @@ DayRange ParseDayRange(std::string_view text, YearMonth month) {
     if (first.size() > 2 || last.size() > 2 || !ReadNumber(first, range.first) ||
         !ReadNumber(last, range.last))
         throw UsageError("not a range of days: " + Quoted(text) + " (A-B, or a single day)");
-    const int days = vexa_host::DaysInMonth(month.year, month.month);
+    const int days = vexa::DaysInMonth(month.year, month.month);
     if (range.first < 1 || range.last > days) {
         char monthText[16];
         std::snprintf(monthText, sizeof monthText, "%04d-%02d", month.year, month.month);
@@ -128,8 +128,8 @@ std::string_view MessageTypeName(VEXA_MESSAGE_TYPE type) {
     return "unknown";
 }
 
-vexa_host::CalendarTime ParseReservationTime(std::string_view text) {
-    vexa_host::CalendarTime t;
+vexa::DateParts ParseReservationTime(std::string_view text) {
+    vexa::DateParts t;
     // Positions of "YYYY-MM-DD HH:MM[:SS]".
     const bool shaped = (text.size() == 16 || text.size() == 19) && text[4] == '-' && text[7] == '-' &&
                         text[10] == ' ' && text[13] == ':' && (text.size() == 16 || text[16] == ':');
@@ -139,7 +139,7 @@ vexa_host::CalendarTime ParseReservationTime(std::string_view text) {
                       (text.size() == 16 || ReadNumber(text.substr(17, 2), t.second));
     if (!read) throw UsageError("not a time: " + Quoted(text) + " (\"YYYY-MM-DD HH:MM\")");
     DATE unused = 0;
-    if (!vexa_host::CalendarToDate(t, unused)) throw UsageError("no such time: " + Quoted(text));
+    if (!vexa::PartsToDate(t, unused)) throw UsageError("no such time: " + Quoted(text));
     if (t.year < 1970 || t.year > 3000)
         throw UsageError("a reservation must lie in the years 1970 to 3000: " + Quoted(text));
     return t;

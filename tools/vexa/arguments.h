@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "automation_date.h"
 #include "vexa/VexaComponent.h"
+#include "vexa/calendar.h"
 
 namespace vexa_cli {
 
@@ -56,7 +56,7 @@ std::string_view MessageTypeName(VEXA_MESSAGE_TYPE type);
 
 // "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" of the local clock, a real calendar time in the
 // years 1970 .. 3000 (the span the component can reserve for).
-vexa_host::CalendarTime ParseReservationTime(std::string_view text);
+vexa::DateParts ParseReservationTime(std::string_view text);
 
 // The service's index of a transfer within its month: letters, digits, '-' and '_'.
 std::string ParseLogIndex(std::string_view text);

@@ -2,7 +2,6 @@
 // describes the outcome as a Report. A failed call throws ComponentError.
 #pragma once
 
-#include "automation_date.h"
 #include "report.h"
 #include "requests.h"
 #include "session.h"

@@ -1,12 +1,13 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "vexa/calendar.h"
 
 namespace vexa_cli {
 
 Value DateValue(DATE date) {
     if (date == 0.0) return {};
-    std::string text = vexa_host::FormatDate(date);
+    std::string text = vexa::FormatDate(date).text;
     if (text.empty()) return {};
     return text;
 }

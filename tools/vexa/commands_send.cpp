@@ -29,7 +29,7 @@ ComPtr<IDispatch> MakeReceivers(const Session& session, const SendRequest& reque
 CommandResult RunSend(const Session& session, const SendRequest& request) {
     DATE sendTime = 0.0;
     // Checked when the command line was read.
-    if (request.reservation) vexa_host::CalendarToDate(*request.reservation, sendTime);
+    if (request.reservation) vexa::PartsToDate(*request.reservation, sendTime);
 
     const ComPtr<IDispatch> receivers = MakeReceivers(session, request, sendTime);
     const SendOutcome sent = session.Front().Send(request, receivers.Get());

@@ -29,7 +29,7 @@ struct SendRequest {
     VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
     std::vector<std::string> images;  // picture files of an MMS, in order; UTF-8 names
     std::string returnPhone;
-    std::optional<vexa_host::CalendarTime> reservation;  // local clock
+    std::optional<vexa::DateParts> reservation;  // local clock
 };
 
 struct LogsRequest {
