@@ -8,11 +8,14 @@
 #include "contract/outcome_results.h"
 #include "contract/send_result.h"
 #include "legacy/protocol/scramble.h"
+#include "month_key_cases.h"
 
 namespace vexa {
 namespace {
 
 using test::ArrayBaseTest;
+using test::Get;
+using test::ItemOf;
 using test::Query;
 using test::Take;
 
@@ -30,34 +33,18 @@ TEST(LogListTest, DateTakesOnlySixCharacters) {
 }
 
 TEST(LogListsTest, AddDirectMakesMonthKeysUnlessRestOwned) {
-    struct Case {
-        LONG year, month;
-        HRESULT expected;
-        const char16_t* date;
-    };
-    const Case cases[] = {
-        {2024, 3, S_OK, u"202403"},        {5, 3, S_OK, u"000503"},
-        {9999, 12, S_OK, u"999912"},       {0, 3, E_INVALIDARG, nullptr},
-        {10000, 1, E_INVALIDARG, nullptr}, {2024, 13, E_INVALIDARG, nullptr},
-        {2024, 0, E_INVALIDARG, nullptr},
-    };
-    for (const Case& c : cases) {
+    for (const test::MonthKeyCase& c : test::kMonthKeyCases) {
         SCOPED_TRACE(testing::Message() << c.year << "/" << c.month);
         ComPtr<LogLists> lists = LogLists::Make();
         Bstr index(u"12");
-        EXPECT_EQ(lists->AddDirect(c.year, c.month, index.Get()), c.expected);
-        if (c.expected != S_OK) {
+        EXPECT_EQ(lists->AddDirect(c.year, c.month, index.Get()), c.key ? S_OK : E_INVALIDARG);
+        if (!c.key) {
             EXPECT_EQ(lists->Count(), 0);
             continue;
         }
-        ComPtr<IDispatch> item;
-        ASSERT_EQ(lists->get_Item(0, item.Out()), S_OK);
-        ComPtr<ILogList> list = Query<ILogList>(item, IID_ILogList);
-        BSTR date = nullptr, idx = nullptr;
-        list->get_Date(&date);
-        list->get_Index(&idx);
-        EXPECT_EQ(Take(date), c.date);
-        EXPECT_EQ(Take(idx), u"12");
+        ComPtr<ILogList> list = ItemOf<ILogList>(lists, 0, IID_ILogList);
+        EXPECT_EQ(Get(list, &ILogList::get_Date), c.key);
+        EXPECT_EQ(Get(list, &ILogList::get_Index), u"12");
     }
     ComPtr<LogLists> rest = LogLists::Make();
     rest->SetRestOwned();

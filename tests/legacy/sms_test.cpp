@@ -20,6 +20,7 @@
 #include "legacy/protocol/scramble.h"
 #include "scoped_time_zone.h"
 #include "scripted_tcp_server.h"
+#include "tpml_replies.h"
 
 namespace vexa {
 namespace {
@@ -27,25 +28,11 @@ namespace {
 using Quill::CTPMLParser;
 using Quill::TPMLNode;
 using Quill::TPMLTree;
-using test::Take;
-using test::TcpScript;
-
-TPMLNode* Add(TPMLNode* parent, std::string_view name,
-              std::initializer_list<std::pair<const char*, std::string>> attributes = {},
-              std::string_view text = {}) {
-    TPMLNode* element = TPMLTree::AddElement(parent, name, text);
-    for (const auto& [attribute, value] : attributes) TPMLTree::SetAttribute(element, attribute, value);
-    return element;
-}
-
-// A reply frame holding what build writes below the document's root.
-TcpScript Reply(const std::function<void(TPMLNode*)>& build) {
-    CTPMLParser document;
-    build(document.Root());
-    std::string text;
-    document.Serialize(text);
-    return {VexaCore::FramePacket(text, VexaCore::kPlainProtocolVersion, VexaCore::kCompressionThreshold)};
-}
+using test::Add;
+using test::CountOf;
+using test::Get;
+using test::ItemOf;
+using test::Reply;
 
 void LoginReply(TPMLNode* root, const char* result = "succeed", const char* call = "42") {
     TPMLNode* user = Add(root, "USER");
@@ -132,23 +119,13 @@ TEST_F(SmsTest, LoginSendsTheAccountAndKeepsWhatTheServerTold) {
     EXPECT_EQ(TPMLTree::GetAttribute(etc, "modulename"), "vexa_legacy_tests");
 
     ComPtr<ILoginInfo> info = Info();
-    BSTR text = nullptr;
-    info->get_UserPassword(&text);
-    EXPECT_EQ(Take(text), u"with spaces in it");
-    info->get_ServerIP(&text);
-    EXPECT_EQ(Take(text), u"127.0.0.1");
-    info->get_UserName(&text);
-    EXPECT_EQ(Take(text), u"Kim");
-    info->get_UserPhoneNumber(&text);
-    EXPECT_EQ(Take(text), u"02-000-0000");
-    LONG value = 0;
-    info->get_FreeCall(&value);
-    EXPECT_EQ(value, 42);
-    info->get_ServerPort(&value);
-    EXPECT_EQ(value, server_.Port());
-    VEXA_RESULT logined = VEXA_FAILED;
-    info->get_Logined(&logined);
-    EXPECT_EQ(logined, VEXA_SUCCEEDED);
+    EXPECT_EQ(Get(info, &ILoginInfo::get_UserPassword), u"with spaces in it");
+    EXPECT_EQ(Get(info, &ILoginInfo::get_ServerIP), u"127.0.0.1");
+    EXPECT_EQ(Get(info, &ILoginInfo::get_UserName), u"Kim");
+    EXPECT_EQ(Get(info, &ILoginInfo::get_UserPhoneNumber), u"02-000-0000");
+    EXPECT_EQ(Get(info, &ILoginInfo::get_FreeCall), 42);
+    EXPECT_EQ(Get(info, &ILoginInfo::get_ServerPort), server_.Port());
+    EXPECT_EQ(Get(info, &ILoginInfo::get_Logined), VEXA_SUCCEEDED);
 }
 
 TEST_F(SmsTest, LoginFailuresLeaveTheObjectLoggedOut) {
@@ -183,27 +160,19 @@ TEST_F(SmsTest, UpdateLoginInfoKeepsWhatTheReplyDoesNotTellAndMarksTheLogin) {
     EXPECT_EQ(sms_->UpdateLoginInfo(), VEXA_E_SERVERERROR);
     server_.Script(Reply([](TPMLNode* root) { LoginReply(root, "failed"); }));
     EXPECT_EQ(sms_->UpdateLoginInfo(), VEXA_E_LOGINFAIL);
-    VEXA_RESULT logined = VEXA_SUCCEEDED;
-    Info()->get_Logined(&logined);
-    EXPECT_EQ(logined, VEXA_FAILED);
+    EXPECT_EQ(Get(Info(), &ILoginInfo::get_Logined), VEXA_FAILED);
 
     // A status alone: the credit changes, the name and the mark of the login stay.
     server_.Script(Reply([](TPMLNode* root) { StatusReply(root, "7"); }));
     EXPECT_EQ(sms_->UpdateLoginInfo(), S_OK);
-    BSTR name = nullptr;
-    Info()->get_UserName(&name);
-    EXPECT_EQ(Take(name), u"Kim");
-    LONG credit = 0;
-    Info()->get_FreeCall(&credit);
-    EXPECT_EQ(credit, 7);
-    Info()->get_Logined(&logined);
-    EXPECT_EQ(logined, VEXA_FAILED);
+    EXPECT_EQ(Get(Info(), &ILoginInfo::get_UserName), u"Kim");
+    EXPECT_EQ(Get(Info(), &ILoginInfo::get_FreeCall), 7);
+    EXPECT_EQ(Get(Info(), &ILoginInfo::get_Logined), VEXA_FAILED);
 
     // An accepted login in any later reply marks it again.
     server_.Script(Reply([](TPMLNode* root) { LoginReply(root); }));
     EXPECT_EQ(sms_->UpdateLoginInfo(), S_OK);
-    Info()->get_Logined(&logined);
-    EXPECT_EQ(logined, VEXA_SUCCEEDED);
+    EXPECT_EQ(Get(Info(), &ILoginInfo::get_Logined), VEXA_SUCCEEDED);
 }
 
 TEST_F(SmsTest, EveryExchangingMethodNeedsALogin) {
@@ -262,21 +231,11 @@ TEST_F(SmsTest, SendCarriesTheReceiversAndReadsResultsAndTheCredit) {
     EXPECT_EQ(TPMLTree::GetAttribute(receiver, "name"), "Head office");
 
     ComPtr<ISendResults> list = test::Query<ISendResults>(results, IID_ISendResults);
-    LONG count = 0;
-    list->get_Count(&count);
-    ASSERT_EQ(count, 2);
-    ComPtr<IDispatch> second;
-    list->get_Item(1, second.Out());
-    ComPtr<ISendResult> result = test::Query<ISendResult>(second, IID_ISendResult);
-    VEXA_RESULT outcome = VEXA_SUCCEEDED;
-    result->get_Result(&outcome);
-    EXPECT_EQ(outcome, VEXA_FAILED);
-    BSTR index = nullptr;
-    result->get_Index(&index);
-    EXPECT_EQ(Take(index), u"7");
-    LONG credit = 0;
-    Info()->get_FreeCall(&credit);
-    EXPECT_EQ(credit, 40);
+    ASSERT_EQ(CountOf(list), 2);
+    ComPtr<ISendResult> result = ItemOf<ISendResult>(list, 1, IID_ISendResult);
+    EXPECT_EQ(Get(result, &ISendResult::get_Result), VEXA_FAILED);
+    EXPECT_EQ(Get(result, &ISendResult::get_Index), u"7");
+    EXPECT_EQ(Get(Info(), &ILoginInfo::get_FreeCall), 40);
 
     // One receiver through SendSMSOne: the first result, whatever the base.
     SetArrayBase(1);
@@ -372,23 +331,13 @@ TEST_F(SmsTest, LogRepliesBecomeLogObjects) {
     ComPtr<IDispatch> logs;
     ASSERT_EQ(sms_->RequestLog(2024, 3, VEXA_BYALL, logs.Out()), S_OK);
     ComPtr<ILogLists> lists = test::Query<ILogLists>(logs, IID_ILogLists);
-    LONG count = 0;
-    lists->get_Count(&count);
-    ASSERT_EQ(count, 1);
-    ComPtr<IDispatch> item;
-    lists->get_Item(0, item.Out());
-    ComPtr<ILogList> log = test::Query<ILogList>(item, IID_ILogList);
-    VEXA_SENDMODE mode = VEXA_DIRECT;
-    log->get_SendMode(&mode);
-    EXPECT_EQ(mode, VEXA_RESERVATION);
-    LONG total = 0;
-    log->get_CountTotal(&total);
-    EXPECT_EQ(total, 2);
-    DATE sent = 0;
-    log->get_SendTime(&sent);
+    ASSERT_EQ(CountOf(lists), 1);
+    ComPtr<ILogList> log = ItemOf<ILogList>(lists, 0, IID_ILogList);
+    EXPECT_EQ(Get(log, &ILogList::get_SendMode), VEXA_RESERVATION);
+    EXPECT_EQ(Get(log, &ILogList::get_CountTotal), 2);
     DATE expected = 0;
     ASSERT_TRUE(DateFromTimeT(1709615220, expected));
-    EXPECT_DOUBLE_EQ(sent, expected);
+    EXPECT_DOUBLE_EQ(Get(log, &ILogList::get_SendTime), expected);
 
     // Details: status 3 and result 2; a date of 18 characters is no date.
     server_.Script(Reply([](TPMLNode* root) {
@@ -400,9 +349,7 @@ TEST_F(SmsTest, LogRepliesBecomeLogObjects) {
     ASSERT_EQ(sms_->RequestLogDetail(2024, 3, Bstr(u"3").Get(), detailsDisp.Out()), S_OK);
     EXPECT_EQ(Outline(), "USER(LOGIN ) LOGDETAIL(REFER ) ");
     ComPtr<ILogDetails> details = test::Query<ILogDetails>(detailsDisp, IID_ILogDetails);
-    ComPtr<IDispatch> first;
-    details->get_Item(0, first.Out());
-    ComPtr<ILogDetail> detail = test::Query<ILogDetail>(first, IID_ILogDetail);
+    ComPtr<ILogDetail> detail = ItemOf<ILogDetail>(details, 0, IID_ILogDetail);
     VEXA_TRANS_STATUS status{};
     VEXA_TRANS_RESULT result{};
     DATE when = 1;

@@ -9,6 +9,7 @@ namespace vexa {
 namespace {
 
 using test::InfoXml;
+using test::OnlyRequest;
 using test::Take;
 using test::Xml;
 
@@ -30,7 +31,7 @@ TEST_F(AccountTest, SetAccountInfoNeedsBothTextsAndSendsNothing) {
 TEST_F(AccountTest, UserStatusRequestCarriesTheHeaderSetInOrder) {
     server_.Reply(UsersReply(InfoXml()));
     ASSERT_EQ(message_->UpdateLoginInfo(), S_OK);
-    const test::RecordedRequest request = OnlyRequest();
+    const test::RecordedRequest request = OnlyRequest(server_);
     EXPECT_EQ(request.method, "GET");
     EXPECT_EQ(request.target, "/users/abc/status");
     EXPECT_TRUE(request.body.empty());
@@ -56,7 +57,7 @@ TEST_F(AccountTest, LongCredentialsStayOneHeaderLine) {
     ASSERT_EQ(message_->SetAccountInfo(id.Get(), password.Get()), S_OK);
     server_.Reply(UsersReply(InfoXml()));
     message_->UpdateLoginInfo();
-    const std::string auth = OnlyRequest().Header("Authorization");
+    const std::string auth = OnlyRequest(server_).Header("Authorization");
     EXPECT_GT(auth.size(), 6u + 64u);
     EXPECT_EQ(auth.find_first_of("\r\n"), std::string::npos);
 }

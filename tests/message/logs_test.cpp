@@ -7,9 +7,12 @@
 namespace vexa {
 namespace {
 
+using test::CountOf;
+using test::Get;
 using test::InfoXml;
+using test::ItemOf;
+using test::OnlyRequest;
 using test::Query;
-using test::Take;
 using test::Xml;
 
 std::string TransfersReply(const std::string& inner) {
@@ -61,9 +64,7 @@ TEST_F(LogsTest, RequestPathsFollowTypeRangeAndReservation) {
                   S_OK);
         EXPECT_EQ(server_.Requests().back().method, "GET");
         EXPECT_EQ(server_.Requests().back().target, c.path);
-        LONG count = -1;
-        Query<ILogLists>(lists, IID_ILogLists)->get_Count(&count);
-        EXPECT_EQ(count, 0);
+        EXPECT_EQ(CountOf(Query<ILogLists>(lists, IID_ILogLists)), 0);
     }
 }
 
@@ -118,53 +119,31 @@ TEST_F(LogsTest, LogRecordsBecomeLogLists) {
     ComPtr<IDispatch> listsDisp;
     ASSERT_EQ(message_->RequestLog(2024, 3, VEXA_BYALL, VEXA_MESSAGE_TYPE_ALL, listsDisp.Out()), S_OK);
     ComPtr<ILogLists> lists = Query<ILogLists>(listsDisp, IID_ILogLists);
-    LONG count = 0;
-    lists->get_Count(&count);
-    ASSERT_EQ(count, 2);
+    ASSERT_EQ(CountOf(lists), 2);
     EXPECT_EQ(lists->AddDirect(2024, 3, nullptr), VEXA_E_DEPRECATED);  // a REST list
 
-    ComPtr<IDispatch> first, second;
-    lists->get_Item(0, first.Out());
-    lists->get_Item(1, second.Out());
-    ComPtr<ILogList> a = Query<ILogList>(first, IID_ILogList);
-    BSTR text = nullptr;
-    LONG n = 0;
-    VEXA_SENDMODE mode{};
-    DATE when = 0;
-    VEXA_MESSAGE_TYPE type{};
-    a->get_Index(&text);
-    EXPECT_EQ(Take(text), u"7");
-    a->get_Date(&text);
-    EXPECT_EQ(Take(text), u"202403");
-    a->get_Message(&text);
-    EXPECT_EQ(Take(text), u"본문");
-    a->get_ReceiverPhone(&text);
-    EXPECT_EQ(Take(text), u"010-1");
-    a->get_ReturnPhone(&text);
-    EXPECT_EQ(Take(text), u"02-2");
-    a->get_SendMode(&mode);
-    EXPECT_EQ(mode, VEXA_RESERVATION);
-    a->get_CountTotal(&n);
-    EXPECT_EQ(n, 3);
-    a->get_CountSucceed(&n);
-    EXPECT_EQ(n, 2);
-    a->get_CountFailure(&n);
-    EXPECT_EQ(n, 1);
-    a->get_SendTime(&when);
+    ComPtr<ILogList> a = ItemOf<ILogList>(lists, 0, IID_ILogList);
+    EXPECT_EQ(Get(a, &ILogList::get_Index), u"7");
+    EXPECT_EQ(Get(a, &ILogList::get_Date), u"202403");
+    EXPECT_EQ(Get(a, &ILogList::get_Message), u"본문");
+    EXPECT_EQ(Get(a, &ILogList::get_ReceiverPhone), u"010-1");
+    EXPECT_EQ(Get(a, &ILogList::get_ReturnPhone), u"02-2");
+    EXPECT_EQ(Get(a, &ILogList::get_SendMode), VEXA_RESERVATION);
+    EXPECT_EQ(Get(a, &ILogList::get_CountTotal), 3);
+    EXPECT_EQ(Get(a, &ILogList::get_CountSucceed), 2);
+    EXPECT_EQ(Get(a, &ILogList::get_CountFailure), 1);
     DATE epoch = 0;
     ASSERT_TRUE(PartsToDate({1970, 1, 1, 9, 0, 0}, epoch));  // 1970-01-01 00:00 UTC in Seoul
-    EXPECT_NEAR(when, epoch, 1e-9);
-    Query<ILogList2>(first, IID_ILogList2)->get_WriteTime(&when);
+    EXPECT_NEAR(Get(a, &ILogList::get_SendTime), epoch, 1e-9);
     DATE written = 0;
     ASSERT_TRUE(PartsToDate({2024, 3, 5, 14, 7, 9}, written));
-    EXPECT_NEAR(when, written, 1e-9);
-    Query<ILogList3>(first, IID_ILogList3)->get_Type(&type);
-    EXPECT_EQ(type, VEXA_MESSAGE_TYPE_LMS);
+    EXPECT_NEAR(Get(Query<ILogList2>(a, IID_ILogList2), &ILogList2::get_WriteTime), written, 1e-9);
+    EXPECT_EQ(Get(Query<ILogList3>(a, IID_ILogList3), &ILogList3::get_Type), VEXA_MESSAGE_TYPE_LMS);
 
-    Query<ILogList>(second, IID_ILogList)->get_SendMode(&mode);
-    EXPECT_EQ(mode, VEXA_DIRECT);  // only "Y" reserves
-    Query<ILogList3>(second, IID_ILogList3)->get_Type(&type);
-    EXPECT_EQ(type, VEXA_MESSAGE_TYPE_SMS);  // an unknown word is SMS in a LogList
+    ComPtr<ILogList> b = ItemOf<ILogList>(lists, 1, IID_ILogList);
+    EXPECT_EQ(Get(b, &ILogList::get_SendMode), VEXA_DIRECT);  // only "Y" reserves
+    // An unknown word is SMS in a LogList.
+    EXPECT_EQ(Get(Query<ILogList3>(b, IID_ILogList3), &ILogList3::get_Type), VEXA_MESSAGE_TYPE_SMS);
 }
 
 TEST_F(LogsTest, DetailReplyBecomesLogDetails) {
@@ -181,12 +160,10 @@ TEST_F(LogsTest, DetailReplyBecomesLogDetails) {
     ComPtr<IDispatch> detailsDisp;
     ASSERT_EQ(message_->RequestLogDetail(2024, 3, index.Get(), VEXA_MESSAGE_TYPE_MMS, detailsDisp.Out()),
               S_OK);
-    EXPECT_EQ(OnlyRequest().target, "/transfers/abc/detail/mms/202403/17");
+    EXPECT_EQ(OnlyRequest(server_).target, "/transfers/abc/detail/mms/202403/17");
 
     ComPtr<ILogDetails> details = Query<ILogDetails>(detailsDisp, IID_ILogDetails);
-    BSTR text = nullptr;
-    details->get_ReturnPhone(&text);
-    EXPECT_EQ(Take(text), u"02-2");
+    EXPECT_EQ(Get(details, &ILogDetails::get_ReturnPhone), u"02-2");
     Variant urls;
     ASSERT_EQ(Query<ILogDetails3>(detailsDisp, IID_ILogDetails3)->get_ImageURLs(&urls), S_OK);
     LONG upper = -1;
@@ -201,29 +178,16 @@ TEST_F(LogsTest, DetailReplyBecomesLogDetails) {
     const Expected expected[] = {{VEXA_TRANS_RECEIVED, VEXA_TRANS_SUCCEEDED, true},
                                  {VEXA_TRANS_WAITING, 7, false},
                                  {VEXA_TRANS_REQUESTED, VEXA_TRANS_NOTEXISTNUMBER, false}};
-    LONG count = 0;
-    details->get_Count(&count);
-    ASSERT_EQ(count, 3);
-    for (LONG i = 0; i < count; ++i) {
-        ComPtr<IDispatch> item;
-        details->get_Item(i, item.Out());
-        ComPtr<ILogDetail> d = Query<ILogDetail>(item, IID_ILogDetail);
-        VEXA_TRANS_STATUS status{};
-        VEXA_TRANS_RESULT result{};
-        DATE when = -1;
-        d->get_Status(&status);
-        d->get_Result(&result);
-        d->get_TransDate(&when);
-        EXPECT_EQ(status, expected[i].status) << i;
-        EXPECT_EQ(result, expected[i].result) << i;
+    ASSERT_EQ(CountOf(details), 3);
+    for (LONG i = 0; i < 3; ++i) {
+        ComPtr<ILogDetail> d = ItemOf<ILogDetail>(details, i, IID_ILogDetail);
+        EXPECT_EQ(Get(d, &ILogDetail::get_Status), expected[i].status) << i;
+        EXPECT_EQ(Get(d, &ILogDetail::get_Result), expected[i].result) << i;
         DATE moment = 0;
         PartsToDate({2024, 3, 5, 14, 7, 9}, moment);
-        EXPECT_EQ(when, expected[i].hasDate ? moment : 0.0) << i;
+        EXPECT_EQ(Get(d, &ILogDetail::get_TransDate), expected[i].hasDate ? moment : 0.0) << i;
     }
-    ComPtr<IDispatch> first;
-    details->get_Item(0, first.Out());
-    Query<ILogDetail2>(first, IID_ILogDetail2)->get_Name(&text);
-    EXPECT_EQ(Take(text), u"홍길동");
+    EXPECT_EQ(Get(ItemOf<ILogDetail2>(details, 0, IID_ILogDetail2), &ILogDetail2::get_Name), u"홍길동");
 }
 
 TEST_F(LogsTest, DetailTakesItsIdentityFromTheEntry) {
@@ -236,7 +200,7 @@ TEST_F(LogsTest, DetailTakesItsIdentityFromTheEntry) {
     ASSERT_EQ(
         message_->RequestLogDetailByList(Query<IDispatch>(entry, IID_IDispatch).Get(), detailsDisp.Out()),
         S_OK);
-    EXPECT_EQ(OnlyRequest().target, "/transfers/abc/detail/sms/202403/5");
+    EXPECT_EQ(OnlyRequest(server_).target, "/transfers/abc/detail/sms/202403/5");
     VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
     Query<ILogDetails2>(detailsDisp, IID_ILogDetails2)->get_Type(&type);
     EXPECT_EQ(type, 0);  // an unknown word is 0 in LogDetails
@@ -257,7 +221,7 @@ TEST_F(LogsTest, DeleteSendsOneDocumentForTheCollection) {
                                  LogXml("2", "<result>Succeed</result>") + "</logs>"));
     ComPtr<IDispatch> resultsDisp;
     ASSERT_EQ(message_->DeleteLogByLists(lists.Get(), resultsDisp.Out()), S_OK);
-    const test::RecordedRequest request = OnlyRequest();
+    const test::RecordedRequest request = OnlyRequest(server_);
     EXPECT_EQ(request.method, "DELETE");
     EXPECT_EQ(request.target, "/transfers/abc");
     EXPECT_EQ(request.body,
@@ -267,17 +231,11 @@ TEST_F(LogsTest, DeleteSendsOneDocumentForTheCollection) {
               "  <log>\n    <index>3</index>\n    <date>202405</date>\n    <type>all</type>\n  </log>\n"
               "</logs>\n");
     ComPtr<IDeleteResults> results = Query<IDeleteResults>(resultsDisp, IID_IDeleteResults);
-    LONG count = 0;
-    results->get_Count(&count);
-    ASSERT_EQ(count, 2);  // the results follow the reply
-    VEXA_RESULT outcome[2]{};
-    for (LONG i = 0; i < 2; ++i) {
-        ComPtr<IDispatch> item;
-        results->get_Item(i, item.Out());
-        Query<IDeleteResult>(item, IID_IDeleteResult)->get_Result(&outcome[i]);
-    }
-    EXPECT_EQ(outcome[0], VEXA_SUCCEEDED);
-    EXPECT_EQ(outcome[1], VEXA_FAILED);
+    ASSERT_EQ(CountOf(results), 2);  // the results follow the reply
+    EXPECT_EQ(Get(ItemOf<IDeleteResult>(results, 0, IID_IDeleteResult), &IDeleteResult::get_Result),
+              VEXA_SUCCEEDED);
+    EXPECT_EQ(Get(ItemOf<IDeleteResult>(results, 1, IID_IDeleteResult), &IDeleteResult::get_Result),
+              VEXA_FAILED);
 }
 
 TEST_F(LogsTest, CollectionRefusals) {
@@ -306,19 +264,13 @@ TEST_F(LogsTest, SingleFormsReportTheFirstResult) {
     Bstr index(u"9");
     ComPtr<IDispatch> result;
     ASSERT_EQ(message_->CancelReservation(2024, 3, index.Get(), VEXA_MESSAGE_TYPE_SMS, result.Out()), S_OK);
-    EXPECT_EQ(OnlyRequest().method, "PUT");
-    EXPECT_EQ(OnlyRequest().target, "/transfers/abc/cancel");
+    EXPECT_EQ(OnlyRequest(server_).method, "PUT");
+    EXPECT_EQ(OnlyRequest(server_).target, "/transfers/abc/cancel");
     ComPtr<ICancelResult> cancel = Query<ICancelResult>(result, IID_ICancelResult);
-    LONG total = 0, succeeded = 0, failed = -1;
-    VEXA_RESULT outcome = VEXA_FAILED;
-    cancel->get_CountTotal(&total);
-    cancel->get_CountSucceed(&succeeded);
-    cancel->get_CountFailure(&failed);
-    cancel->get_Result(&outcome);
-    EXPECT_EQ(total, 3);
-    EXPECT_EQ(succeeded, 3);
-    EXPECT_EQ(failed, 0);
-    EXPECT_EQ(outcome, VEXA_SUCCEEDED);
+    EXPECT_EQ(Get(cancel, &ICancelResult::get_CountTotal), 3);
+    EXPECT_EQ(Get(cancel, &ICancelResult::get_CountSucceed), 3);
+    EXPECT_EQ(Get(cancel, &ICancelResult::get_CountFailure), 0);
+    EXPECT_EQ(Get(cancel, &ICancelResult::get_Result), VEXA_SUCCEEDED);
 
     // An empty reply list is a success without a result; no out-pointer still deletes.
     server_.Reply(TransfersReply("<logs/>"));

@@ -5,10 +5,12 @@
 
 #include "automation/com_object.h"
 #include "automation_test_support.h"
+#include "month_key_cases.h"
 
 namespace vexa {
 namespace {
 
+using test::Get;
 using test::Query;
 using test::Take;
 
@@ -125,33 +127,19 @@ TEST_F(MessageTest, FactoriesHandOutNewDispatchObjects) {
 
 TEST_F(MessageTest, CreateLogListDirectChecksYearAndMonthFirst) {
     ComPtr<IMessage> m = NewMessage();
-    struct Case {
-        LONG year, month;
-        HRESULT expected;
-        const char16_t* date;
-    };
-    const Case cases[] = {
-        {2024, 3, S_OK, u"202403"},       {5, 3, S_OK, u"000503"},
-        {0, 3, E_INVALIDARG, nullptr},    {10000, 3, E_INVALIDARG, nullptr},
-        {2024, 0, E_INVALIDARG, nullptr}, {2024, 13, E_INVALIDARG, nullptr},
-    };
     Bstr index(u"12");
-    for (const Case& c : cases) {
+    for (const test::MonthKeyCase& c : test::kMonthKeyCases) {
         SCOPED_TRACE(testing::Message() << c.year << "/" << c.month);
         EXPECT_EQ(m->CreateLogListDirect(c.year, c.month, index.Get(), VEXA_MESSAGE_TYPE_LMS, nullptr),
-                  c.expected == S_OK ? E_POINTER : E_INVALIDARG);
+                  c.key ? E_POINTER : E_INVALIDARG);
         ComPtr<IDispatch> made;
         ASSERT_EQ(m->CreateLogListDirect(c.year, c.month, index.Get(), VEXA_MESSAGE_TYPE_LMS, made.Out()),
-                  c.expected);
-        if (!c.date) continue;
-        BSTR date = nullptr, idx = nullptr;
-        VEXA_MESSAGE_TYPE type{};
-        Query<ILogList>(made, IID_ILogList)->get_Date(&date);
-        Query<ILogList>(made, IID_ILogList)->get_Index(&idx);
-        Query<ILogList3>(made, IID_ILogList3)->get_Type(&type);
-        EXPECT_EQ(Take(date), c.date);
-        EXPECT_EQ(Take(idx), u"12");
-        EXPECT_EQ(type, VEXA_MESSAGE_TYPE_LMS);
+                  c.key ? S_OK : E_INVALIDARG);
+        if (!c.key) continue;
+        ComPtr<ILogList> list = Query<ILogList>(made, IID_ILogList);
+        EXPECT_EQ(Get(list, &ILogList::get_Date), c.key);
+        EXPECT_EQ(Get(list, &ILogList::get_Index), u"12");
+        EXPECT_EQ(Get(Query<ILogList3>(made, IID_ILogList3), &ILogList3::get_Type), VEXA_MESSAGE_TYPE_LMS);
     }
 }
 

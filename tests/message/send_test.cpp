@@ -7,7 +7,11 @@
 namespace vexa {
 namespace {
 
+using test::CountOf;
+using test::Get;
 using test::InfoXml;
+using test::ItemOf;
+using test::OnlyRequest;
 using test::Query;
 using test::Take;
 using test::Xml;
@@ -25,11 +29,7 @@ protected:
         ComPtr<IReceivers> receivers = Query<IReceivers>(list, IID_IReceivers);
         ASSERT_EQ(receivers->AddDirect(p.Get(), t.Get(), mode, when), S_OK);
         if (!name.empty()) {
-            LONG count = 0;
-            receivers->get_Count(&count);
-            ComPtr<IDispatch> last;
-            receivers->get_Item(count - 1, last.Out());
-            Query<IReceiver2>(last, IID_IReceiver2)->put_Name(n.Get());
+            ItemOf<IReceiver2>(receivers, CountOf(receivers) - 1, IID_IReceiver2)->put_Name(n.Get());
         }
     }
     ComPtr<IContents> NewContents(VEXA_MESSAGE_TYPE type, const std::u16string& text,
@@ -65,7 +65,7 @@ TEST_F(SendTest, DirectSmsDocumentAndResults) {
     Bstr from(u"02-000-0000");
     ComPtr<IDispatch> resultsDisp;
     ASSERT_EQ(message_->Send(from.Get(), list.Get(), contents.Get(), resultsDisp.Out()), S_OK);
-    const test::RecordedRequest request = OnlyRequest();
+    const test::RecordedRequest request = OnlyRequest(server_);
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.target, "/messages/abc");
     EXPECT_EQ(request.body,
@@ -98,25 +98,13 @@ TEST_F(SendTest, DirectSmsDocumentAndResults) {
               "</messages>\n");
 
     ComPtr<ISendResults> results = Query<ISendResults>(resultsDisp, IID_ISendResults);
-    LONG count = 0;
-    results->get_Count(&count);
-    ASSERT_EQ(count, 3);
-    ComPtr<IDispatch> second;
-    results->get_Item(1, second.Out());
-    ComPtr<ISendResult> r = Query<ISendResult>(second, IID_ISendResult);
-    BSTR text = nullptr;
-    VEXA_RESULT outcome = VEXA_FAILED;
-    VEXA_MESSAGE_TYPE type{};
-    r->get_Result(&outcome);
-    r->get_Index(&text);
-    EXPECT_EQ(outcome, VEXA_SUCCEEDED);
-    EXPECT_EQ(Take(text), u"2");
-    r->get_Date(&text);
-    EXPECT_EQ(Take(text), u"202403");
-    Query<ISendResult2>(second, IID_ISendResult2)->get_Type(&type);
-    EXPECT_EQ(type, VEXA_MESSAGE_TYPE_SMS);
-    EXPECT_EQ(results->get_Index(&text), S_OK);  // the first result's
-    EXPECT_EQ(Take(text), u"1");
+    ASSERT_EQ(CountOf(results), 3);
+    ComPtr<ISendResult> r = ItemOf<ISendResult>(results, 1, IID_ISendResult);
+    EXPECT_EQ(Get(r, &ISendResult::get_Result), VEXA_SUCCEEDED);
+    EXPECT_EQ(Get(r, &ISendResult::get_Index), u"2");
+    EXPECT_EQ(Get(r, &ISendResult::get_Date), u"202403");
+    EXPECT_EQ(Get(Query<ISendResult2>(r, IID_ISendResult2), &ISendResult2::get_Type), VEXA_MESSAGE_TYPE_SMS);
+    EXPECT_EQ(Get(results, &ISendResults::get_Index), u"1");  // the first result's
 }
 
 TEST_F(SendTest, ReservationsCarryTheirLocalTime) {
@@ -129,7 +117,7 @@ TEST_F(SendTest, ReservationsCarryTheirLocalTime) {
     AddReceiver(list.Get(), u"010-3", u"never", VEXA_RESERVATION, -700000.0);  // not a time at all
     server_.Reply(Accepted({"010-1", "010-2", "010-3"}));
     ASSERT_EQ(message_->Send(nullptr, list.Get(), nullptr, nullptr), S_OK);
-    const std::string body = OnlyRequest().body;
+    const std::string body = OnlyRequest(server_).body;
     EXPECT_NE(body.find("<reservation>Y</reservation>"), std::string::npos);
     EXPECT_EQ(body.find("<sender>"), std::string::npos);        // an empty return phone is left out
     EXPECT_EQ(body.find("\n  <sendtime>"), std::string::npos);  // no batch-wide send time
@@ -184,7 +172,7 @@ TEST_F(SendTest, MultimediaSizeLimitAndImages) {
     static_cast<Contents*>(images.Get())->AppendImage({"data:image/jpeg;base64,REVG\r\n", 1});
     server_.Reply(Accepted({"010-1"}));
     ASSERT_EQ(message_->Send(nullptr, list.Get(), contents.Get(), nullptr), S_OK);
-    const std::string body = OnlyRequest().body;
+    const std::string body = OnlyRequest(server_).body;
     const size_t first = body.find("<images>\n    <image>\n      <content>data:image/jpeg;base64,QUJD");
     EXPECT_NE(first, std::string::npos) << body;
     EXPECT_LT(first, body.find("REVG"));
@@ -203,26 +191,18 @@ TEST_F(SendTest, RepliesMapToResults) {
     server_.Reply(Accepted({"010-1"}, "Succeed"));
     ComPtr<IDispatch> results;
     ASSERT_EQ(message_->Send(nullptr, list.Get(), nullptr, results.Out()), S_OK);
-    ComPtr<IDispatch> first;
-    Query<ISendResults>(results, IID_ISendResults)->get_Item(0, first.Out());
-    VEXA_RESULT outcome = VEXA_SUCCEEDED;
-    Query<ISendResult>(first, IID_ISendResult)->get_Result(&outcome);
-    EXPECT_EQ(outcome, VEXA_FAILED);
+    EXPECT_EQ(Get(ItemOf<ISendResult>(Query<ISendResults>(results, IID_ISendResults), 0, IID_ISendResult),
+                  &ISendResult::get_Result),
+              VEXA_FAILED);
 
     // Without a receivers element the request's receivers come back failed.
     server_.Reply(test::HttpReply(200, Xml("<messages>" + InfoXml() + "</messages>")));
     ASSERT_EQ(message_->Send(nullptr, list.Get(), nullptr, results.Out()), S_OK);
     ComPtr<ISendResults> all = Query<ISendResults>(results, IID_ISendResults);
-    LONG count = 0;
-    all->get_Count(&count);
-    ASSERT_EQ(count, 2);
-    ComPtr<IDispatch> second;
-    all->get_Item(1, second.Out());
-    BSTR text = nullptr;
-    Query<ISendResult>(second, IID_ISendResult)->get_Phone(&text);
-    EXPECT_EQ(Take(text), u"010-2");
-    Query<ISendResult>(second, IID_ISendResult)->get_Index(&text);
-    EXPECT_EQ(Take(text), u"");
+    ASSERT_EQ(CountOf(all), 2);
+    ComPtr<ISendResult> second = ItemOf<ISendResult>(all, 1, IID_ISendResult);
+    EXPECT_EQ(Get(second, &ISendResult::get_Phone), u"010-2");
+    EXPECT_EQ(Get(second, &ISendResult::get_Index), u"");
 
     server_.Reply(test::HttpReply(540, ""));
     EXPECT_EQ(message_->Send(nullptr, list.Get(), nullptr, results.Out()), VEXA_E_NEEDFORCALL);
@@ -265,7 +245,8 @@ TEST_F(SendTest, TextThatCp949CannotHoldBecomesAQuestionMark) {
     AddReceiver(list.Get(), u"010-1", u"웃음 😀 끝");
     server_.Reply(Accepted({"010-1"}));
     ASSERT_EQ(message_->Send(nullptr, list.Get(), nullptr, nullptr), S_OK);
-    EXPECT_NE(OnlyRequest().body.find("<message>&#xC6C3;&#xC74C; ? &#xB05D;</message>"), std::string::npos);
+    EXPECT_NE(OnlyRequest(server_).body.find("<message>&#xC6C3;&#xC74C; ? &#xB05D;</message>"),
+              std::string::npos);
 }
 
 }  // namespace

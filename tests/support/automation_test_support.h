@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "automation/bstr.h"
@@ -25,6 +26,32 @@ ComPtr<T> Query(const Obj& obj, REFIID iid) {
     ComPtr<T> out;
     EXPECT_EQ(obj->QueryInterface(iid, out.OutVoid()), S_OK);
     return out;
+}
+
+// A property read through its get accessor (of the object's interface or one it derives from),
+// which must succeed; a BSTR comes back as its text, freed.
+template <class Object, class Interface, class Value>
+auto Get(const ComPtr<Object>& object, HRESULT (Interface::*get)(Value*)) {
+    Value value{};
+    EXPECT_EQ((object.Get()->*get)(&value), S_OK);
+    if constexpr (std::is_same_v<Value, BSTR>)
+        return Take(value);
+    else
+        return value;
+}
+
+// The number of items of a collection.
+template <class Collection>
+LONG CountOf(const ComPtr<Collection>& collection) {
+    return Get(collection, &Collection::get_Count);
+}
+
+// Item `index` of a collection (counted from the current ArrayBase), through its interface T.
+template <class T, class Collection>
+ComPtr<T> ItemOf(const ComPtr<Collection>& collection, LONG index, REFIID iid) {
+    ComPtr<IDispatch> item;
+    EXPECT_EQ(collection->get_Item(index, item.Out()), S_OK) << "item " << index;
+    return item ? Query<T>(item, iid) : ComPtr<T>();
 }
 
 // Every test that touches ArrayBase leaves it at 0.

@@ -5,12 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "picture_fixtures.h"
+#include "report_json.h"
+#include "rest_exchange.h"
 #include "sandbox/base64.h"
 #include "scoped_time_zone.h"
 #include "scratch_directory.h"
@@ -20,34 +21,18 @@ namespace vexa_cli {
 namespace {
 
 using vexa::test::HttpReply;
+using vexa::test::InfoXml;
+using vexa::test::OnlyRequest;
+using vexa::test::Xml;
 
-std::string Info() {
-    return "<info><status><userid>abc</userid><username>홍길동</username><phoneReturn>02-000-0000</"
-           "phoneReturn>"
-           "<phoneReturns><phoneReturn>02-000-0000</phoneReturn><phoneReturn>010-1111-2222</phoneReturn>"
-           "</phoneReturns><call>42</call><free>7</free></status></info>";
-}
-
-std::string Xml(const std::string& body) { return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + body; }
-
-std::string Json(const Report& report) {
-    std::ostringstream out;
-    WriteJson(report, out);
-    return out.str();
-}
+// The account as every reply describes it.
+std::string Info() { return InfoXml("홍길동", "02-000-0000", 42, {"02-000-0000", "010-1111-2222"}); }
 
 class Commands : public testing::Test {
 protected:
     void SetUp() override {
         session_.SetEndpoint(server_.Url(), "");
         session_.SetAccount("abc", "pw");
-    }
-
-    // The one request the server received.
-    vexa::test::RecordedRequest OnlyRequest() const {
-        const auto all = server_.Requests();
-        EXPECT_EQ(all.size(), 1u);
-        return all.empty() ? vexa::test::RecordedRequest{} : all.back();
     }
 
     // Local times of the component and of the report are the zone's.
@@ -59,7 +44,7 @@ protected:
 TEST_F(Commands, StatusShowsTheRefreshedAccount) {
     server_.Reply(HttpReply(200, Xml("<users><status/>" + Info() + "</users>")));
     const CommandResult result = RunStatus(session_, {});
-    EXPECT_EQ(OnlyRequest().target, "/users/abc/status");
+    EXPECT_EQ(OnlyRequest(server_).target, "/users/abc/status");
     ASSERT_EQ(result.report.fields.size(), 6u);
     const Value serverTime = result.report.fields[5].value;
     ASSERT_TRUE(std::holds_alternative<std::string>(serverTime));
@@ -92,7 +77,7 @@ TEST_F(Commands, SendReservesForTheLocalTimeGivenAndReportsEachReceiver) {
     request.reservation = vexa::DateParts{2030, 1, 2, 9, 30, 0};
     const CommandResult result = RunSend(session_, request);
 
-    const auto sent = OnlyRequest();
+    const auto sent = OnlyRequest(server_);
     EXPECT_EQ(sent.method, "POST");
     EXPECT_EQ(sent.target, "/messages/abc");
     for (const char* part :
@@ -124,7 +109,7 @@ TEST_F(Commands, SendNowIsCompleteWhenEveryReceiverSucceeded) {
     request.receivers = {{"", "0101234"}};
     request.text = "hello";
     const CommandResult result = RunSend(session_, request);
-    const auto sent = OnlyRequest();
+    const auto sent = OnlyRequest(server_);
     EXPECT_NE(sent.body.find("<reservation>N</reservation>"), std::string::npos) << sent.body;
     EXPECT_NE(sent.body.find("<message>hello</message>"), std::string::npos) << sent.body;
     EXPECT_EQ(sent.body.find("<subject>"), std::string::npos) << sent.body;
@@ -183,7 +168,7 @@ TEST_F(Commands, SendOfAnMmsCarriesEachPictureInOrderAndReportsTheirSize) {
     request.images = {noisy.string(), plain.string()};
     const CommandResult result = RunSend(session_, request);
 
-    const auto sent = OnlyRequest();
+    const auto sent = OnlyRequest(server_);
     for (const char* part : {"<type>mms</type>", "<subject>s</subject>"})
         EXPECT_NE(sent.body.find(part), std::string::npos) << part;
     const std::vector<std::string> pictures = SentPictures(sent.body);
@@ -242,7 +227,7 @@ TEST_F(Commands, LogsAskForTheDaysAndShowLocalTimes) {
     request.reservedOnly = true;
     request.type = VEXA_MESSAGE_TYPE_MMS;
     const CommandResult result = RunLogs(session_, request);
-    EXPECT_EQ(OnlyRequest().target, "/transfers/abc/mms/2024030109/reservation");
+    EXPECT_EQ(OnlyRequest(server_).target, "/transfers/abc/mms/2024030109/reservation");
     EXPECT_EQ(
         RenderText(result.report),
         "Month    2024-03\n"
@@ -266,7 +251,7 @@ TEST_F(Commands, LogsOfAWholeMonthUseTheShortDateAndMayBeEmpty) {
     LogsRequest request;
     request.month = {2024, 3};
     const CommandResult result = RunLogs(session_, request);
-    EXPECT_EQ(OnlyRequest().target, "/transfers/abc/all/202403");
+    EXPECT_EQ(OnlyRequest(server_).target, "/transfers/abc/all/202403");
     EXPECT_NE(RenderText(result.report).find("\nNo transfers.\n"), std::string::npos);
 }
 
@@ -283,7 +268,7 @@ TEST_F(Commands, DetailOfAMultimediaTransferListsItsImages) {
             "</result><resultDetail>7</resultDetail><tranDate>2024-03-05</tranDate></detail>"
             "</details></transfers>")));
     const CommandResult result = RunDetail(session_, {{2024, 3}, "17", VEXA_MESSAGE_TYPE_MMS});
-    EXPECT_EQ(OnlyRequest().target, "/transfers/abc/detail/mms/202403/17");
+    EXPECT_EQ(OnlyRequest(server_).target, "/transfers/abc/detail/mms/202403/17");
     EXPECT_EQ(RenderText(result.report),
               "Month         202403\n"
               "Index         17\n"
@@ -306,7 +291,7 @@ TEST_F(Commands, DetailOfATextTransferHasNoImages) {
         HttpReply(200, Xml("<transfers><index>3</index><date>202403</date><type>sms</type><details/>"
                            "</transfers>")));
     const CommandResult result = RunDetail(session_, {{2024, 3}, "3", VEXA_MESSAGE_TYPE_ALL});
-    EXPECT_EQ(OnlyRequest().target, "/transfers/abc/detail/all/202403/3");
+    EXPECT_EQ(OnlyRequest(server_).target, "/transfers/abc/detail/all/202403/3");
     EXPECT_EQ(Json(result.report), R"({
   "date": "202403",
   "index": "3",
@@ -329,7 +314,7 @@ TEST_F(Commands, CancelSendsEveryIndexInOneRequestAndReportsCounts) {
     request.indexes = {"17", "18"};
     request.type = VEXA_MESSAGE_TYPE_LMS;
     const CommandResult result = RunManage(session_, request);
-    const auto sent = OnlyRequest();
+    const auto sent = OnlyRequest(server_);
     EXPECT_EQ(sent.method, "PUT");
     EXPECT_EQ(sent.target, "/transfers/abc/cancel");
     const size_t first = sent.body.find("<index>17</index>");
@@ -356,7 +341,7 @@ TEST_F(Commands, DeleteReportsEachEntry) {
     request.month = {2024, 3};
     request.indexes = {"5", "6"};
     const CommandResult result = RunManage(session_, request);
-    EXPECT_EQ(OnlyRequest().method, "DELETE");
+    EXPECT_EQ(OnlyRequest(server_).method, "DELETE");
     EXPECT_FALSE(result.complete) << "the second was not deleted";
     EXPECT_EQ(RenderText(result.report),
               "Month   Index  Result\n"

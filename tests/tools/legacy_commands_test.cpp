@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -14,8 +13,10 @@
 #include "commands.h"
 #include "legacy/protocol/packet_frame.h"
 #include "legacy/protocol/tpml.h"
+#include "report_json.h"
 #include "scoped_time_zone.h"
 #include "scripted_tcp_server.h"
+#include "tpml_replies.h"
 
 namespace vexa_cli {
 namespace {
@@ -23,28 +24,11 @@ namespace {
 using Quill::CTPMLParser;
 using Quill::TPMLNode;
 using Quill::TPMLTree;
-using vexa::test::TcpScript;
+using vexa::test::Add;
+using vexa::test::Reply;
 
 // Text on the wire is CP949.
 std::string Local(std::string_view utf8) { return vexa::Utf8ToLocal(utf8); }
-
-// An element below parent with attributes and an optional text.
-TPMLNode* Add(TPMLNode* parent, std::string_view name,
-              std::initializer_list<std::pair<const char*, std::string>> attributes = {},
-              std::string_view text = {}) {
-    TPMLNode* element = TPMLTree::AddElement(parent, name, text);
-    for (const auto& [attribute, value] : attributes) TPMLTree::SetAttribute(element, attribute, value);
-    return element;
-}
-
-// A reply frame holding what `build` writes below the document's root.
-TcpScript Reply(const std::function<void(TPMLNode* root)>& build) {
-    CTPMLParser document;
-    build(document.Root());
-    std::string text;
-    document.Serialize(text);
-    return {VexaCore::FramePacket(text, VexaCore::kPlainProtocolVersion, VexaCore::kCompressionThreshold)};
-}
 
 // The answer to a login: the account's name and return phone, the credit and the server's clock.
 void AddLoginReply(TPMLNode* root) {
@@ -57,12 +41,6 @@ void AddLoginReply(TPMLNode* root) {
     TPMLNode* refer = Add(user, "REFER");
     Add(refer, "user_name", {}, Local("홍길동"));
     Add(refer, "phone_return", {}, "02-000-0000");
-}
-
-std::string Json(const Report& report) {
-    std::ostringstream out;
-    WriteJson(report, out);
-    return out.str();
 }
 
 class LegacyCommands : public testing::Test {

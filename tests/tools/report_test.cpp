@@ -1,7 +1,8 @@
 #include "report.h"
 
 #include <gtest/gtest.h>
-#include <sstream>
+
+#include "report_json.h"
 
 namespace vexa_cli {
 namespace {
@@ -45,9 +46,7 @@ TEST(Report, RendersFieldsThenTablesForPeople) {
 }
 
 TEST(Report, WritesEveryColumnAndNullsAsJson) {
-    std::ostringstream out;
-    WriteJson(Sample(), out);
-    EXPECT_EQ(out.str(), R"({
+    EXPECT_EQ(Json(Sample()), R"({
   "userId": "demo",
   "name": "홍길동",
   "phones": [
@@ -78,9 +77,7 @@ TEST(Report, SaysSoWhenAListingIsEmpty) {
     Report report;
     report.listings.push_back({"transfers", "", "No transfers.", {{"index", "Index"}}, {}});
     EXPECT_EQ(RenderText(report), "No transfers.\n");
-    std::ostringstream out;
-    WriteJson(report, out);
-    EXPECT_EQ(out.str(), "{\n  \"transfers\": []\n}\n");
+    EXPECT_EQ(Json(report), "{\n  \"transfers\": []\n}\n");
 }
 
 }  // namespace
