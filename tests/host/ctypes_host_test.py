@@ -7,33 +7,16 @@ Run: python3 ctypes_host_test.py /path/to/VexaComponent32.so [unittest options]
 from ctypes import byref, c_double, c_int32, c_uint32, c_void_p
 
 import vexa_ctypes
-from vexa_ctypes import (BSTR, CLASS_E_CLASSNOTAVAILABLE, CLSID_Message, CLSID_Receiver, DATE,
+from vexa_ctypes import (BSTR, CLASS_E_CLASSNOTAVAILABLE, CLSID_Message, CLSID_Receiver, DATE, DISP_CONTENTS,
                          DISP_E_BADPARAMCOUNT, DISP_E_BADVARTYPE, DISP_E_EXCEPTION, DISP_E_MEMBERNOTFOUND,
-                         DISP_E_NONAMEDARGS, DISP_E_TYPEMISMATCH, DISP_E_UNKNOWNNAME, DISPATCH_METHOD,
-                         DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT, DISPID_NEWENUM, DISPID_PROPERTYPUT,
-                         E_INVALIDARG, E_NOINTERFACE, IDISPATCH, IENUMVARIANT, IID_IClassFactory,
-                         IID_IDispatch, IID_IEnumVARIANT, IID_IMessage, IID_IReceiver, IID_IReceivers,
-                         IID_IUnknown, IMESSAGE, IRECEIVER, IRECEIVERS, IUNKNOWN, PTR, S_FALSE, S_OK, VARIANT,
-                         VEXA_DIRECT, VEXA_E_DEPRECATED, VEXA_E_NOTLOGINED, VEXA_RESERVATION, VT_BSTR,
-                         VT_DATE, VT_DISPATCH, VT_I4, VT_UNKNOWN, Com, HostTestCase, Typed, failed)
-
-# Dispids of every member of the dispinterfaces, from the interface catalogue.
-DISP_MESSAGE = {
-    "VersionMajor": -500, "VersionMinor": -501, "GetErrorMessage": -502, "ArrayBase": 1, "ServiceCode": 2,
-    "OfficeName": 3, "LoginInfo": 11, "Login": 12, "UpdateLoginInfo": 13, "SetAccountInfo": 14, "Send": 21,
-    "SendOne": 22, "RequestLog": 31, "RequestLogBound": 32, "RequestLogDetail": 33,
-    "RequestLogDetailByList": 34, "RequestLogDetailByLists": 35, "DeleteLog": 36, "DeleteLogByList": 37,
-    "DeleteLogByLists": 38, "CancelReservation": 39, "CancelReservationByList": 40,
-    "CancelReservationByLists": 41, "CreateReceivers": 51, "CreateReceiver": 52, "CreateReceiverDirect": 53,
-    "CreateLogLists": 54, "CreateLogList": 55, "CreateLogListDirect": 56, "CreateContents": 57}
-DISP_RECEIVER = {"Phone": 1, "Message": 2, "SendMode": 3, "SendTime": 4, "Name": 5}
-DISP_RECEIVERS = {"Item": 0, "_NewEnum": -4, "Count": 1, "Add": 2, "Remove": 3, "AddDirect": 4}
-DISP_CONTENTS = {"Type": 1, "Message": 2, "Subject": 3, "AddImageFile": 4, "ImageCount": 6, "ImagesSize": 7}
-DISP_LOGLIST = {"Date": 1, "Index": 2, "Message": 3, "SendMode": 4, "ReceiverPhone": 5, "ReturnPhone": 6,
-                "CountTotal": 7, "CountSucceed": 8, "CountFailure": 9, "SendTime": 10, "WriteTime": 11,
-                "Type": 12}
-DISP_LOGLISTS = dict(DISP_RECEIVERS)
-
+                         DISP_E_NONAMEDARGS, DISP_E_TYPEMISMATCH, DISP_E_UNKNOWNNAME, DISP_LOGLIST, DISP_LOGLISTS,
+                         DISP_MESSAGE, DISP_RECEIVER, DISP_RECEIVERS, DISPATCH_METHOD, DISPATCH_PROPERTYGET,
+                         DISPATCH_PROPERTYPUT, DISPID_NEWENUM, DISPID_PROPERTYPUT, E_INVALIDARG, E_NOINTERFACE,
+                         IDISPATCH, IENUMVARIANT, IID_IClassFactory, IID_IDispatch, IID_IEnumVARIANT, IID_IMessage,
+                         IID_IReceiver, IID_IReceivers, IID_IUnknown, IMESSAGE, IRECEIVER, IRECEIVERS, IUNKNOWN,
+                         PTR, S_FALSE, S_OK, VARIANT, VEXA_DIRECT, VEXA_E_DEPRECATED, VEXA_E_NOTLOGINED,
+                         VEXA_RESERVATION, VT_BSTR, VT_DATE, VT_DISPATCH, VT_I4, VT_UNKNOWN, Com, HostTestCase,
+                         Typed, failed)
 
 
 # ---------------------------------------------------------------------------------------------

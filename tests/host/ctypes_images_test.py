@@ -13,7 +13,6 @@ import random
 import re
 import shutil
 import struct
-import sys
 import tempfile
 import unittest
 import urllib.error
@@ -23,11 +22,10 @@ import zlib
 from ctypes import byref, c_int32
 
 import vexa_ctypes
-from vexa_ctypes import (BSTR, CLSID_Message, DISP_E_UNKNOWNNAME, DISPATCH_METHOD, ICONTENTS,
-                         IID_IContents, IID_IDispatch, IID_ILogDetails3, IID_IServiceEndpoint, ILOGDETAILS3,
-                         ISERVICEENDPOINT, PTR, S_OK, VARIANT, VEXA_DIRECT, VEXA_E_FILEISTOOLARGE,
-                         VEXA_E_NOTADDED, VEXA_MESSAGE_TYPE_MMS, VEXA_SUCCEEDED, VT_ARRAY, VT_BSTR, VT_DATE,
-                         ULONG, HostTestCase, Typed)
+from vexa_ctypes import (BSTR, CLSID_Message, DISP_E_UNKNOWNNAME, DISPATCH_METHOD, ICONTENTS, IID_IContents,
+                         IID_ILogDetails3, IID_IServiceEndpoint, ILOGDETAILS3, ISERVICEENDPOINT, PTR, S_OK, VARIANT,
+                         VEXA_DIRECT, VEXA_E_FILEISTOOLARGE, VEXA_E_NOTADDED, VEXA_MESSAGE_TYPE_MMS, VEXA_SUCCEEDED,
+                         VT_ARRAY, VT_BSTR, VT_DATE, ULONG, HostTestCase, Typed)
 
 SANDBOX = None  # the vexa-sandbox executable, from --sandbox
 MAX_IMAGES_SIZE = 3000000  # JPEG bytes one multimedia message may carry
@@ -95,16 +93,9 @@ def jpeg_frame(data):
 # ---------------------------------------------------------------------------------------------
 
 class ImagesTestCase(HostTestCase):
-    @classmethod
-    def tearDownClass(cls):
-        if cls.module.can_unload() != S_OK:
-            raise AssertionError("DllCanUnloadNow: the module is still in use after every release")
-
     def setUp(self):
         super().setUp()
-        hr, message = self.module.create_instance(CLSID_Message, IID_IDispatch)
-        self.assertEqual(hr, S_OK)
-        self.message = self.adopt(message)
+        self.message = self.new_object(CLSID_Message)
         self.scratch = tempfile.mkdtemp(prefix="vexa-images-")
         self.addCleanup(shutil.rmtree, self.scratch)
 
@@ -295,8 +286,5 @@ class SandboxImagesTest(ImagesTestCase):
 
 
 if __name__ == "__main__":
-    if "--sandbox" in sys.argv[1:]:
-        at = sys.argv.index("--sandbox")
-        SANDBOX = sys.argv[at + 1]
-        del sys.argv[at:at + 2]
+    SANDBOX = vexa_ctypes.take_option("--sandbox")
     vexa_ctypes.main()

@@ -8,13 +8,10 @@ Run: python3 ctypes_legacy_test.py /path/to/VexaComponent32.so --sandbox /path/t
      [unittest options]  (without --sandbox the sandbox tests are skipped)
 """
 
-import collections
 import datetime
 import os
 import socketserver
 import struct
-import sys
-import threading
 import unittest
 import zlib
 from ctypes import byref, c_int32, c_void_p
@@ -23,17 +20,15 @@ from typing import NamedTuple
 from unittest.mock import ANY
 
 import vexa_ctypes
-from ctypes_host_test import DISP_MESSAGE
-from ctypes_rest_test import local_date, ole_date
-from vexa_ctypes import (BSTR, CLSID_Message, CLSID_SMS, DIID_DispSMS, DISP_E_UNKNOWNNAME, DISPATCH_METHOD,
-                         DISPATCH_PROPERTYGET, E_INVALIDARG, E_NOINTERFACE, IID_IDispatch,
-                         IID_ILoginInfo, IID_IMessage, IID_IServiceEndpoint, IID_ISMS, IID_IUnknown, ILOGININFO,
-                         ISERVICEENDPOINT, ISMS, IUNKNOWN, PTR, S_OK, VEXA_BYALL, VEXA_BYRESERVATION, VEXA_DIRECT,
-                         VEXA_E_LOGINFAIL, VEXA_E_LOGLISTNOTFOUND, VEXA_E_NEEDFORCALL, VEXA_E_NOTCONNECTED,
-                         VEXA_E_NOTLOGINED, VEXA_E_RECEIVERNOTFOUND, VEXA_E_SERVERERROR, VEXA_FAILED,
-                         VEXA_MESSAGE_TYPE_SMS, VEXA_RESERVATION, VEXA_SUCCEEDED, VEXA_TRANS_FAILED,
-                         VEXA_TRANS_NOTEXISTNUMBER, VEXA_TRANS_RECEIVED, VEXA_TRANS_REQUESTED, VEXA_TRANS_SUCCEEDED,
-                         VEXA_TRANS_WAITING, VT_DATE, VT_DISPATCH, HostTestCase, Typed)
+from vexa_ctypes import (BSTR, CLSID_Message, CLSID_SMS, DIID_DispSMS, DISP_E_UNKNOWNNAME, DISP_MESSAGE,
+                         DISPATCH_METHOD, DISPATCH_PROPERTYGET, E_INVALIDARG, E_NOINTERFACE, IID_ILoginInfo,
+                         IID_IMessage, IID_IServiceEndpoint, IID_ISMS, IID_IUnknown, ILOGININFO, ISERVICEENDPOINT,
+                         ISMS, IUNKNOWN, PTR, S_OK, VEXA_BYALL, VEXA_BYRESERVATION, VEXA_DIRECT, VEXA_E_LOGINFAIL,
+                         VEXA_E_LOGLISTNOTFOUND, VEXA_E_NEEDFORCALL, VEXA_E_NOTCONNECTED, VEXA_E_NOTLOGINED,
+                         VEXA_E_RECEIVERNOTFOUND, VEXA_E_SERVERERROR, VEXA_FAILED, VEXA_MESSAGE_TYPE_SMS,
+                         VEXA_RESERVATION, VEXA_SUCCEEDED, VEXA_TRANS_FAILED, VEXA_TRANS_NOTEXISTNUMBER,
+                         VEXA_TRANS_RECEIVED, VEXA_TRANS_REQUESTED, VEXA_TRANS_SUCCEEDED, VEXA_TRANS_WAITING,
+                         VT_DATE, VT_DISPATCH, HostTestCase, Typed, local_date, ole_date)
 
 SANDBOX = None  # the vexa-sandbox executable, from --sandbox
 WIRE = "cp949"  # the legacy protocol's text encoding
@@ -255,19 +250,18 @@ def read_request(sock):
     return Request(True, len(body), body.decode(WIRE) if len(body) == declared else None)
 
 
-class LegacyServer:
-    """Plays the legacy service on 127.0.0.1 (an ephemeral port): records each connection's request
-    and answers with the next scripted reply, or closes without one when none is left."""
+class LegacyServer(vexa_ctypes.ScriptedServer):
+    """Plays the legacy service: one request per connection, answered with the next scripted reply,
+    or closed without one when none is left."""
 
-    def __init__(self):
-        self.requests, self.replies = [], collections.deque()
-        server = self
+    def make_server(self, address):
+        service = self
 
         class Handler(socketserver.BaseRequestHandler):
             def handle(self):
                 self.request.settimeout(60)
-                server.requests.append(read_request(self.request))
-                reply = server.replies.popleft() if server.replies else Reply(b"", hang_up=True)
+                service.requests.append(read_request(self.request))
+                reply = service.next_reply(Reply(b"", hang_up=True))
                 try:
                     self.request.sendall(reply.data)
                     # The client closes first, so the reply is never cut off by a reset.
@@ -276,25 +270,9 @@ class LegacyServer:
                 except OSError:
                     pass
 
-        self.tcp = socketserver.ThreadingTCPServer(("127.0.0.1", 0), Handler)
-        self.tcp.daemon_threads = True
-        self.port = self.tcp.server_address[1]
-        self.thread = threading.Thread(target=self.tcp.serve_forever, daemon=True)
-        self.thread.start()
-
-    def script(self, *replies):
-        self.replies.extend(replies)
-
-    def take(self):
-        """The requests received since the last call; replies not asked for are dropped."""
-        requests, self.requests = self.requests, []
-        self.replies.clear()
-        return requests
-
-    def close(self):
-        self.tcp.shutdown()
-        self.tcp.server_close()
-        self.thread.join()
+        tcp = socketserver.ThreadingTCPServer(address, Handler)
+        tcp.daemon_threads = True
+        return tcp
 
 
 # ---------------------------------------------------------------------------------------------
@@ -320,21 +298,11 @@ def user_reply(login="succeed", call=None, **refer):
 # ---------------------------------------------------------------------------------------------
 
 class SmsTestCase(HostTestCase):
-    """Each test gets a new SMS object; every class leaves the module idle behind it."""
-
-    @classmethod
-    def tearDownClass(cls):
-        if cls.module.can_unload() != S_OK:
-            raise AssertionError("DllCanUnloadNow: the module is still in use after every release")
+    """Each test gets a new SMS object."""
 
     def setUp(self):
         super().setUp()
         self.sms = self.new_object(CLSID_SMS)
-
-    def new_object(self, clsid):
-        hr, obj = self.module.create_instance(clsid, IID_IDispatch)
-        self.assertEqual(hr, S_OK, f"0x{hr:08X}")
-        return self.adopt(obj)
 
     def array_base(self, base):
         """Sets the module-wide ArrayBase for this test and restores 0 afterwards."""
@@ -342,10 +310,8 @@ class SmsTestCase(HostTestCase):
         self.addCleanup(self.put, self.sms, "ArrayBase", 0)
 
     def items(self, collection, *members):
-        """The given members of every item of a collection, in collection order."""
-        base = self.get(self.sms, "ArrayBase")
-        return [tuple(self.get(self.get(collection, "Item", base + i), m) for m in members)
-                for i in range(self.get(collection, "Count"))]
+        """The given members of every item of a collection, whatever the ArrayBase."""
+        return super().items(collection, *members, base=self.get(self.sms, "ArrayBase"))
 
 
 class LegacyTestCase(SmsTestCase):
@@ -917,8 +883,5 @@ class SandboxLegacyTest(SmsTestCase):
 
 
 if __name__ == "__main__":
-    if "--sandbox" in sys.argv[1:]:
-        at = sys.argv.index("--sandbox")
-        SANDBOX = sys.argv[at + 1]
-        del sys.argv[at:at + 2]
+    SANDBOX = vexa_ctypes.take_option("--sandbox")
     vexa_ctypes.main()

@@ -8,12 +8,8 @@ Run: python3 ctypes_rest_test.py /path/to/VexaComponent32.so [unittest options]
 
 import base64
 import calendar
-import collections
-import datetime
 import http.server
 import os
-import threading
-import time
 import xml.etree.ElementTree as ET
 from ctypes import byref
 from typing import NamedTuple
@@ -21,14 +17,14 @@ from unittest import mock
 from xml.sax.saxutils import escape
 
 import vexa_ctypes
-from vexa_ctypes import (BSTR, CLSID_Message, DISPATCH_METHOD, DISPATCH_PROPERTYGET, E_INVALIDARG,
-                         IID_IDispatch, IID_ILoginInfo3, IID_IMessage, IID_IServiceEndpoint, IID_IUnknown,
-                         ILOGININFO3, IMESSAGE, ISERVICEENDPOINT, IUNKNOWN, PTR, S_OK, VARIANT, VEXA_BYALL,
-                         VEXA_BYRESERVATION, VEXA_DIRECT, VEXA_E_DEPRECATED, VEXA_E_LOGINFAIL,
-                         VEXA_E_NEEDFORCALL, VEXA_E_NOTCONNECTED, VEXA_E_NOTLOGINED, VEXA_E_SERVERERROR,
-                         VEXA_FAILED, VEXA_MESSAGE_TYPE_ALL, VEXA_MESSAGE_TYPE_LMS, VEXA_MESSAGE_TYPE_MMS,
-                         VEXA_MESSAGE_TYPE_SMS, VEXA_RESERVATION, VEXA_SUCCEEDED, VT_ARRAY, VT_BSTR, VT_DATE,
-                         VT_DISPATCH, BstrArray, HostTestCase, Typed)
+from vexa_ctypes import (BSTR, CLSID_Message, DISPATCH_METHOD, DISPATCH_PROPERTYGET, E_INVALIDARG, IID_ILoginInfo3,
+                         IID_IMessage, IID_IServiceEndpoint, IID_IUnknown, ILOGININFO3, IMESSAGE, ISERVICEENDPOINT,
+                         IUNKNOWN, PTR, S_OK, VARIANT, VEXA_BYALL, VEXA_BYRESERVATION, VEXA_DIRECT,
+                         VEXA_E_DEPRECATED, VEXA_E_LOGINFAIL, VEXA_E_NEEDFORCALL, VEXA_E_NOTCONNECTED,
+                         VEXA_E_NOTLOGINED, VEXA_E_SERVERERROR, VEXA_FAILED, VEXA_MESSAGE_TYPE_ALL,
+                         VEXA_MESSAGE_TYPE_LMS, VEXA_MESSAGE_TYPE_MMS, VEXA_MESSAGE_TYPE_SMS, VEXA_RESERVATION,
+                         VEXA_SUCCEEDED, VT_ARRAY, VT_BSTR, VT_DATE, VT_DISPATCH, BstrArray, HostTestCase, Typed,
+                         local_date, ole_date)
 
 XML = "application/xml; charset=UTF-8"
 
@@ -50,21 +46,19 @@ class Request(NamedTuple):
     body: bytes
 
 
-class ScriptedServer:
-    """HTTP/1.1 on 127.0.0.1 (an ephemeral port): records every request and answers each with the
-    next scripted reply, or with 599 when none is left."""
+class ScriptedServer(vexa_ctypes.ScriptedServer):
+    """HTTP/1.1: answers each request with the next scripted reply, or with 599 when none is left."""
 
-    def __init__(self):
-        self.requests, self.replies = [], collections.deque()
-        server = self
+    def make_server(self, address):
+        service = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
             protocol_version = "HTTP/1.1"
 
             def serve(self):
                 body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
-                server.requests.append(Request(self.command, self.path, list(self.headers.items()), body))
-                reply = server.replies.popleft() if server.replies else Reply(599, "text/plain", b"none")
+                service.requests.append(Request(self.command, self.path, list(self.headers.items()), body))
+                reply = service.next_reply(Reply(599, "text/plain", b"none"))
                 headers = {"Date": self.date_time_string(), "Content-Type": reply.content_type,
                            "Content-Length": str(len(reply.body)), **reply.headers}
                 self.send_response_only(reply.status)
@@ -78,24 +72,7 @@ class ScriptedServer:
             def log_message(self, *args):
                 pass
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.port = self.httpd.server_address[1]
-        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self.thread.start()
-
-    def script(self, *replies):
-        self.replies.extend(replies)
-
-    def take(self):
-        """The requests received since the last call; replies not asked for are dropped."""
-        requests, self.requests = self.requests, []
-        self.replies.clear()
-        return requests
-
-    def close(self):
-        self.httpd.shutdown()
-        self.httpd.server_close()
-        self.thread.join()
+        return http.server.ThreadingHTTPServer(address, Handler)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -128,16 +105,6 @@ def transfers_reply(*logs, **leaves):
     return xml_reply("transfers", node("logs", *(node("log", **log) for log in logs)), **leaves)
 
 
-def ole_date(*parts):
-    """The DATE of a calendar date and time, as they stand."""
-    return (datetime.datetime(*parts) - datetime.datetime(1899, 12, 30)) / datetime.timedelta(days=1)
-
-
-def local_date(seconds):
-    """The DATE of the machine's local time at a moment given in seconds since 1970 (UTC)."""
-    return ole_date(*time.localtime(seconds)[:6])
-
-
 def children(element):
     return [(child.tag, child.text or "") for child in element]
 
@@ -162,15 +129,12 @@ class RestHostTest(HostTestCase):
     def tearDownClass(cls):
         cls.no_proxy.stop()
         cls.server.close()
-        if cls.module.can_unload() != S_OK:
-            raise AssertionError("DllCanUnloadNow: the module is still in use after every release")
+        super().tearDownClass()
 
     def setUp(self):
         super().setUp()
         self.server.take()
-        hr, message = self.module.create_instance(CLSID_Message, IID_IDispatch)
-        self.assertEqual(hr, S_OK)
-        self.message = self.adopt(message)
+        self.message = self.new_object(CLSID_Message)
         endpoint = self.query(self.message, IID_IServiceEndpoint, ISERVICEENDPOINT)
         url = self.bstr(f"http://127.0.0.1:{self.server.port}")
         self.assertEqual(endpoint.call("SetEndpoint", [BSTR], url), S_OK)
@@ -199,11 +163,6 @@ class RestHostTest(HostTestCase):
                          [XML, "Basic " + credentials, "Vexa Component", "4.2.1.0"])
         self.assertRegex(values["Auth-Realm"], r"^[A-Za-z0-9-]+(\.[A-Za-z0-9-]+)+$", "a domain name")
         self.assertTrue(values["User-Os"].strip())
-
-    def items(self, collection, *members):
-        """The given members of every item of a collection, in collection order."""
-        return [tuple(self.get(self.get(collection, "Item", i), m) for m in members)
-                for i in range(self.get(collection, "Count"))]
 
     # -- account --------------------------------------------------------------------------------
     def test_update_login_info(self):

@@ -1,18 +1,22 @@
-"""The host side of VexaComponent32.so's binary contract for Python ctypes: the layouts, identifiers
-and vtable orders a host binds to, a wrapper of the module's exports, counted interface pointers,
-and a test case base that calls members early-bound (vtables) or late-bound (IDispatch).
+"""The host side of VexaComponent32.so's binary contract for Python ctypes: the layouts, identifiers,
+vtable orders and dispids a host binds to, DATEs, a wrapper of the module's exports, counted
+interface pointers, a test case base that calls members early-bound (vtables) or late-bound
+(IDispatch), the shell of a scripted server, and a real vexa-sandbox for a test class.
 
 A test script imports this module and ends with `vexa_ctypes.main()`, which takes the module's path
 as the first command-line argument and hands the rest to unittest.
 """
 
+import collections
 import ctypes
+import datetime
 import os
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 from ctypes import POINTER, byref, c_double, c_int16, c_int32, c_int64, c_uint16, c_uint32, c_uint64, c_void_p
@@ -71,6 +75,16 @@ STREAM_SEEK_SET, STREAM_SEEK_CUR, STREAM_SEEK_END = 0, 1, 2
 
 def failed(hr):
     return hr & 0x80000000 != 0
+
+
+def ole_date(*parts):
+    """The DATE of a calendar date and time, as they stand."""
+    return (datetime.datetime(*parts) - datetime.datetime(1899, 12, 30)) / datetime.timedelta(days=1)
+
+
+def local_date(seconds):
+    """The DATE of the machine's local time at a moment given in seconds since 1970 (UTC)."""
+    return ole_date(*time.localtime(seconds)[:6])
 
 
 class GUID(ctypes.Structure):
@@ -164,6 +178,24 @@ ILOGININFO = IDISPATCH + ["get_ServerIP", "get_ServerPort", "get_UserID", "get_U
                           "get_FreeCall"]
 ILOGININFO3 = IDISPATCH + ["get_UserPhoneNumbers"]
 ISERVICEENDPOINT = IUNKNOWN + ["SetEndpoint", "SetTrustedCertificates"]
+
+
+# Dispids of every member of the dispinterfaces, from the interface catalogue.
+DISP_MESSAGE = {
+    "VersionMajor": -500, "VersionMinor": -501, "GetErrorMessage": -502, "ArrayBase": 1, "ServiceCode": 2,
+    "OfficeName": 3, "LoginInfo": 11, "Login": 12, "UpdateLoginInfo": 13, "SetAccountInfo": 14, "Send": 21,
+    "SendOne": 22, "RequestLog": 31, "RequestLogBound": 32, "RequestLogDetail": 33,
+    "RequestLogDetailByList": 34, "RequestLogDetailByLists": 35, "DeleteLog": 36, "DeleteLogByList": 37,
+    "DeleteLogByLists": 38, "CancelReservation": 39, "CancelReservationByList": 40,
+    "CancelReservationByLists": 41, "CreateReceivers": 51, "CreateReceiver": 52, "CreateReceiverDirect": 53,
+    "CreateLogLists": 54, "CreateLogList": 55, "CreateLogListDirect": 56, "CreateContents": 57}
+DISP_RECEIVER = {"Phone": 1, "Message": 2, "SendMode": 3, "SendTime": 4, "Name": 5}
+DISP_RECEIVERS = {"Item": 0, "_NewEnum": -4, "Count": 1, "Add": 2, "Remove": 3, "AddDirect": 4}
+DISP_CONTENTS = {"Type": 1, "Message": 2, "Subject": 3, "AddImageFile": 4, "ImageCount": 6, "ImagesSize": 7}
+DISP_LOGLIST = {"Date": 1, "Index": 2, "Message": 3, "SendMode": 4, "ReceiverPhone": 5, "ReturnPhone": 6,
+                "CountTotal": 7, "CountSucceed": 8, "CountFailure": 9, "SendTime": 10, "WriteTime": 11,
+                "Type": 12}
+DISP_LOGLISTS = dict(DISP_RECEIVERS)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -292,9 +324,15 @@ class Outcome(NamedTuple):
 
 
 class HostTestCase(unittest.TestCase):
-    """Every reference and string a test obtains is released by the test's cleanups."""
+    """Every reference and string a test obtains is released by the test's cleanups, so every class
+    leaves the module idle behind it."""
 
     module = None  # the loaded module, set by main()
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.module.can_unload() != S_OK:
+            raise AssertionError("DllCanUnloadNow: the module is still in use after every release")
 
     def setUp(self):
         self._owned = []
@@ -309,6 +347,12 @@ class HostTestCase(unittest.TestCase):
         com = Com(self.module, ptr, iface)
         self._owned.append(com)
         return com
+
+    def new_object(self, clsid):
+        """A new instance of a class, through its IDispatch."""
+        hr, obj = self.module.create_instance(clsid, IID_IDispatch)
+        self.assertEqual(hr, S_OK, f"0x{hr:08X}")
+        return self.adopt(obj)
 
     def query(self, com, iid, iface):
         hr, ptr = com.query(iid)
@@ -429,6 +473,49 @@ class HostTestCase(unittest.TestCase):
     def call(self, disp, name, *args):
         return self._ok(self.invoke(disp, name, DISPATCH_METHOD, *args))
 
+    def items(self, collection, *members, base=0):
+        """The given members of every item of a collection, in collection order; `base` is the
+        ArrayBase in force."""
+        return [tuple(self.get(self.get(collection, "Item", base + i), m) for m in members)
+                for i in range(self.get(collection, "Count"))]
+
+
+# ---------------------------------------------------------------------------------------------
+# A scripted server for a test class.
+
+class ScriptedServer:
+    """A server on 127.0.0.1 (an ephemeral port), in a thread of its own, that records every request
+    and answers each with the next scripted reply. A subclass makes the socketserver server, whose
+    handler appends to `requests` and answers with `next_reply(...)`."""
+
+    def __init__(self):
+        self.requests, self.replies = [], collections.deque()
+        self.server = self.make_server(("127.0.0.1", 0))
+        self.port = self.server.server_address[1]
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    def make_server(self, address):
+        raise NotImplementedError
+
+    def next_reply(self, otherwise):
+        """The next scripted reply, or `otherwise` when none is left."""
+        return self.replies.popleft() if self.replies else otherwise
+
+    def script(self, *replies):
+        self.replies.extend(replies)
+
+    def take(self):
+        """The requests received since the last call; replies not asked for are dropped."""
+        requests, self.requests = self.requests, []
+        self.replies.clear()
+        return requests
+
+    def close(self):
+        self.server.shutdown()
+        self.server.server_close()
+        self.thread.join()
+
 
 # ---------------------------------------------------------------------------------------------
 # A real vexa-sandbox process for a test class.
@@ -480,6 +567,17 @@ def start_sandbox(cls, executable, arguments):
         time.sleep(0.05)
     with open(endpoints, encoding="utf-8") as file:
         return dict(line.rstrip("\n").split("=", 1) for line in file if "=" in line)
+
+
+def take_option(name):
+    """The value that follows `name` on the command line, taken off it before unittest reads the
+    rest; None when it is not there."""
+    if name not in sys.argv[1:]:
+        return None
+    at = sys.argv.index(name)
+    value = sys.argv[at + 1]
+    del sys.argv[at:at + 2]
+    return value
 
 
 def main():
