@@ -1,5 +1,5 @@
-// The command line: subcommands, their options and help, parsed with CLI11 and checked into an
-// Invocation.
+// The command line: subcommands, their options and help, described and read with CLI11; the
+// chosen command's options become an Invocation in command_request.h.
 #pragma once
 
 #include <optional>

@@ -1,0 +1,32 @@
+// What the chosen command asks for: its options as typed, checked and turned into a request. The
+// command line's description (cli.h) fills the options; nothing here knows how they were given.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "requests.h"
+
+namespace vexa_cli {
+
+enum class Command { Status, Send, Logs, Detail, Cancel, Delete, Register, Unregister, Component };
+
+// The chosen command's options as typed, before any check.
+struct RawOptions {
+    CommonOptions common;  // all but `legacy`, which is made from the text below
+    std::vector<std::string> to, images;
+    std::string text, subject, type = "all", from, at;
+    bool typeGiven = false;
+    std::string month, days, index;
+    std::vector<std::string> indexes;
+    bool reserved = false;
+    // HOST:PORT of the legacy service when one was given, empty or not.
+    std::optional<std::string> legacy;
+};
+
+// The invocation of `command`; throws UsageError naming what is wrong. `currentMonth` is what
+// logs lists without a month.
+Invocation MakeInvocation(Command command, const RawOptions& options, YearMonth currentMonth);
+
+}  // namespace vexa_cli
