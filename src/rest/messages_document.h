@@ -37,7 +37,6 @@ public:
 class CRondoMessages : public CRondoEntity {
 public:
     using CRondoEntity::CRondoEntity;
-    bool ParseReply() override;
 
     // The request document as it is posted.
     std::string BuildRequest();
@@ -45,6 +44,9 @@ public:
     bool PostMessages();
 
     CRondoMessage message;
+
+protected:
+    bool ParseReply() override;
 };
 
 // A send time as the request writes it: local time, "%Y-%m-%d %H:%M:%S"; empty when the time

@@ -76,7 +76,6 @@ public:
 class CRondoTransfers : public CRondoEntity {
 public:
     using CRondoEntity::CRondoEntity;
-    bool ParseReply() override;
 
     // "GET" "/transfers/%s/%s/%s" (user, type word, date text), "/reservation" appended when asked.
     bool RequestLogs(const std::string& dateText, int32_t type, bool reservation);
@@ -95,6 +94,9 @@ public:
 
     CRondoTransfersLogs logs;
     CRondoTransfersLogDetail detail;
+
+protected:
+    bool ParseReply() override;
 };
 
 // 1 "sms", 2 "lms", 3 "mms", anything else "all".
