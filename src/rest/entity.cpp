@@ -22,7 +22,7 @@ void CRondoEntity::LoadParts(xmlNodePtr root, std::string_view part, CRondoXmlPa
         const std::string name = NodeName(child);
         if (name == part) {
             element.LoadFromNode(child);
-        } else if (name == "info") {
+        } else if (name == kInfoElement) {
             info_.LoadFromNode(child);
         }
     }
@@ -59,7 +59,7 @@ bool CRondoEntity::RunExchange(std::string_view method, const std::string& path,
 bool CRondoUsers::ParseReply() {
     const xmlNodePtr root = ReplyRoot("users");
     if (!root) return false;
-    LoadParts(root, "status", status);
+    LoadParts(root, kStatusElement, status);
     return true;
 }
 

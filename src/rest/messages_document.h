@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "rest/entity.h"
+#include "rest/field_table.h"
 
 namespace vexa {
 
@@ -18,6 +19,16 @@ struct ReceiverRecord {
     std::string index;   // reply only
     std::string date;    // reply only
 };
+
+// A messages reply's receivers: one receiver element for each receiver of the request.
+inline constexpr ListNames kReplyReceivers{"receivers", "receiver"};
+inline constexpr auto kReplyReceiverFields = std::to_array<Field<ReceiverRecord>>({
+    {"result", &ReceiverRecord::result},
+    {"phone", &ReceiverRecord::phone},
+    {"index", &ReceiverRecord::index},
+    {"date", &ReceiverRecord::date},
+    {"message", &ReceiverRecord::message},
+});
 
 class CRondoMessage : public CRondoXmlParser {
 public:
