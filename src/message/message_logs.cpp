@@ -15,32 +15,6 @@ namespace {
 // The number at the start of text, as strtol reads it.
 LONG LeadingNumber(std::string_view text) { return std::strtol(std::string(text).c_str(), nullptr, 10); }
 
-void FillLogList(LogList& list, const LogRecord& r) {
-    LogList::Fields& f = list.Fill();
-    f.date = BstrFromLocal(r.date);
-    f.index = BstrFromLocal(r.index);
-    f.message = BstrFromLocal(r.message);
-    f.sendMode = r.isReservation ? VEXA_RESERVATION : VEXA_DIRECT;
-    f.receiverPhone = BstrFromLocal(r.phoneSend);
-    f.returnPhone = BstrFromLocal(r.phoneBack);
-    f.countTotal = r.countTotal;
-    f.countSucceed = r.countSuccess;
-    f.countFailure = r.countFailure;
-    f.sendTime = UnixSecondsToDate(r.timeSend);
-    f.writeTime = UnixSecondsToDate(r.timeWrite);
-    f.type = LogListTypeFromName(r.type);
-}
-
-void FillLogDetail(LogDetail& detail, const DetailRecord& r) {
-    LogDetail::Fields& f = detail.Fill();
-    f.name = BstrFromLocal(r.name);
-    f.message = BstrFromLocal(r.message);
-    f.receiverPhone = BstrFromLocal(r.phoneSend);
-    f.status = TransStatusFromCode(r.status);
-    f.result = TransResultOf(r);
-    f.transDate = TransDateFromText(r.tranDate);
-}
-
 }  // namespace
 
 HRESULT Message::RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, VEXA_MESSAGE_TYPE Type,
