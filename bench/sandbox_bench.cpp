@@ -179,8 +179,7 @@ public:
     bool ClientDocuments() {
         const std::string body = bench::BuildSendRequest(context_, sender_, common_, local_);
         CRondoMessages entity(context_);
-        bench::SetReply(entity, reply_);
-        const ComPtr<SendResults> results = bench::ReadSendResults(entity);
+        const ComPtr<SendResults> results = bench::ReadSendResults(entity, bench::SendReply(reply_));
         return !body.empty() && results && results->Count() == kBatch;
     }
 
@@ -218,8 +217,7 @@ public:
         Stored(1, kBatch);
         reply_ = reply.body;
         CRondoMessages entity(context_);
-        bench::SetReply(entity, reply_);
-        const ComPtr<SendResults> results = bench::ReadSendResults(entity);
+        const ComPtr<SendResults> results = bench::ReadSendResults(entity, bench::SendReply(reply_));
         if (!Expect(results && AllSucceeded(results.Get()), "the component did not read the service's reply"))
             return false;
         if (!Expect(ClientDocuments() && ServerDocuments(), "the documents alone failed")) return false;

@@ -37,6 +37,7 @@
 #include "automation/text.h"
 #include "message/message.h"
 #include "rest/messages_document.h"
+#include "send_documents.h"
 
 extern char** environ;
 
@@ -341,13 +342,8 @@ public:
         record.message = ToLocal(kOwnText);
         request.receivers.push_back(std::move(record));
         const std::string body = entity.BuildRequest();
-        HttpResponse& response = entity.MutableResponse();
-        response.status = 200;
-        response.contentType = "application/xml; charset=UTF-8";
-        response.method = "POST";
-        response.path = "/messages/bench";
-        response.body = replyBody_;
-        return !body.empty() && entity.ParseReply() && entity.message.receivers.size() == 1;
+        return !body.empty() && entity.ReadReply(bench::SendReply(replyBody_)) &&
+               entity.message.receivers.size() == 1;
     }
 
     // The last request the server got is the component's, byte for byte apart from the order

@@ -38,20 +38,21 @@ inline std::string BuildSendRequest(const ServiceContext& context, const std::st
     return entity.BuildRequest();
 }
 
-// The entity as an exchange of user "bench"'s send leaves it when the service answered 200 with
-// `body`.
-inline void SetReply(CRondoMessages& entity, std::string body) {
-    HttpResponse& response = entity.MutableResponse();
+// The response an exchange of user "bench"'s send leaves when the service answered 200 with `body`.
+inline HttpResponse SendReply(std::string body) {
+    HttpResponse response;
     response.status = 200;
     response.contentType = "application/xml; charset=UTF-8";
     response.method = "POST";
     response.path = "/messages/bench";
     response.body = std::move(body);
+    return response;
 }
 
-// ParseReply, then Send's loop over the reply's receivers; null when the reply did not parse.
-inline ComPtr<SendResults> ReadSendResults(CRondoMessages& entity) {
-    if (!entity.ParseReply()) return {};
+// The reply read into the entity, then Send's loop over the reply's receivers; null when the
+// reply did not parse.
+inline ComPtr<SendResults> ReadSendResults(CRondoMessages& entity, HttpResponse reply) {
+    if (!entity.ReadReply(std::move(reply))) return {};
     return SendResultsFrom(entity.message.receivers, VEXA_MESSAGE_TYPE_SMS);
 }
 

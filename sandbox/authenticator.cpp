@@ -59,9 +59,9 @@ std::optional<Account> Authenticator::Authenticate(std::string_view authorizatio
 }
 
 std::optional<Account> Authenticator::Verify(const std::string& userId, std::string_view password) {
-    const std::optional<PasswordHash> hash = store_.PasswordOf(userId);
-    if (!hash || !PasswordAccepted(userId, *hash, password)) return std::nullopt;
-    return store_.FindAccount(userId);
+    std::optional<Store::Login> login = store_.FindLogin(userId);
+    if (!login || !PasswordAccepted(userId, login->password, password)) return std::nullopt;
+    return std::move(login->account);
 }
 
 bool Authenticator::PasswordAccepted(const std::string& userId, const PasswordHash& hash,

@@ -5,14 +5,14 @@
 #include <libxml/tree.h>
 #include <memory>
 
+#include "rest/field_table.h"
+#include "rest/user_status.h"
 #include "rest/xml_document.h"
 #include "sandbox/local_time.h"
 
 namespace vexa::sandbox {
 
 namespace {
-
-const char* YesNo(bool value) { return value ? "Y" : "N"; }
 
 // The component's tree helpers over UTF-8 text.
 class Writer : public CRondoXmlParser {
@@ -38,54 +38,34 @@ private:
     xmlNodePtr root_ = nullptr;
 };
 
-std::string Number(int64_t value) { return std::to_string(value); }
+// The account as the component reads its status. The component reads call as a 32-bit number.
+CRondoUserStatus StatusOf(const Account& account) {
+    CRondoUserStatus status;
+    status.userId = account.userId;
+    status.userName = account.name;
+    status.phoneReturn = account.returnPhones.empty() ? "" : account.returnPhones.front();
+    status.phoneReturns = account.returnPhones;
+    status.call = static_cast<int32_t>(account.credit > INT32_MAX ? INT32_MAX : account.credit);
+    status.free = 0;
+    status.payType = "prepaid";
+    return status;
+}
 
 void WriteStatus(Writer& w, xmlNodePtr parent, const Account& account) {
-    const xmlNodePtr status = w.AddChildElement(parent, "status");
-    w.AddTextChild(status, "userid", account.userId);
-    w.AddTextChild(status, "username", account.name);
-    w.AddTextChild(status, "phoneReturn", account.returnPhones.empty() ? "" : account.returnPhones.front());
-    const xmlNodePtr phones = w.AddChildElement(status, "phoneReturns");
-    for (const std::string& phone : account.returnPhones) w.AddTextChild(phones, "phoneReturn", phone);
-    // The component reads call as a 32-bit number.
-    w.AddTextChild(status, "call", Number(account.credit > INT32_MAX ? INT32_MAX : account.credit));
-    w.AddTextChild(status, "free", "0");
-    w.AddTextChild(status, "paytype", "prepaid");
+    WriteFields(w, w.AddChildElement(parent, kStatusElement), kUserStatusFields, StatusOf(account));
 }
 
 void WriteInfo(Writer& w, const ReplyContext& context, const ReplyError* error = nullptr) {
-    const xmlNodePtr info = w.AddChildElement(w.Root(), "info");
+    const xmlNodePtr info = w.AddChildElement(w.Root(), kInfoElement);
     if (context.account) WriteStatus(w, info, *context.account);
+    CRondoUserInfo fields;
+    fields.selfLink = context.selfUrl;
     if (error) {
-        const xmlNodePtr element = w.AddChildElement(info, "error");
-        w.AddTextChild(element, "code", error->code);
-        w.AddTextChild(element, "message", error->message);
+        fields.errorCode = error->code;
+        fields.errorMessage = error->message;
+        WriteFields(w, w.AddChildElement(info, kErrorElement), kErrorFields, fields);
     }
-    w.AddTextChild(w.AddChildElement(info, "links"), "self", context.selfUrl);
-}
-
-void WriteKey(Writer& w, xmlNodePtr parent, const TransferSummary& s) {
-    w.AddTextChild(parent, "index", s.index);
-    w.AddTextChild(parent, "date", s.date);
-    w.AddTextChild(parent, "type", s.type);
-}
-
-void WriteCounts(Writer& w, xmlNodePtr parent, const TransferSummary& s) {
-    w.AddTextChild(parent, "countTotal", Number(s.countTotal));
-    w.AddTextChild(parent, "countSuccess", Number(s.countSuccess));
-    w.AddTextChild(parent, "countFailure", Number(s.countFailure));
-}
-
-void WriteSummary(Writer& w, xmlNodePtr parent, const TransferSummary& s) {
-    WriteKey(w, parent, s);
-    w.AddTextChild(parent, "isReservation", YesNo(s.isReservation));
-    w.AddTextChild(parent, "phoneSend", s.phoneSend);
-    w.AddTextChild(parent, "phoneBack", s.phoneBack);
-    WriteCounts(w, parent, s);
-    w.AddTextChild(parent, "message", s.message);
-    w.AddTextChild(parent, "timeSend", s.timeSend);
-    w.AddTextChild(parent, "timeWrite", s.timeWrite);
-    w.AddTextChild(parent, "canCancel", YesNo(s.canCancel));
+    WriteFields(w, w.AddChildElement(info, kLinksElement), kLinksFields, fields);
 }
 
 }  // namespace
@@ -99,14 +79,10 @@ std::string UsersReply(const ReplyContext& context) {
 
 std::string MessagesReply(const std::vector<ReceiverRecord>& receivers, const ReplyContext& context) {
     Writer w("messages");
-    const xmlNodePtr list = w.AddChildElement(w.Root(), "receivers");
+    const xmlNodePtr list = w.AddChildElement(w.Root(), kReplyReceivers.list);
     for (const ReceiverRecord& r : receivers) {
-        const xmlNodePtr receiver = w.AddChildElement(list, "receiver");
-        w.AddTextChild(receiver, "result", r.result);
-        w.AddTextChild(receiver, "phone", r.phone);
-        w.AddTextChild(receiver, "index", r.index);
-        w.AddTextChild(receiver, "date", r.date);
-        w.AddTextChild(receiver, "message", r.message);
+        const xmlNodePtr receiver = w.AddChildElement(list, kReplyReceivers.item);
+        WriteFields(w, receiver, kReplyReceiverFields, r);
         w.AddTextChild(receiver, "sendtime", r.sendTime > 0 ? FormatLocalTime(r.sendTime) : "");
     }
     WriteInfo(w, context);
@@ -115,16 +91,16 @@ std::string MessagesReply(const std::vector<ReceiverRecord>& receivers, const Re
 
 std::string LogsReply(const std::vector<LogRecord>& records, LogsShape shape, const ReplyContext& context) {
     Writer w("transfers");
-    const xmlNodePtr logs = w.AddChildElement(w.Root(), "logs");
+    const xmlNodePtr logs = w.AddChildElement(w.Root(), kLogList.list);
     for (const LogRecord& r : records) {
-        const xmlNodePtr log = w.AddChildElement(logs, "log");
+        const xmlNodePtr log = w.AddChildElement(logs, kLogList.item);
         if (shape == LogsShape::kList) {
-            WriteSummary(w, log, r);
+            WriteFields(w, log, kTransferSummaryFields, r);
             continue;
         }
-        WriteKey(w, log, r);
-        if (shape == LogsShape::kCancel) WriteCounts(w, log, r);
-        w.AddTextChild(log, "result", r.result);
+        WriteFields(w, log, kTransferKeyFields, r);
+        if (shape == LogsShape::kCancel) WriteFields(w, log, kTransferCountFields, r);
+        WriteFields(w, log, kLogResultFields, r);
     }
     WriteInfo(w, context);
     return w.Utf8();
@@ -134,31 +110,16 @@ std::string DetailReply(const TransferDetail* detail, std::string_view subject, 
     Writer w("transfers");
     if (detail) {
         const xmlNodePtr root = w.Root();
-        WriteSummary(w, root, *detail);
+        WriteFields(w, root, kTransferSummaryFields, *detail);
         w.AddTextChild(root, "subject", subject);
-        w.AddTextChild(root, "via", detail->via);
-        w.AddTextChild(root, "userIp", detail->userIp);
-        w.AddTextChild(root, "isDelay", YesNo(detail->isDelay));
-        w.AddTextChild(root, "isRelay", YesNo(detail->isRelay));
-        w.AddTextChild(root, "isBible", YesNo(detail->isBible));
-        w.AddTextChild(root, "isDeleted", YesNo(detail->isDeleted));
-        w.AddTextChild(root, "delType", detail->delType);
-        w.AddTextChild(root, "timeDelete", detail->timeDelete);
-        const xmlNodePtr images = w.AddChildElement(root, "images");
+        WriteFields(w, root, kTransferDetailFields, *detail);
+        const xmlNodePtr images = w.AddChildElement(root, kImageList.list);
         for (const std::string& url : detail->imageUrls) {
-            w.AddTextChild(w.AddChildElement(images, "image"), "url", url);
+            w.AddTextChild(w.AddChildElement(images, kImageList.item), kImageUrl, url);
         }
-        const xmlNodePtr details = w.AddChildElement(root, "details");
+        const xmlNodePtr details = w.AddChildElement(root, kDetailList.list);
         for (const DetailRecord& r : detail->receivers) {
-            const xmlNodePtr element = w.AddChildElement(details, "detail");
-            w.AddTextChild(element, "message", r.message);
-            w.AddTextChild(element, "name", r.name);
-            w.AddTextChild(element, "phoneSend", r.phoneSend);
-            w.AddTextChild(element, "status", r.status);
-            w.AddTextChild(element, "result", r.result);
-            w.AddTextChild(element, "resultDetail", r.resultDetail);
-            w.AddTextChild(element, "tranDate", r.tranDate);
-            w.AddTextChild(element, "tranRsltDate", r.tranRsltDate);
+            WriteFields(w, w.AddChildElement(details, kDetailList.item), kDetailRecordFields, r);
         }
     }
     WriteInfo(w, context);

@@ -1,6 +1,6 @@
-// The documents the sandbox answers with, written from the component's own record types so that
-// each element the component reads is written by name from the field it fills. UTF-8 with an
-// XML declaration that says so.
+// The documents the sandbox answers with, written from the component's own record types through
+// the component's own field tables, so that each element the component reads is written under the
+// name it reads it by. UTF-8 with an XML declaration that says so.
 #pragma once
 
 #include <string>

@@ -77,23 +77,31 @@ Store::AccountChange Store::SetUpAccount(const AccountSetup& setup) {
     return change;
 }
 
+void Store::LoadReturnPhones(Account& account) {
+    Statement phones(db_, "SELECT phone FROM return_phones WHERE account_id = ? ORDER BY position");
+    phones.Bind(account.id);
+    while (phones.Step()) account.returnPhones.push_back(phones.Text(0));
+}
+
 std::optional<Account> Store::FindAccount(std::string_view userId) {
     std::lock_guard lock(mutex_);
     Statement row(db_, "SELECT id, user_id, name, credit FROM accounts WHERE user_id = ?");
     if (!row.Bind(userId).Step()) return std::nullopt;
     Account account{row.Int(0), row.Text(1), row.Text(2), {}, row.Int(3)};
-    Statement phones(db_, "SELECT phone FROM return_phones WHERE account_id = ? ORDER BY position");
-    phones.Bind(account.id);
-    while (phones.Step()) account.returnPhones.push_back(phones.Text(0));
+    LoadReturnPhones(account);
     return account;
 }
 
-std::optional<PasswordHash> Store::PasswordOf(std::string_view userId) {
+std::optional<Store::Login> Store::FindLogin(std::string_view userId) {
     std::lock_guard lock(mutex_);
-    Statement row(
-        db_, "SELECT password_salt, password_digest, password_iterations FROM accounts WHERE user_id = ?");
+    Statement row(db_,
+                  "SELECT id, user_id, name, credit, password_salt, password_digest, password_iterations "
+                  "FROM accounts WHERE user_id = ?");
     if (!row.Bind(userId).Step()) return std::nullopt;
-    return PasswordHash{row.BlobBytes(0), row.BlobBytes(1), static_cast<int>(row.Int(2))};
+    Login login{{row.Int(0), row.Text(1), row.Text(2), {}, row.Int(3)},
+                {row.BlobBytes(4), row.BlobBytes(5), static_cast<int>(row.Int(6))}};
+    LoadReturnPhones(login.account);
+    return login;
 }
 
 std::optional<TransferKey> Store::AddTransfer(int64_t accountId, const NewTransfer& t) {

@@ -62,7 +62,12 @@ public:
     // Creates the account, or sets the password of an existing one and leaves the rest as it is.
     AccountChange SetUpAccount(const AccountSetup& setup);
     std::optional<Account> FindAccount(std::string_view userId);
-    std::optional<PasswordHash> PasswordOf(std::string_view userId);
+    // The account with the hash its password is checked against, read together.
+    struct Login {
+        Account account;
+        PasswordHash password;
+    };
+    std::optional<Login> FindLogin(std::string_view userId);
 
     // Stores the transfer with the next index of its month and takes its cost from the credit,
     // or, when the credit does not cover it, stores nothing and returns nullopt.
@@ -93,6 +98,7 @@ public:
 
 private:
     std::optional<Transfer> FindTransferLocked(int64_t accountId, const TransferKey& key);
+    void LoadReturnPhones(Account& account);
     void LoadDetails(Transfer& transfer);
 
     std::mutex mutex_;

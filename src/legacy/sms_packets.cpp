@@ -7,7 +7,7 @@
 #include "contract/log_detail.h"
 #include "contract/log_entries.h"
 #include "contract/log_values.h"
-#include "contract/outcome_results.h"
+#include "contract/outcome_family.h"
 #include "contract/read_property.h"
 #include "contract/send_result.h"
 #include "legacy/log_bundles.h"
@@ -199,39 +199,37 @@ HRESULT SMS::RequestLogDetailByLists(IDispatch* pLogLists, IDispatch** ppLogDeta
 namespace {
 
 // Deleting and cancelling: the same packet around a different list of the LOGLIST element.
-struct DropFamily {
-    using Results = DeleteResults;
-    using Result = DeleteResult;
-    static void Add(CLogListBundle& request, const HostLogEntry& e) { request.AddDrop(e.date, e.index); }
-    static const std::vector<VexaCore::LogRecord>& Records(const CLogListBundle& reply) {
-        return reply.Drop();
-    }
-    static void Fill(DeleteResult& result, const VexaCore::LogRecord& r) {
-        DeleteResult::Fields& f = result.Fill();
-        f.date = BstrFromLocal(r.date);
-        f.index = BstrFromLocal(r.index);
-        f.result = Succeeded(r.result);
-    }
-};
+void AddEntry(DeleteFamily, CLogListBundle& request, const HostLogEntry& e) {
+    request.AddDrop(e.date, e.index);
+}
+void AddEntry(CancelFamily, CLogListBundle& request, const HostLogEntry& e) {
+    request.AddCancel(e.date, e.index);
+}
 
-struct CancelFamily {
-    using Results = CancelResults;
-    using Result = CancelResult;
-    static void Add(CLogListBundle& request, const HostLogEntry& e) { request.AddCancel(e.date, e.index); }
-    static const std::vector<VexaCore::LogRecord>& Records(const CLogListBundle& reply) {
-        return reply.Cancel();
-    }
-    // Done only when every reservation of the transfer was cancelled.
-    static void Fill(CancelResult& result, const VexaCore::LogRecord& r) {
-        CancelResult::Fields& f = result.Fill();
-        f.date = BstrFromLocal(r.date);
-        f.index = BstrFromLocal(r.index);
-        f.countTotal = ReadDecimal32(r.countTotal);
-        f.countSucceed = ReadDecimal32(r.countSucceed);
-        f.countFailure = ReadDecimal32(r.countFailure);
-        f.result = f.countTotal != 0 && f.countTotal == f.countSucceed ? VEXA_SUCCEEDED : VEXA_FAILED;
-    }
-};
+const std::vector<VexaCore::LogRecord>& RecordsOf(DeleteFamily, const CLogListBundle& reply) {
+    return reply.Drop();
+}
+const std::vector<VexaCore::LogRecord>& RecordsOf(CancelFamily, const CLogListBundle& reply) {
+    return reply.Cancel();
+}
+
+void FillOutcome(DeleteResult& result, const VexaCore::LogRecord& r) {
+    DeleteResult::Fields& f = result.Fill();
+    f.date = BstrFromLocal(r.date);
+    f.index = BstrFromLocal(r.index);
+    f.result = Succeeded(r.result);
+}
+
+// Done only when every reservation of the transfer was cancelled.
+void FillOutcome(CancelResult& result, const VexaCore::LogRecord& r) {
+    CancelResult::Fields& f = result.Fill();
+    f.date = BstrFromLocal(r.date);
+    f.index = BstrFromLocal(r.index);
+    f.countTotal = ReadDecimal32(r.countTotal);
+    f.countSucceed = ReadDecimal32(r.countSucceed);
+    f.countFailure = ReadDecimal32(r.countFailure);
+    f.result = f.countTotal != 0 && f.countTotal == f.countSucceed ? VEXA_SUCCEEDED : VEXA_FAILED;
+}
 
 }  // namespace
 
@@ -240,14 +238,15 @@ HRESULT SMS::ChangeLogs(IDispatch* pLogLists, IDispatch** ppResults) {
     std::vector<HostLogEntry> entries;
     if (const HRESULT hr = ReadLogEntries(pLogLists, entries); FAILED(hr)) return hr;
     CLogListBundle request;
-    for (const HostLogEntry& e : entries) Family::Add(request, e);
+    for (const HostLogEntry& e : entries) AddEntry(Family{}, request, e);
     return RunPacket(request, true, [&](CTPMLParser& element) -> HRESULT {
         CLogListBundle reply(&element);
         reply.Process();
         if (reply.HasError()) return VEXA_E_SERVERERROR;
         if (!ppResults) return S_OK;
         return HandOutResults(CollectionFrom<typename Family::Results, typename Family::Result>(
-                                  Family::Records(reply), &Family::Fill),
+                                  RecordsOf(Family{}, reply),
+                                  [](auto& result, const auto& record) { FillOutcome(result, record); }),
                               ppResults);
     });
 }
@@ -255,7 +254,7 @@ HRESULT SMS::ChangeLogs(IDispatch* pLogLists, IDispatch** ppResults) {
 HRESULT SMS::DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) {
     ClearOut(ppDeleteResults);
     if (!loginInfo_) return VEXA_E_NOTLOGINED;
-    return ChangeLogs<DropFamily>(pLogLists, ppDeleteResults);
+    return ChangeLogs<DeleteFamily>(pLogLists, ppDeleteResults);
 }
 
 HRESULT SMS::CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) {

@@ -1,19 +1,18 @@
-// How the transfers replies' texts become the values of LogList and LogDetail objects.
+// How the transfers replies' records become LogList and LogDetail objects.
 #pragma once
 
-#include <string>
-#include <string_view>
-
+#include "contract/log_detail.h"
+#include "contract/log_list.h"
 #include "contract/log_values.h"
 #include "rest/transfers_document.h"
-#include "vexa/VexaComponent.h"
 
 namespace vexa {
 
-// The delivery result: a non-empty resultDetail is passed on as its number, unmapped.
-VEXA_TRANS_RESULT TransResultOf(const DetailRecord& record);
+// A log entry's values. Its type: the three words, anything else SMS.
+void FillLogList(LogList& list, const LogRecord& r);
 
-// A LogList's type: the three words, anything else SMS.
-VEXA_MESSAGE_TYPE LogListTypeFromName(std::string_view word);
+// A receiver's details. The delivery result: a non-empty resultDetail is passed on as its
+// number, unmapped.
+void FillLogDetail(LogDetail& detail, const DetailRecord& r);
 
 }  // namespace vexa

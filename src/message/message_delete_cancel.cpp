@@ -3,7 +3,7 @@
 #include "automation/text.h"
 #include "contract/array_base.h"
 #include "contract/log_entries.h"
-#include "contract/outcome_results.h"
+#include "contract/outcome_family.h"
 #include "contract/read_property.h"
 #include "contract/single_entry_call.h"
 #include "message/message.h"
@@ -13,42 +13,32 @@ namespace vexa {
 
 namespace {
 
+// Each family's request.
+bool Request(DeleteFamily, CRondoTransfers& entity, const std::vector<LogKey>& keys) {
+    return entity.RequestDelete(keys);
+}
+
+bool Request(CancelFamily, CRondoTransfers& entity, const std::vector<LogKey>& keys) {
+    return entity.RequestCancel(keys);
+}
+
 // The entry's identity and whether the service did it ("succeed" exactly).
 template <class Fields>
-void FillOutcome(Fields& f, const LogRecord& r) {
+void FillIdentity(Fields& f, const LogRecord& r) {
     f.date = BstrFromLocal(r.date);
     f.index = BstrFromLocal(r.index);
     f.result = r.result == "succeed" ? VEXA_SUCCEEDED : VEXA_FAILED;
 }
 
-// What differs between the two families.
-struct DeleteFamily {
-    using Results = DeleteResults;
-    using Result = DeleteResult;
-    using ResultsItf = IDeleteResults;
-    static constexpr const IID& kResultsIid = IID_IDeleteResults;
-    static bool Request(CRondoTransfers& entity, const std::vector<LogKey>& keys) {
-        return entity.RequestDelete(keys);
-    }
-    static void Fill(Result& result, const LogRecord& r) { FillOutcome(result.Fill(), r); }
-};
+void FillOutcome(DeleteResult& result, const LogRecord& r) { FillIdentity(result.Fill(), r); }
 
-struct CancelFamily {
-    using Results = CancelResults;
-    using Result = CancelResult;
-    using ResultsItf = ICancelResults;
-    static constexpr const IID& kResultsIid = IID_ICancelResults;
-    static bool Request(CRondoTransfers& entity, const std::vector<LogKey>& keys) {
-        return entity.RequestCancel(keys);
-    }
-    static void Fill(Result& result, const LogRecord& r) {
-        Result::Fields& f = result.Fill();
-        FillOutcome(f, r);
-        f.countTotal = r.countTotal;
-        f.countSucceed = r.countSuccess;
-        f.countFailure = r.countFailure;
-    }
-};
+void FillOutcome(CancelResult& result, const LogRecord& r) {
+    CancelResult::Fields& f = result.Fill();
+    FillIdentity(f, r);
+    f.countTotal = r.countTotal;
+    f.countSucceed = r.countSuccess;
+    f.countFailure = r.countFailure;
+}
 
 }  // namespace
 
@@ -66,22 +56,15 @@ HRESULT Message::ByCollection(IDispatch* pLogLists, IDispatch** ppResults) {
     for (const HostLogEntry& e : entries) keys.push_back({e.index, e.date, TypeName(e.type)});
 
     CRondoTransfers entity(context_);
-    const bool executed = Family::Request(entity, keys);
+    const bool executed = Request(Family{}, entity, keys);
     hr = ApplyReplyOutcome(entity, executed);
     if (FAILED(hr)) return hr;
     if (!ppResults) return S_OK;
 
-    ComPtr<typename Family::Results> results = Family::Results::Make();
-    if (!results) return E_OUTOFMEMORY;
-    const std::vector<LogRecord>& records = entity.logs.records;
-    for (const LogRecord& record : records) {
-        ComPtr<typename Family::Result> result = Family::Result::Make();
-        if (!result) break;
-        Family::Fill(*result, record);
-        results->AddObject(result);
-    }
-    if (static_cast<size_t>(results->Count()) != records.size()) return E_OUTOFMEMORY;
-    return HandOutDispatch(results, ppResults);
+    const ComPtr<typename Family::Results> results =
+        CollectionFrom<typename Family::Results, typename Family::Result>(
+            entity.logs.records, [](auto& result, const LogRecord& record) { FillOutcome(result, record); });
+    return results ? HandOutDispatch(results, ppResults) : E_OUTOFMEMORY;
 }
 
 // By year, month, index and type: a LogList for that identity, then the by-entry form.

@@ -3,9 +3,9 @@
 
 #include "automation/text.h"
 #include "contract/log_detail.h"
+#include "contract/read_property.h"
 #include "message/log_mapping.h"
 #include "message/message.h"
-#include "contract/read_property.h"
 #include "rest/transfers_document.h"
 
 namespace vexa {
@@ -14,32 +14,6 @@ namespace {
 
 // The number at the start of text, as strtol reads it.
 LONG LeadingNumber(std::string_view text) { return std::strtol(std::string(text).c_str(), nullptr, 10); }
-
-void FillLogList(LogList& list, const LogRecord& r) {
-    LogList::Fields& f = list.Fill();
-    f.date = BstrFromLocal(r.date);
-    f.index = BstrFromLocal(r.index);
-    f.message = BstrFromLocal(r.message);
-    f.sendMode = r.isReservation ? VEXA_RESERVATION : VEXA_DIRECT;
-    f.receiverPhone = BstrFromLocal(r.phoneSend);
-    f.returnPhone = BstrFromLocal(r.phoneBack);
-    f.countTotal = r.countTotal;
-    f.countSucceed = r.countSuccess;
-    f.countFailure = r.countFailure;
-    f.sendTime = UnixSecondsToDate(r.timeSend);
-    f.writeTime = UnixSecondsToDate(r.timeWrite);
-    f.type = LogListTypeFromName(r.type);
-}
-
-void FillLogDetail(LogDetail& detail, const DetailRecord& r) {
-    LogDetail::Fields& f = detail.Fill();
-    f.name = BstrFromLocal(r.name);
-    f.message = BstrFromLocal(r.message);
-    f.receiverPhone = BstrFromLocal(r.phoneSend);
-    f.status = TransStatusFromCode(r.status);
-    f.result = TransResultOf(r);
-    f.transDate = TransDateFromText(r.tranDate);
-}
 
 }  // namespace
 
@@ -60,17 +34,9 @@ HRESULT Message::RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndD
     const HRESULT hr = ApplyReplyOutcome(entity, executed);
     if (FAILED(hr)) return hr;
 
-    ComPtr<LogLists> lists = LogLists::Make();
+    const ComPtr<LogLists> lists = CollectionFrom<LogLists, LogList>(entity.logs.records, FillLogList);
     if (!lists) return E_OUTOFMEMORY;
     lists->SetRestOwned();
-    const std::vector<LogRecord>& records = entity.logs.records;
-    for (const LogRecord& record : records) {
-        ComPtr<LogList> list = LogList::Make();
-        if (!list) continue;
-        FillLogList(*list, record);
-        lists->AddObject(list);
-    }
-    if (static_cast<size_t>(lists->Count()) != records.size()) return E_OUTOFMEMORY;
     return HandOutDispatch(lists, ppLogLists);
 }
 
@@ -105,22 +71,16 @@ HRESULT Message::RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDe
     const HRESULT hr = ApplyReplyOutcome(entity, executed);
     if (FAILED(hr)) return hr;
 
-    ComPtr<LogDetails> details = LogDetails::Make();
-    if (!details) return E_OUTOFMEMORY;
     const TransferDetail& transfer = entity.detail.detail;
+    const ComPtr<LogDetails> details =
+        CollectionFrom<LogDetails, LogDetail>(transfer.receivers, FillLogDetail);
+    if (!details) return E_OUTOFMEMORY;
     LogDetails::Fields& f = details->Fill();
     f.date = BstrFromLocal(transfer.date);
     f.index = BstrFromLocal(transfer.index);
     f.returnPhone = BstrFromLocal(transfer.phoneBack);
     f.type = static_cast<VEXA_MESSAGE_TYPE>(TypeFromName(transfer.type));
     for (const std::string& url : transfer.imageUrls) f.imageUrls.push_back(BstrFromLocal(url));
-    for (const DetailRecord& record : transfer.receivers) {
-        ComPtr<LogDetail> detail = LogDetail::Make();
-        if (!detail) break;
-        FillLogDetail(*detail, record);
-        details->AddObject(detail);
-    }
-    if (static_cast<size_t>(details->Count()) != transfer.receivers.size()) return E_OUTOFMEMORY;
     return HandOutDispatch(details, ppLogDetails);
 }
 

@@ -18,6 +18,45 @@ namespace {
 
 constexpr LONG kMaxImagesSize = 3000000;  // bytes of JPEG data in one multimedia message
 
+// The host's receivers as the request's; a reserved one makes the whole request a reservation.
+void ReadReceivers(IReceivers* receivers, CRondoMessage& request) {
+    for (HostReceiver& r : ReadHostReceivers(receivers)) {
+        const bool reserved = r.mode == VEXA_RESERVATION;
+        if (reserved) request.reservation = true;
+        request.receivers.push_back({.name = std::move(r.name),
+                                     .message = std::move(r.message),
+                                     .sendTime = reserved ? TimeTFromDate(r.sendTime) : 0,
+                                     .phone = std::move(r.phone)});
+    }
+}
+
+// The host's Contents into the request: the common text, for LMS and MMS the type word and the
+// subject, for MMS the pictures, which together may not exceed kMaxImagesSize. type is what the
+// Contents says, which the send results report.
+HRESULT ReadContents(IContents* contents, CRondoMessage& request, VEXA_MESSAGE_TYPE& type) {
+    request.message = ReadLocalText(contents, &IContents::get_Message);
+    contents->get_Type(&type);
+    if (type == VEXA_MESSAGE_TYPE_LMS || type == VEXA_MESSAGE_TYPE_MMS) {
+        request.type = type == VEXA_MESSAGE_TYPE_LMS ? "lms" : "mms";
+        request.subject = ReadLocalText(contents, &IContents::get_Subject);
+    }
+    if (type != VEXA_MESSAGE_TYPE_MMS) return S_OK;
+
+    LONG imageCount = 0, imagesSize = 0;
+    contents->get_ImageCount(&imageCount);
+    contents->get_ImagesSize(&imagesSize);
+    if (static_cast<ULONG>(imagesSize) > static_cast<ULONG>(kMaxImagesSize)) return VEXA_E_FILEISTOOLARGE;
+    if (imageCount <= 0) return S_OK;
+    // The pictures are read from our own Contents object; another one cannot lend them.
+    ComPtr<IContentsImages> source;
+    const std::vector<ImageEntry>* images = nullptr;
+    if (FAILED(QueryAs(contents, IID_IContentsImages, source)) || FAILED(source->GetImages(&images)))
+        return E_INVALIDARG;
+    for (LONG i = 0; i < imageCount && static_cast<size_t>(i) < images->size(); ++i)
+        request.images.push_back((*images)[static_cast<size_t>(i)].dataUri);
+    return S_OK;
+}
+
 }  // namespace
 
 HRESULT Message::Send(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch* pContents,
@@ -32,42 +71,11 @@ HRESULT Message::Send(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch* pC
     CRondoMessages entity(context_);
     CRondoMessage& request = entity.message;
     request.sender = ToLocal(bstrReturnPhone);
-    if (contents) request.message = ReadLocalText(contents.Get(), &IContents::get_Message);
-
-    for (HostReceiver& r : ReadHostReceivers(receivers.Get())) {
-        const bool reserved = r.mode == VEXA_RESERVATION;
-        if (reserved) request.reservation = true;
-        request.receivers.push_back({.name = std::move(r.name),
-                                     .message = std::move(r.message),
-                                     .sendTime = reserved ? TimeTFromDate(r.sendTime) : 0,
-                                     .phone = std::move(r.phone)});
-    }
+    ReadReceivers(receivers.Get(), request);
     if (request.receivers.empty()) return VEXA_E_RECEIVERNOTFOUND;
-
     VEXA_MESSAGE_TYPE resultType = VEXA_MESSAGE_TYPE_SMS;
     if (contents) {
-        contents->get_Type(&resultType);
-        if (resultType == VEXA_MESSAGE_TYPE_LMS || resultType == VEXA_MESSAGE_TYPE_MMS) {
-            request.type = resultType == VEXA_MESSAGE_TYPE_LMS ? "lms" : "mms";
-            request.subject = ReadLocalText(contents.Get(), &IContents::get_Subject);
-        }
-        if (resultType == VEXA_MESSAGE_TYPE_MMS) {
-            LONG imageCount = 0, imagesSize = 0;
-            contents->get_ImageCount(&imageCount);
-            contents->get_ImagesSize(&imagesSize);
-            if (static_cast<ULONG>(imagesSize) > static_cast<ULONG>(kMaxImagesSize))
-                return VEXA_E_FILEISTOOLARGE;
-            if (imageCount > 0) {
-                // The pictures are read from our own Contents object; another one cannot lend them.
-                ComPtr<IContentsImages> source;
-                const std::vector<ImageEntry>* images = nullptr;
-                if (FAILED(QueryAs(contents.Get(), IID_IContentsImages, source)) ||
-                    FAILED(source->GetImages(&images)))
-                    return E_INVALIDARG;
-                for (LONG i = 0; i < imageCount && static_cast<size_t>(i) < images->size(); ++i)
-                    request.images.push_back((*images)[static_cast<size_t>(i)].dataUri);
-            }
-        }
+        if (const HRESULT hr = ReadContents(contents.Get(), request, resultType); FAILED(hr)) return hr;
     }
 
     const bool executed = entity.PostMessages();

@@ -22,20 +22,25 @@ void CRondoEntity::LoadParts(xmlNodePtr root, std::string_view part, CRondoXmlPa
         const std::string name = NodeName(child);
         if (name == part) {
             element.LoadFromNode(child);
-        } else if (name == "info") {
+        } else if (name == kInfoElement) {
             info_.LoadFromNode(child);
         }
     }
 }
 
 bool CRondoEntity::Execute(std::string_view method, const std::string& path, std::string_view body) {
-    if (!RunExchange(method, path, body)) return false;
-    if (response_.status == 200 && !ParseReply()) return false;
-    return true;
+    HttpResponse response;
+    if (!RunExchange(method, path, body, response)) return false;
+    return ReadReply(std::move(response));
 }
 
-bool CRondoEntity::RunExchange(std::string_view method, const std::string& path, std::string_view body) {
-    response_ = HttpResponse{};
+bool CRondoEntity::ReadReply(HttpResponse response) {
+    response_ = std::move(response);
+    return response_.status != 200 || ParseReply();
+}
+
+bool CRondoEntity::RunExchange(std::string_view method, const std::string& path, std::string_view body,
+                               HttpResponse& response) const {
     HttpClient client;
     client.SetAgent(context_.clientName);
     client.SetSecure(context_.secure);
@@ -48,13 +53,13 @@ bool CRondoEntity::RunExchange(std::string_view method, const std::string& path,
 
     // A serialized request is ASCII and passes unchanged; anything else is sent as UTF-8.
     const std::string bytes = LocalToUtf8(body);
-    return client.SendRequest(response_, std::string(method), path, bytes.data(), bytes.size());
+    return client.SendRequest(response, std::string(method), path, bytes.data(), bytes.size());
 }
 
 bool CRondoUsers::ParseReply() {
     const xmlNodePtr root = ReplyRoot("users");
     if (!root) return false;
-    LoadParts(root, "status", status);
+    LoadParts(root, kStatusElement, status);
     return true;
 }
 

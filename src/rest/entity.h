@@ -16,23 +16,24 @@ public:
     explicit CRondoEntity(ServiceContext context) : context_(std::move(context)) {}
 
     void LoadFromNode(xmlNodePtr) override {}
-    // True when the reply is XML (its content type contains "xml") and parses; the documents
-    // extend it with their root check and their children.
-    virtual bool ParseReply();
 
-    // Runs one exchange. False when no exchange took place (or the body could not be
-    // converted), and when a 200 reply is not a readable document; true otherwise, also for
-    // other statuses, which ApplyReplyOutcome judges.
+    // Runs one exchange and reads its reply with ReadReply. False when no exchange took place
+    // (or the body could not be converted), and when a 200 reply is not a readable document;
+    // true otherwise, also for other statuses, which ApplyReplyOutcome judges.
     bool Execute(std::string_view method, const std::string& path, std::string_view body);
+
+    // Reads a reply without any network: the response is kept, and a 200 reply's document is
+    // parsed into the entity. False when a 200 reply is not a readable document; true otherwise.
+    bool ReadReply(HttpResponse response);
 
     const HttpResponse& Response() const { return response_; }
     const ServiceContext& Context() const { return context_; }
     const CRondoUserInfo& Info() const { return info_; }
 
-    // For tests of the reply readers: what an exchange would have left.
-    HttpResponse& MutableResponse() { return response_; }
-
 protected:
+    // True when the reply is XML (its content type contains "xml") and parses; the documents
+    // extend it with their root check and their children.
+    virtual bool ParseReply();
     // The base ParseReply step, then the document's root when its name is exactly rootName;
     // null when either fails.
     xmlNodePtr ReplyRoot(std::string_view rootName);
@@ -41,7 +42,8 @@ protected:
     void LoadParts(xmlNodePtr root, std::string_view part, CRondoXmlParser& element);
 
 private:
-    bool RunExchange(std::string_view method, const std::string& path, std::string_view body);
+    bool RunExchange(std::string_view method, const std::string& path, std::string_view body,
+                     HttpResponse& response) const;
 
     HttpResponse response_;
     ServiceContext context_;
@@ -51,11 +53,13 @@ private:
 class CRondoUsers : public CRondoEntity {
 public:
     using CRondoEntity::CRondoEntity;
-    bool ParseReply() override;
     // "GET" on "/users/%s/status".
     bool RequestUserStatus();
 
     CRondoUserStatus status;  // the status directly under the root
+
+protected:
+    bool ParseReply() override;
 };
 
 }  // namespace vexa

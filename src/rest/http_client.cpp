@@ -10,6 +10,7 @@
 #include <new>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <optional>
 #include <string_view>
 #include <strings.h>
 
@@ -102,6 +103,35 @@ int64_t ParseLength(std::string_view text) {
     return value;
 }
 
+// The request's URL: the scheme, the host, the port (the scheme's default when 0) and the path.
+std::string RequestUrl(bool secure, const std::string& host, uint16_t port, const std::string& path) {
+    std::string text = secure ? "https://" : "http://";
+    text += host + ":" + std::to_string(port != 0 ? port : (secure ? 443 : 80));
+    if (path.empty() || path.front() != '/') text += '/';
+    text += path;
+    return text;
+}
+
+// The header block in libcurl's lines: the caller's headers in order; libcurl's own Accept,
+// Expect (no waiting for 100-continue) and form Content-Type are dropped unless the caller set
+// them. Nullopt when a name or value would break the block.
+std::optional<std::vector<std::string>> HeaderLines(
+    const std::vector<std::pair<std::string, std::string>>& headers) {
+    std::vector<std::string> lines;
+    for (const auto& [name, value] : headers) {
+        if (!IsToken(name) || !IsFieldValue(value)) return std::nullopt;
+        // "Name;" is libcurl's way to send a header with an empty value.
+        lines.push_back(value.empty() ? name + ";" : name + ": " + value);
+    }
+    for (const char* own : {"Accept", "Expect", "Content-Type"}) {
+        const bool set = std::any_of(headers.begin(), headers.end(), [&](const auto& header) {
+            return EqualsIgnoringCase(header.first, own);
+        });
+        if (!set) lines.push_back(std::string(own) + ":");
+    }
+    return lines;
+}
+
 }  // namespace
 
 // One exchange's libcurl handle with everything its callbacks read and fill.
@@ -117,6 +147,9 @@ struct HttpClient::Transfer {
 
     bool Configure(const HttpClient& client, const std::string& method, const std::string& path,
                    const char* body, size_t length);
+    bool SetUrl(const std::string& text);
+    bool SetHeaders(const std::vector<std::string>& lines);
+    bool SetOptions(const HttpClient& client, const std::string& method, const char* body, size_t length);
     bool Perform(HttpResponse& response);
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* user);
@@ -207,7 +240,6 @@ bool HttpClient::SendRequest(HttpResponse& response, const std::string& method, 
     return transfer->Perform(response);
 }
 
-// Every libcurl option of an exchange is set here.
 bool HttpClient::Transfer::Configure(const HttpClient& client, const std::string& method,
                                      const std::string& path, const char* requestBody, size_t length) {
     if (!IsToken(method) || !IsFieldValue(client.agent_) || (length != 0 && requestBody == nullptr))
@@ -215,38 +247,31 @@ bool HttpClient::Transfer::Configure(const HttpClient& client, const std::string
     timeouts = client.timeouts_;
     trustedCertificates = client.trustedCertificates_;
     uploadLength = length;
+    const std::optional<std::vector<std::string>> lines = HeaderLines(client.headers_);
+    if (!lines) return false;
+    return SetUrl(RequestUrl(client.secure_, client.host_, client.port_, path)) && SetHeaders(*lines) &&
+           SetOptions(client, method, requestBody, length);
+}
 
-    const uint16_t port = client.port_ != 0 ? client.port_ : (client.secure_ ? 443 : 80);
-    std::string text = client.secure_ ? "https://" : "http://";
-    text += client.host_ + ":" + std::to_string(port);
-    if (path.empty() || path.front() != '/') text += '/';
-    text += path;
+bool HttpClient::Transfer::SetUrl(const std::string& text) {
     url.reset(curl_url());
     // The caller has escaped the path; it goes out as given, dot segments included.
-    if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_PATH_AS_IS) != CURLUE_OK)
-        return false;
+    return url && curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_PATH_AS_IS) == CURLUE_OK;
+}
 
-    // The caller's headers in order; libcurl's own Accept, Expect (no waiting for 100-continue)
-    // and form Content-Type are dropped unless the caller set them.
-    auto append = [this](const std::string& line) {
+bool HttpClient::Transfer::SetHeaders(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
         curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
         if (!grown) return false;
         (void)headers.release();
         headers.reset(grown);
-        return true;
-    };
-    for (const auto& [name, value] : client.headers_) {
-        if (!IsToken(name) || !IsFieldValue(value)) return false;
-        // "Name;" is libcurl's way to send a header with an empty value.
-        if (!append(value.empty() ? name + ";" : name + ": " + value)) return false;
     }
-    for (const char* own : {"Accept", "Expect", "Content-Type"}) {
-        const bool set = std::any_of(client.headers_.begin(), client.headers_.end(), [&](const auto& header) {
-            return EqualsIgnoringCase(header.first, own);
-        });
-        if (!set && !append(std::string(own) + ":")) return false;
-    }
+    return true;
+}
 
+// Every libcurl option of an exchange is set here.
+bool HttpClient::Transfer::SetOptions(const HttpClient& client, const std::string& method,
+                                      const char* requestBody, size_t length) {
     CURL* h = easy.get();
     CURLcode rc = CURLE_OK;
     auto set = [&](CURLoption option, auto value) {

@@ -13,23 +13,17 @@ const char* YesNo(bool value) { return value ? "Y" : "N"; }
 void CRondoMessage::LoadFromNode(xmlNodePtr receivers) {
     // The reply's receivers replace the request's.
     this->receivers.clear();
-    if (!receivers) return;
-    for (xmlNodePtr child = xmlFirstElementChild(receivers); child; child = xmlNextElementSibling(child)) {
-        if (NodeName(child) != "receiver") continue;
+    ForEachItem(*this, receivers, kReplyReceivers.item, [&](xmlNodePtr child) {
         ReceiverRecord record;
-        record.result = ChildElementText(child, "result");
-        record.phone = ChildElementText(child, "phone");
-        record.index = ChildElementText(child, "index");
-        record.date = ChildElementText(child, "date");
-        record.message = ChildElementText(child, "message");
+        ReadFields(*this, child, kReplyReceiverFields, record);
         this->receivers.push_back(std::move(record));
-    }
+    });
 }
 
 bool CRondoMessages::ParseReply() {
     const xmlNodePtr root = ReplyRoot("messages");
     if (!root) return false;
-    LoadParts(root, "receivers", message);
+    LoadParts(root, kReplyReceivers.list, message);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "rest/entity.h"
+#include "rest/field_table.h"
 
 namespace vexa {
 
@@ -18,6 +19,16 @@ struct ReceiverRecord {
     std::string index;   // reply only
     std::string date;    // reply only
 };
+
+// A messages reply's receivers: one receiver element for each receiver of the request.
+inline constexpr ListNames kReplyReceivers{"receivers", "receiver"};
+inline constexpr auto kReplyReceiverFields = std::to_array<Field<ReceiverRecord>>({
+    {"result", &ReceiverRecord::result},
+    {"phone", &ReceiverRecord::phone},
+    {"index", &ReceiverRecord::index},
+    {"date", &ReceiverRecord::date},
+    {"message", &ReceiverRecord::message},
+});
 
 class CRondoMessage : public CRondoXmlParser {
 public:
@@ -37,7 +48,6 @@ public:
 class CRondoMessages : public CRondoEntity {
 public:
     using CRondoEntity::CRondoEntity;
-    bool ParseReply() override;
 
     // The request document as it is posted.
     std::string BuildRequest();
@@ -45,6 +55,9 @@ public:
     bool PostMessages();
 
     CRondoMessage message;
+
+protected:
+    bool ParseReply() override;
 };
 
 // A send time as the request writes it: local time, "%Y-%m-%d %H:%M:%S"; empty when the time

@@ -6,8 +6,6 @@ namespace vexa {
 
 namespace {
 
-bool IsYes(const std::string& text) { return text == "Y"; }
-
 // Whether a reply answers a detail request: "/transfers/<user>/detail/...". The user ID is a
 // segment of its own, so a user whose ID happens to contain "detail" does not count.
 bool IsDetailPath(std::string_view path) {
@@ -22,84 +20,47 @@ std::string TransfersPath(const ServiceContext& context) {
     return "/transfers/" + PathSegment(context.userId);
 }
 
-// The fields a log entry and a transfer's details share, from the children of node.
-void ReadSummary(const CRondoXmlParser& xml, xmlNodePtr node, TransferSummary& s) {
-    s.index = xml.ChildElementText(node, "index");
-    s.date = xml.ChildElementText(node, "date");
-    s.type = xml.ChildElementText(node, "type");
-    s.isReservation = IsYes(xml.ChildElementText(node, "isReservation"));
-    s.phoneSend = xml.ChildElementText(node, "phoneSend");
-    s.phoneBack = xml.ChildElementText(node, "phoneBack");
-    s.countTotal = ReadDecimal32(xml.ChildElementText(node, "countTotal"));
-    s.countSuccess = ReadDecimal32(xml.ChildElementText(node, "countSuccess"));
-    s.countFailure = ReadDecimal32(xml.ChildElementText(node, "countFailure"));
-    s.message = xml.ChildElementText(node, "message");
-    s.timeSend = xml.ChildElementText(node, "timeSend");
-    s.timeWrite = xml.ChildElementText(node, "timeWrite");
-    s.canCancel = IsYes(xml.ChildElementText(node, "canCancel"));
-}
-
 }  // namespace
 
 void CRondoTransfersLogs::LoadFromNode(xmlNodePtr logs) {
     records.clear();
-    if (!logs) return;
-    for (xmlNodePtr log = xmlFirstElementChild(logs); log; log = xmlNextElementSibling(log)) {
-        if (NodeName(log) != "log") continue;
+    ForEachItem(*this, logs, kLogList.item, [&](xmlNodePtr log) {
         LogRecord r;
-        ReadSummary(*this, log, r);
-        r.result = ChildElementText(log, "result");
+        ReadFields(*this, log, kTransferSummaryFields, r);
+        ReadFields(*this, log, kLogResultFields, r);
         records.push_back(std::move(r));
-    }
+    });
 }
 
 void CRondoTransfersLogDetail::LoadFromNode(xmlNodePtr root) {
     TransferDetail& d = detail;
     d.receivers.clear();
-    const xmlNodePtr details = FindChildElement(root, "details");
+    const xmlNodePtr details = FindChildElement(root, kDetailList.list);
     // Without a receiver list the reply describes no transfer: the fields stay as they are.
     if (!details) return;
 
-    ReadSummary(*this, root, d);
-    d.via = ChildElementText(root, "via");
-    d.userIp = ChildElementText(root, "userIp");
-    d.isDelay = IsYes(ChildElementText(root, "isDelay"));
-    d.isRelay = IsYes(ChildElementText(root, "isRelay"));
-    d.isBible = IsYes(ChildElementText(root, "isBible"));
-    d.isDeleted = IsYes(ChildElementText(root, "isDeleted"));
-    d.delType = ChildElementText(root, "delType");
-    d.timeDelete = ChildElementText(root, "timeDelete");
+    ReadFields(*this, root, kTransferSummaryFields, d);
+    ReadFields(*this, root, kTransferDetailFields, d);
 
     // Replaced like the receivers, so that reading a second reply does not add to the first.
     d.imageUrls.clear();
-    if (const xmlNodePtr images = FindChildElement(root, "images")) {
-        for (xmlNodePtr image = xmlFirstElementChild(images); image; image = xmlNextElementSibling(image)) {
-            if (NodeName(image) != "image") continue;
-            std::string url = ChildElementText(image, "url");
-            if (!url.empty()) d.imageUrls.push_back(std::move(url));
-        }
-    }
+    ForEachItem(*this, FindChildElement(root, kImageList.list), kImageList.item, [&](xmlNodePtr image) {
+        std::string url = ChildElementText(image, kImageUrl);
+        if (!url.empty()) d.imageUrls.push_back(std::move(url));
+    });
 
-    for (xmlNodePtr child = xmlFirstElementChild(details); child; child = xmlNextElementSibling(child)) {
-        if (NodeName(child) != "detail") continue;
+    ForEachItem(*this, details, kDetailList.item, [&](xmlNodePtr child) {
         DetailRecord r;
-        r.message = ChildElementText(child, "message");
-        r.name = ChildElementText(child, "name");
-        r.phoneSend = ChildElementText(child, "phoneSend");
-        r.status = ChildElementText(child, "status");
-        r.result = ChildElementText(child, "result");
-        r.resultDetail = ChildElementText(child, "resultDetail");
-        r.tranDate = ChildElementText(child, "tranDate");
-        r.tranRsltDate = ChildElementText(child, "tranRsltDate");
+        ReadFields(*this, child, kDetailRecordFields, r);
         d.receivers.push_back(std::move(r));
-    }
+    });
 }
 
 bool CRondoTransfers::ParseReply() {
     const xmlNodePtr root = ReplyRoot("transfers");
     if (!root) return false;
     if (IsDetailPath(Response().path)) detail.LoadFromNode(root);
-    LoadParts(root, "logs", logs);
+    LoadParts(root, kLogList.list, logs);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "rest/entity.h"
+#include "rest/field_table.h"
 
 namespace vexa {
 
@@ -61,6 +62,66 @@ struct TransferDetail : TransferSummary {
     std::vector<DetailRecord> receivers;
 };
 
+// What a log entry and a transfer's details say of the transfer, in document order: its key,
+// how it was sent, its counts, then its texts and times.
+inline constexpr auto kTransferKeyFields = std::to_array<Field<TransferSummary>>({
+    {"index", &TransferSummary::index},
+    {"date", &TransferSummary::date},
+    {"type", &TransferSummary::type},
+});
+inline constexpr auto kTransferCountFields = std::to_array<Field<TransferSummary>>({
+    {"countTotal", &TransferSummary::countTotal},
+    {"countSuccess", &TransferSummary::countSuccess},
+    {"countFailure", &TransferSummary::countFailure},
+});
+inline constexpr auto kTransferSummaryFields =
+    JoinFields(kTransferKeyFields,
+               std::to_array<Field<TransferSummary>>({
+                   {"isReservation", &TransferSummary::isReservation},
+                   {"phoneSend", &TransferSummary::phoneSend},
+                   {"phoneBack", &TransferSummary::phoneBack},
+               }),
+               kTransferCountFields,
+               std::to_array<Field<TransferSummary>>({
+                   {"message", &TransferSummary::message},
+                   {"timeSend", &TransferSummary::timeSend},
+                   {"timeWrite", &TransferSummary::timeWrite},
+                   {"canCancel", &TransferSummary::canCancel},
+               }));
+
+// A logs reply: one log element per entry, the summary's fields and, after a delete or cancel,
+// the entry's result.
+inline constexpr ListNames kLogList{"logs", "log"};
+inline constexpr auto kLogResultFields = std::to_array<Field<LogRecord>>({
+    {"result", &LogRecord::result},
+});
+
+// A detail reply: the transfer's summary and these fields directly under the root, its pictures'
+// addresses (an image element with a url each) and a detail element per receiver.
+inline constexpr auto kTransferDetailFields = std::to_array<Field<TransferDetail>>({
+    {"via", &TransferDetail::via},
+    {"userIp", &TransferDetail::userIp},
+    {"isDelay", &TransferDetail::isDelay},
+    {"isRelay", &TransferDetail::isRelay},
+    {"isBible", &TransferDetail::isBible},
+    {"isDeleted", &TransferDetail::isDeleted},
+    {"delType", &TransferDetail::delType},
+    {"timeDelete", &TransferDetail::timeDelete},
+});
+inline constexpr ListNames kImageList{"images", "image"};
+inline constexpr std::string_view kImageUrl = "url";
+inline constexpr ListNames kDetailList{"details", "detail"};
+inline constexpr auto kDetailRecordFields = std::to_array<Field<DetailRecord>>({
+    {"message", &DetailRecord::message},
+    {"name", &DetailRecord::name},
+    {"phoneSend", &DetailRecord::phoneSend},
+    {"status", &DetailRecord::status},
+    {"result", &DetailRecord::result},
+    {"resultDetail", &DetailRecord::resultDetail},
+    {"tranDate", &DetailRecord::tranDate},
+    {"tranRsltDate", &DetailRecord::tranRsltDate},
+});
+
 class CRondoTransfersLogs : public CRondoXmlParser {
 public:
     void LoadFromNode(xmlNodePtr logs) override;
@@ -76,7 +137,6 @@ public:
 class CRondoTransfers : public CRondoEntity {
 public:
     using CRondoEntity::CRondoEntity;
-    bool ParseReply() override;
 
     // "GET" "/transfers/%s/%s/%s" (user, type word, date text), "/reservation" appended when asked.
     bool RequestLogs(const std::string& dateText, int32_t type, bool reservation);
@@ -95,6 +155,9 @@ public:
 
     CRondoTransfersLogs logs;
     CRondoTransfersLogDetail detail;
+
+protected:
+    bool ParseReply() override;
 };
 
 // 1 "sms", 2 "lms", 3 "mms", anything else "all".

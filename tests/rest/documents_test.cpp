@@ -46,16 +46,16 @@ ServiceContext ContextFor(const std::string& userId) {
     return context;
 }
 
-// Fills the response as an exchange with a 200 reply would have.
+// Reads a 200 reply as an exchange would have left it.
 template <typename Entity>
 bool ParseReply(Entity& entity, const std::string& body, const std::string& contentType = "application/xml",
                 const std::string& path = "") {
-    HttpResponse& response = entity.MutableResponse();
+    HttpResponse response;
     response.status = 200;
     response.contentType = contentType;
     response.body = body;
     response.path = path;
-    return entity.ParseReply();
+    return entity.ReadReply(std::move(response));
 }
 
 class KoreanTime : public testing::Test {

@@ -73,12 +73,12 @@ inline std::string LogsDocument(const std::vector<LogKey>& keys) {
 template <class Entity>
 bool ReadReply(Entity& entity, const std::string& contentType, const std::string& body,
                const std::string& path) {
-    HttpResponse& response = entity.MutableResponse();
+    HttpResponse response;
     response.status = 200;
     response.contentType = contentType;
     response.body = body;
     response.path = path;
-    return entity.ParseReply();
+    return entity.ReadReply(std::move(response));
 }
 
 template <class Entity>

@@ -94,20 +94,34 @@ TEST_F(StoreTest, KeepsPasswordsOnlyAsSaltedHashes) {
     Store store(File());
     store.SetUpAccount(NewAccount("kim", "same-password", 10));
     store.SetUpAccount(NewAccount("lee", "same-password", 10));
-    const PasswordHash kim = *store.PasswordOf("kim");
-    const PasswordHash lee = *store.PasswordOf("lee");
+    const PasswordHash kim = store.FindLogin("kim")->password;
+    const PasswordHash lee = store.FindLogin("lee")->password;
     EXPECT_TRUE(PasswordMatches(kim, "same-password"));
     EXPECT_FALSE(PasswordMatches(kim, "same-passwore"));
     EXPECT_FALSE(PasswordMatches(kim, ""));
     EXPECT_NE(kim.salt, lee.salt);
     EXPECT_NE(kim.digest, lee.digest);
-    EXPECT_FALSE(store.PasswordOf("park"));
+    EXPECT_FALSE(store.FindLogin("park"));
 
     std::ifstream file(File(), std::ios::binary);
     std::ifstream wal(File().string() + "-wal", std::ios::binary);
     const std::string bytes = std::string(std::istreambuf_iterator<char>(file), {}) +
                               std::string(std::istreambuf_iterator<char>(wal), {});
     EXPECT_EQ(bytes.find("same-password"), std::string::npos);
+}
+
+TEST_F(StoreTest, ALoginIsTheAccountAsFoundWithItsPassword) {
+    Store store(File());
+    store.SetUpAccount(NewAccount("lee", "other", 3));
+    store.SetUpAccount(NewAccount("kim", "secret", 42));
+    const Account account = *store.FindAccount("kim");
+    const Store::Login login = *store.FindLogin("kim");
+    EXPECT_EQ(login.account.id, account.id);
+    EXPECT_EQ(login.account.userId, "kim");
+    EXPECT_EQ(login.account.name, "kim name");
+    EXPECT_EQ(login.account.returnPhones, std::vector<std::string>{"02-000-0000"});
+    EXPECT_EQ(login.account.credit, 42);
+    EXPECT_TRUE(PasswordMatches(login.password, "secret"));
 }
 
 TEST_F(StoreTest, SettingUpAnExistingAccountChangesOnlyItsPassword) {
@@ -117,8 +131,8 @@ TEST_F(StoreTest, SettingUpAnExistingAccountChangesOnlyItsPassword) {
     const TransferKey key = *store.AddTransfer(id, SmsTo(3));
 
     EXPECT_EQ(store.SetUpAccount(NewAccount("kim", "new", 5000)), Store::AccountChange::kPasswordSet);
-    EXPECT_TRUE(PasswordMatches(*store.PasswordOf("kim"), "new"));
-    EXPECT_FALSE(PasswordMatches(*store.PasswordOf("kim"), "old"));
+    EXPECT_TRUE(PasswordMatches(store.FindLogin("kim")->password, "new"));
+    EXPECT_FALSE(PasswordMatches(store.FindLogin("kim")->password, "old"));
     EXPECT_EQ(store.FindAccount("kim")->credit, 97);
     EXPECT_TRUE(store.FindTransfer(id, key));
 }
