@@ -24,7 +24,6 @@ std::optional<int64_t> ParseLocalTime(std::string_view text);
 
 // "YYYYMM".
 std::string MonthKey(int year, int month);
-int DaysInMonth(int year, int month);
 
 // The HTTP Date form, e.g. "Tue, 05 Mar 2024 05:07:09 GMT".
 std::string HttpDate(int64_t unixSeconds);

@@ -5,6 +5,7 @@
 
 #include "rest/transfers_document.h"
 #include "sandbox/local_time.h"
+#include "vexa/calendar.h"
 
 namespace vexa::sandbox {
 
