@@ -17,12 +17,6 @@ class EnumVariant final : public ComObject<EnumVariant, IEnumVARIANT> {
 public:
     using Items = std::shared_ptr<const std::vector<Variant>>;
 
-    static std::span<const InterfaceEntry> Interfaces() {
-        static constexpr InterfaceEntry map[] = {
-            InterfaceMap<EnumVariant>::Entry<IEnumVARIANT>(IID_IEnumVARIANT)};
-        return map;
-    }
-
     EnumVariant(Items items, size_t position) noexcept : items_(std::move(items)), position_(position) {}
 
     HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override;

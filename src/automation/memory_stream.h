@@ -17,14 +17,6 @@ class MemoryStream final : public ComObject<MemoryStream, IStream> {
 public:
     using Bytes = std::vector<uint8_t>;
 
-    static std::span<const InterfaceEntry> Interfaces() {
-        static constexpr InterfaceEntry map[] = {
-            InterfaceMap<MemoryStream>::Entry<IStream>(IID_IStream),
-            InterfaceMap<MemoryStream>::Entry<ISequentialStream>(IID_ISequentialStream),
-        };
-        return map;
-    }
-
     // Clones share bytes; each stream has its own position.
     MemoryStream(std::shared_ptr<Bytes> bytes, uint64_t position) noexcept
         : bytes_(std::move(bytes)), position_(position) {}

@@ -33,7 +33,7 @@ private:
 };
 
 // A collection class: Derived lists its rows in DispatchMembers() (CollectionRows gives the
-// three shared ones) and its interface map in Interfaces().
+// three shared ones).
 template <class Derived, class... Itfs>
 class CollectionObject : public AutomationObject<Derived, Itfs...> {
 public:

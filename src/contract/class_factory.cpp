@@ -3,11 +3,8 @@
 namespace vexa {
 
 HRESULT ClassFactory::QueryInterface(REFIID riid, void** ppv) {
-    static constexpr InterfaceEntry map[] = {
-        {&IID_IClassFactory,
-         [](void* self) -> void* { return static_cast<IClassFactory*>(static_cast<ClassFactory*>(self)); }},
-    };
-    return QueryInterfaceFromMap(this, map, false, this, riid, ppv);
+    return QueryInterfaceFromMap(this, InterfaceList<ClassFactory, IClassFactory>::map, false, this, riid,
+                                 ppv);
 }
 
 // Never freed: the module keeps its class objects. External references lock the module.

@@ -5,16 +5,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> Contents::Interfaces() {
-    using M = InterfaceMap<Contents>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<IContents>(IID_IContents),
-        M::Entry<IContents>(DIID_DispContents),
-        M::Entry<IContentsImages>(IID_IContentsImages),
-    };
-    return map;
-}
-
 // The dispinterface leaves out AddJPEGImageStream: a stream cannot travel late-bound.
 std::span<const DispEntry> Contents::DispatchMembers() {
     using M = Members<Contents>;

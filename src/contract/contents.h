@@ -6,6 +6,7 @@
 
 #include "automation/bstr.h"
 #include "automation/dispatch.h"
+#include "contract/contract_interfaces.h"
 #include "imaging/image_entry.h"
 #include "vexa/VexaComponent.h"
 
@@ -17,10 +18,11 @@ inline constexpr IID IID_IContentsImages = GuidFromString("945D1480-B7C4-49AF-9D
 struct IContentsImages : IUnknown {
     virtual HRESULT GetImages(const std::vector<ImageEntry>** images) = 0;
 };
+template <>
+struct InterfaceTraits<IContentsImages> : InterfaceIds<IID_IContentsImages> {};
 
 class Contents final : public AutomationObject<Contents, IContents, IContentsImages> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;

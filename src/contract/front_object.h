@@ -8,6 +8,7 @@
 #include "automation/dispatch.h"
 #include "automation/out_param.h"
 #include "contract/array_base.h"
+#include "contract/contract_interfaces.h"
 #include "contract/error_texts.h"
 #include "contract/log_list.h"
 #include "contract/login_info.h"

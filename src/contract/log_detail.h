@@ -5,13 +5,13 @@
 
 #include "automation/bstr.h"
 #include "contract/basic_collection.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class LogDetail final : public AutomationObject<LogDetail, ILogDetail, ILogDetail2> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -38,7 +38,6 @@ private:
 class LogDetails final : public CollectionObject<LogDetails, ILogDetails, ILogDetails2, ILogDetails3> {
 public:
     LogDetails() : CollectionObject(IID_ILogDetail) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -63,7 +62,6 @@ private:
 class LogDetailsCollection final : public CollectionObject<LogDetailsCollection, ILogDetailsCollection> {
 public:
     LogDetailsCollection() : CollectionObject(IID_ILogDetails) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 };
 

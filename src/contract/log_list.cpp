@@ -6,17 +6,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> LogList::Interfaces() {
-    using M = InterfaceMap<LogList>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ILogList>(IID_ILogList),
-        M::Entry<ILogList2>(IID_ILogList2),
-        M::Entry<ILogList3>(IID_ILogList3),
-        M::Entry<ILogList>(DIID_DispLogList),
-    };
-    return map;
-}
-
 std::span<const DispEntry> LogList::DispatchMembers() {
     using M = Members<LogList>;
     static constexpr DispEntry rows[] = {
@@ -61,15 +50,6 @@ Bstr MonthKey(LONG year, LONG month) {
     std::snprintf(text, sizeof text, "%04d%02d", static_cast<int>(year), static_cast<int>(month));
     std::u16string wide(text, text + 6);
     return Bstr(wide);
-}
-
-std::span<const InterfaceEntry> LogLists::Interfaces() {
-    using M = InterfaceMap<LogLists>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ILogLists>(DIID_DispLogLists),
-        M::Entry<ILogLists>(IID_ILogLists),
-    };
-    return map;
 }
 
 std::span<const DispEntry> LogLists::DispatchMembers() {

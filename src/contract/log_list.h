@@ -4,13 +4,13 @@
 
 #include "automation/bstr.h"
 #include "contract/basic_collection.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class LogList final : public AutomationObject<LogList, ILogList, ILogList2, ILogList3> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -55,7 +55,6 @@ Bstr MonthKey(LONG year, LONG month);
 class LogLists final : public CollectionObject<LogLists, ILogLists> {
 public:
     LogLists() : CollectionObject(IID_ILogList) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     HRESULT AddDirect(LONG Year, LONG Month, BSTR Index) override;

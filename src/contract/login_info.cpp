@@ -10,17 +10,6 @@ namespace vexa {
 
 LoginInfo::LoginInfo() : tickSource_(&TickCount) {}
 
-std::span<const InterfaceEntry> LoginInfo::Interfaces() {
-    using M = InterfaceMap<LoginInfo>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ILoginInfo>(IID_ILoginInfo),
-        M::Entry<ILoginInfo2>(IID_ILoginInfo2),
-        M::Entry<ILoginInfo3>(IID_ILoginInfo3),
-        M::Entry<ILoginInfo>(DIID_DispLoginInfo),
-    };
-    return map;
-}
-
 std::span<const DispEntry> LoginInfo::DispatchMembers() {
     using M = Members<LoginInfo>;
     static constexpr DispEntry rows[] = {

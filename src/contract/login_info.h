@@ -6,6 +6,7 @@
 
 #include "automation/bstr.h"
 #include "automation/dispatch.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
@@ -15,7 +16,6 @@ public:
     using TickSource = uint32_t (*)();
 
     LoginInfo();
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     HRESULT get_ServerIP(BSTR* pVal) override { return CopyBstrOut(serverIp_.Get(), pVal); }

@@ -3,13 +3,13 @@
 
 #include "automation/bstr.h"
 #include "contract/basic_collection.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class DeleteResult final : public AutomationObject<DeleteResult, IDeleteResult> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -30,13 +30,11 @@ private:
 class DeleteResults final : public CollectionObject<DeleteResults, IDeleteResults> {
 public:
     DeleteResults() : CollectionObject(IID_IDeleteResult) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 };
 
 class CancelResult final : public AutomationObject<CancelResult, ICancelResult> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -63,7 +61,6 @@ private:
 class CancelResults final : public CollectionObject<CancelResults, ICancelResults> {
 public:
     CancelResults() : CollectionObject(IID_ICancelResult) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 };
 

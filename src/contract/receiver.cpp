@@ -4,16 +4,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> Receiver::Interfaces() {
-    using M = InterfaceMap<Receiver>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<IReceiver>(IID_IReceiver),
-        M::Entry<IReceiver2>(IID_IReceiver2),
-        M::Entry<IReceiver>(DIID_DispReceiver),
-    };
-    return map;
-}
-
 std::span<const DispEntry> Receiver::DispatchMembers() {
     using M = Members<Receiver>;
     static constexpr DispEntry rows[] = {

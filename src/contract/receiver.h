@@ -5,13 +5,13 @@
 
 #include "automation/bstr.h"
 #include "automation/dispatch.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class Receiver final : public AutomationObject<Receiver, IReceiver, IReceiver2> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     HRESULT get_Phone(BSTR* pVal) override { return CopyBstrOut(phone_.Get(), pVal); }

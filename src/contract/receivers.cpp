@@ -4,15 +4,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> Receivers::Interfaces() {
-    using M = InterfaceMap<Receivers>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<IReceivers>(DIID_DispReceivers),
-        M::Entry<IReceivers>(IID_IReceivers),
-    };
-    return map;
-}
-
 std::span<const DispEntry> Receivers::DispatchMembers() {
     using M = Members<Receivers>;
     static constexpr auto rows = JoinRows(CollectionRows<Receivers, IReceivers>(),

@@ -6,16 +6,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> SendResult::Interfaces() {
-    using M = InterfaceMap<SendResult>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ISendResult>(IID_ISendResult),
-        M::Entry<ISendResult2>(IID_ISendResult2),
-        M::Entry<ISendResult>(DIID_DispSendResult),
-    };
-    return map;
-}
-
 // MakeLogList is reachable through the dual interface only.
 std::span<const DispEntry> SendResult::DispatchMembers() {
     using M = Members<SendResult>;
@@ -40,15 +30,6 @@ HRESULT SendResult::MakeLogList(IDispatch** ppLogList) {
     f.index = f_.index;
     f.type = f_.type;
     return HandOutDispatch(list, ppLogList);
-}
-
-std::span<const InterfaceEntry> SendResults::Interfaces() {
-    using M = InterfaceMap<SendResults>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ISendResults>(DIID_DispSendResults),
-        M::Entry<ISendResults>(IID_ISendResults),
-    };
-    return map;
 }
 
 std::span<const DispEntry> SendResults::DispatchMembers() {

@@ -3,13 +3,13 @@
 
 #include "automation/bstr.h"
 #include "contract/basic_collection.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class SendResult final : public AutomationObject<SendResult, ISendResult, ISendResult2> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     // Filled by the senders before the object is handed out.
@@ -36,7 +36,6 @@ private:
 class SendResults final : public CollectionObject<SendResults, ISendResults> {
 public:
     SendResults() : CollectionObject(IID_ISendResult) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     // These read the first result.

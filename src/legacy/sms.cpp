@@ -11,16 +11,6 @@ namespace vexa {
 
 const char* const kDefaultLegacyHost = VEXA_LEGACY_HOST;
 
-std::span<const InterfaceEntry> SMS::Interfaces() {
-    using M = InterfaceMap<SMS>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ISMS>(IID_ISMS),
-        M::Entry<ISMS>(DIID_DispSMS),
-        M::Entry<IObjectSafety>(IID_IObjectSafety),
-    };
-    return map;
-}
-
 std::span<const DispEntry> SMS::DispatchMembers() {
     using M = Members<SMS>;
     static constexpr auto rows =

@@ -19,7 +19,6 @@ inline constexpr LONG kDefaultLegacyPort = 4545;
 
 class SMS final : public FrontObject<SMS, ISMS> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     HRESULT get_ServiceCode(BSTR* pVal) override { return CopyBstrOut(serviceCode_.Get(), pVal); }
