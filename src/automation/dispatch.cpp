@@ -20,13 +20,11 @@ bool NameEquals(const char* name, const OLECHAR* candidate) {
     return *candidate == 0;
 }
 
-const DispEntry* FindRow(std::span<const DispEntry> members, DISPID id, WORD flags, bool* idKnown) {
-    *idKnown = false;
-    for (const DispEntry& e : members) {
-        if (e.id != id) continue;
-        *idKnown = true;
-        if (flags & static_cast<WORD>(e.kind)) return &e;
-    }
+// The row of that dispid whose kind the flags ask for. A dispid the table does not list and a
+// kind that dispid lacks are the same failure to the caller.
+const DispEntry* FindRow(std::span<const DispEntry> members, DISPID id, WORD flags) {
+    for (const DispEntry& e : members)
+        if (e.id == id && (flags & static_cast<WORD>(e.kind))) return &e;
     return nullptr;
 }
 
@@ -98,8 +96,7 @@ HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id
                        DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!params) return DISP_E_BADVARTYPE;
-    bool idKnown = false;
-    const DispEntry* row = FindRow(members, id, flags, &idKnown);
+    const DispEntry* row = FindRow(members, id, flags);
     if (!row) return DISP_E_MEMBERNOTFOUND;
 
     if (params->cNamedArgs > 0) {
@@ -112,11 +109,12 @@ HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id
 
     // Arguments arrive last first.
     static_assert(sizeof(Variant) == sizeof(VARIANT), "rows index converted arguments as VARIANTs");
-    std::array<Variant, 8> args;
+    std::array<Variant, kMaxDispatchArgs> args;
+    // Members checks the count at compile time; a row put together by hand is refused here.
     if (row->argCount > args.size()) return DISP_E_BADPARAMCOUNT;
     for (UINT i = 0; i < row->argCount; ++i) {
         if (FAILED(ConvertArgument(params->rgvarg[row->argCount - 1 - i], row->argTypes[i], args[i]))) {
-            if (argErr) *argErr = 0;
+            if (argErr) *argErr = 0;  // hosts are told 0 whichever argument it was
             return DISP_E_TYPEMISMATCH;
         }
     }

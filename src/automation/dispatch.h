@@ -35,6 +35,9 @@ struct DispEntry {
     DispThunk call;
 };
 
+// The most arguments a member may take; Invoke converts them into a buffer of this size.
+inline constexpr size_t kMaxDispatchArgs = 8;
+
 HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, LPOLESTR* names, UINT count,
                               DISPID* ids);
 HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id, REFIID riid, WORD flags,
@@ -196,7 +199,7 @@ struct Members {
     template <auto M>
     static constexpr DispEntry Row(const char* name, DISPID id, DispKind kind) {
         using S = detail::MemberSig<decltype(M)>;
-        static_assert(S::inCount < 256);
+        static_assert(S::inCount <= kMaxDispatchArgs, "more arguments than Invoke can convert");
         return {name,
                 id,
                 kind,
