@@ -90,7 +90,7 @@ struct InterfaceList {
 // Looks riid up in the map. The first entry is the default interface; it also answers IDispatch
 // when the class is an automation object.
 HRESULT QueryInterfaceFromMap(void* self, std::span<const InterfaceEntry> map, bool answersDispatch,
-                              IUnknown* identity, REFIID riid, void** ppv);
+                              IUnknown* identity, REFIID riid, void** ppv) noexcept;
 
 template <class Derived, class... Itfs>
 class ComObject : public Itfs... {
@@ -99,11 +99,11 @@ public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    HRESULT QueryInterface(REFIID riid, void** ppv) noexcept override {
         return outer_ ? outer_->QueryInterface(riid, ppv) : inner_.QueryInterface(riid, ppv);
     }
-    ULONG AddRef() override { return outer_ ? outer_->AddRef() : inner_.AddRef(); }
-    ULONG Release() override { return outer_ ? outer_->Release() : inner_.Release(); }
+    ULONG AddRef() noexcept override { return outer_ ? outer_->AddRef() : inner_.AddRef(); }
+    ULONG Release() noexcept override { return outer_ ? outer_->Release() : inner_.Release(); }
 
     // The map of the class's interface list. A class that answers for more than its list writes
     // its own, from the same traits.
@@ -150,12 +150,12 @@ private:
     class Inner final : public IUnknown {
     public:
         explicit Inner(ComObject* owner) : owner_(owner) {}
-        HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        HRESULT QueryInterface(REFIID riid, void** ppv) noexcept override {
             return QueryInterfaceFromMap(static_cast<Derived*>(owner_), Derived::Interfaces(),
                                          std::is_base_of_v<IDispatch, Derived>, this, riid, ppv);
         }
-        ULONG AddRef() override { return ++refs_; }
-        ULONG Release() override {
+        ULONG AddRef() noexcept override { return ++refs_; }
+        ULONG Release() noexcept override {
             ULONG left = --refs_;
             if (left == 0) delete owner_;
             return left;

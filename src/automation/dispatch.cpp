@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "automation/guarded.h"
 #include "automation/variant.h"
 
 namespace vexa {
@@ -69,7 +70,7 @@ HRESULT ConvertArgument(const VARIANT& given, VARTYPE want, Variant& out) {
 }  // namespace
 
 HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, LPOLESTR* names, UINT count,
-                              DISPID* ids) {
+                              DISPID* ids) noexcept {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (count == 0) return S_OK;
     if (!names || !ids) return E_POINTER;
@@ -93,7 +94,7 @@ HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, L
 }
 
 HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id, REFIID riid, WORD flags,
-                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
+                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) noexcept {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!params) return DISP_E_BADVARTYPE;
     const DispEntry* row = FindRow(members, id, flags);
@@ -113,14 +114,18 @@ HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id
     // Members checks the count at compile time; a row put together by hand is refused here.
     if (row->argCount > args.size()) return DISP_E_BADPARAMCOUNT;
     for (UINT i = 0; i < row->argCount; ++i) {
-        if (FAILED(ConvertArgument(params->rgvarg[row->argCount - 1 - i], row->argTypes[i], args[i]))) {
+        const HRESULT converted =
+            ConvertArgument(params->rgvarg[row->argCount - 1 - i], row->argTypes[i], args[i]);
+        // Running out of memory is no verdict on the argument's type.
+        if (converted == E_OUTOFMEMORY) return converted;
+        if (FAILED(converted)) {
             if (argErr) *argErr = 0;  // hosts are told 0 whichever argument it was
             return DISP_E_TYPEMISMATCH;
         }
     }
 
     Variant out;
-    HRESULT hr = row->call(self, args.data(), &out);
+    HRESULT hr = Guarded([&] { return row->call(self, args.data(), &out); });
     if (FAILED(hr)) {
         if (excep) {
             std::memset(excep, 0, sizeof(*excep));

@@ -19,10 +19,10 @@ public:
 
     EnumVariant(Items items, size_t position) noexcept : items_(std::move(items)), position_(position) {}
 
-    HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override;
-    HRESULT Skip(ULONG celt) override;
-    HRESULT Reset() override;
-    HRESULT Clone(IEnumVARIANT** ppEnum) override;
+    HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noexcept override;
+    HRESULT Skip(ULONG celt) noexcept override;
+    HRESULT Reset() noexcept override;
+    HRESULT Clone(IEnumVARIANT** ppEnum) noexcept override;
 
 private:
     size_t Left() const { return items_->size() - position_; }
@@ -31,7 +31,8 @@ private:
     size_t position_;
 };
 
-// An enumerator over items (already the caller's own copies), as its IUnknown.
+// An enumerator over items (already the caller's own copies), as its IUnknown. Throws
+// std::bad_alloc when memory runs out; the member a host called holds the catch.
 HRESULT MakeEnumerator(std::vector<Variant> items, IUnknown** out);
 
 }  // namespace vexa

@@ -18,9 +18,9 @@ std::span<const DispEntry> LogDetail::DispatchMembers() {
     return rows;
 }
 
-HRESULT LogDetail::get_Status(VEXA_TRANS_STATUS* pVal) { return CopyOut(f_.status, pVal); }
-HRESULT LogDetail::get_Result(VEXA_TRANS_RESULT* pVal) { return CopyOut(f_.result, pVal); }
-HRESULT LogDetail::get_TransDate(DATE* pVal) { return CopyOut(f_.transDate, pVal); }
+HRESULT LogDetail::get_Status(VEXA_TRANS_STATUS* pVal) noexcept { return CopyOut(f_.status, pVal); }
+HRESULT LogDetail::get_Result(VEXA_TRANS_RESULT* pVal) noexcept { return CopyOut(f_.result, pVal); }
+HRESULT LogDetail::get_TransDate(DATE* pVal) noexcept { return CopyOut(f_.transDate, pVal); }
 
 std::span<const DispEntry> LogDetails::DispatchMembers() {
     using M = Members<LogDetails>;
@@ -35,10 +35,10 @@ std::span<const DispEntry> LogDetails::DispatchMembers() {
     return rows;
 }
 
-HRESULT LogDetails::get_Type(VEXA_MESSAGE_TYPE* pVal) { return CopyOut(f_.type, pVal); }
+HRESULT LogDetails::get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept { return CopyOut(f_.type, pVal); }
 
 // Only a multimedia transfer has pictures to list.
-HRESULT LogDetails::get_ImageURLs(VARIANT* pVal) {
+HRESULT LogDetails::get_ImageURLs(VARIANT* pVal) noexcept {
     if (f_.type != VEXA_MESSAGE_TYPE_MMS) return E_FAIL;
     if (!pVal) return S_OK;
     return BstrArrayVariant(f_.imageUrls, pVal);

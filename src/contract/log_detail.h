@@ -24,12 +24,14 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_ReceiverPhone(BSTR* pVal) override { return CopyBstrOut(f_.receiverPhone.Get(), pVal); }
-    HRESULT get_Message(BSTR* pVal) override { return CopyBstrOut(f_.message.Get(), pVal); }
-    HRESULT get_Status(VEXA_TRANS_STATUS* pVal) override;
-    HRESULT get_Result(VEXA_TRANS_RESULT* pVal) override;
-    HRESULT get_TransDate(DATE* pVal) override;
-    HRESULT get_Name(BSTR* pVal) override { return CopyBstrOut(f_.name.Get(), pVal); }
+    HRESULT get_ReceiverPhone(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.receiverPhone.Get(), pVal);
+    }
+    HRESULT get_Message(BSTR* pVal) noexcept override { return CopyBstrOut(f_.message.Get(), pVal); }
+    HRESULT get_Status(VEXA_TRANS_STATUS* pVal) noexcept override;
+    HRESULT get_Result(VEXA_TRANS_RESULT* pVal) noexcept override;
+    HRESULT get_TransDate(DATE* pVal) noexcept override;
+    HRESULT get_Name(BSTR* pVal) noexcept override { return CopyBstrOut(f_.name.Get(), pVal); }
 
 private:
     Fields f_;
@@ -49,11 +51,11 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT get_ReturnPhone(BSTR* pVal) override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
-    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;
-    HRESULT get_ImageURLs(VARIANT* pVal) override;
+    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT get_ReturnPhone(BSTR* pVal) noexcept override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
+    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
+    HRESULT get_ImageURLs(VARIANT* pVal) noexcept override;
 
 private:
     Fields f_;

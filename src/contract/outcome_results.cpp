@@ -14,7 +14,7 @@ std::span<const DispEntry> DeleteResult::DispatchMembers() {
     return rows;
 }
 
-HRESULT DeleteResult::get_Result(VEXA_RESULT* pVal) { return CopyOut(f_.result, pVal); }
+HRESULT DeleteResult::get_Result(VEXA_RESULT* pVal) noexcept { return CopyOut(f_.result, pVal); }
 
 std::span<const DispEntry> DeleteResults::DispatchMembers() {
     static constexpr auto rows = CollectionRows<DeleteResults, IDeleteResults>();
@@ -34,10 +34,10 @@ std::span<const DispEntry> CancelResult::DispatchMembers() {
     return rows;
 }
 
-HRESULT CancelResult::get_CountTotal(LONG* pVal) { return CopyOut(f_.countTotal, pVal); }
-HRESULT CancelResult::get_CountSucceed(LONG* pVal) { return CopyOut(f_.countSucceed, pVal); }
-HRESULT CancelResult::get_CountFailure(LONG* pVal) { return CopyOut(f_.countFailure, pVal); }
-HRESULT CancelResult::get_Result(VEXA_RESULT* pVal) { return CopyOut(f_.result, pVal); }
+HRESULT CancelResult::get_CountTotal(LONG* pVal) noexcept { return CopyOut(f_.countTotal, pVal); }
+HRESULT CancelResult::get_CountSucceed(LONG* pVal) noexcept { return CopyOut(f_.countSucceed, pVal); }
+HRESULT CancelResult::get_CountFailure(LONG* pVal) noexcept { return CopyOut(f_.countFailure, pVal); }
+HRESULT CancelResult::get_Result(VEXA_RESULT* pVal) noexcept { return CopyOut(f_.result, pVal); }
 
 std::span<const DispEntry> CancelResults::DispatchMembers() {
     static constexpr auto rows = CollectionRows<CancelResults, ICancelResults>();

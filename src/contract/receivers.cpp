@@ -15,7 +15,8 @@ std::span<const DispEntry> Receivers::DispatchMembers() {
     return rows;
 }
 
-HRESULT Receivers::AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode, DATE SendTime) {
+HRESULT Receivers::AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
+                             DATE SendTime) noexcept {
     ComPtr<Receiver> receiver = Receiver::Make();
     if (!receiver) return E_OUTOFMEMORY;
     receiver->put_Phone(bstrPhone);

@@ -12,7 +12,8 @@ public:
     Receivers() : CollectionObject(IID_IReceiver) {}
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode, DATE SendTime) override;
+    HRESULT AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
+                      DATE SendTime) noexcept override;
 };
 
 }  // namespace vexa

@@ -17,10 +17,10 @@ std::span<const DispEntry> SendResult::DispatchMembers() {
     return rows;
 }
 
-HRESULT SendResult::get_Result(VEXA_RESULT* pVal) { return CopyOut(f_.result, pVal); }
-HRESULT SendResult::get_Type(VEXA_MESSAGE_TYPE* pVal) { return CopyOut(f_.type, pVal); }
+HRESULT SendResult::get_Result(VEXA_RESULT* pVal) noexcept { return CopyOut(f_.result, pVal); }
+HRESULT SendResult::get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept { return CopyOut(f_.type, pVal); }
 
-HRESULT SendResult::MakeLogList(IDispatch** ppLogList) {
+HRESULT SendResult::MakeLogList(IDispatch** ppLogList) noexcept {
     if (!ppLogList) return E_POINTER;
     *ppLogList = nullptr;
     ComPtr<LogList> list = LogList::Make();
@@ -51,19 +51,19 @@ HRESULT SendResults::First(ComPtr<ISendResult>& first) {
     return item.As(IID_ISendResult, first);
 }
 
-HRESULT SendResults::get_Date(BSTR* pVal) {
+HRESULT SendResults::get_Date(BSTR* pVal) noexcept {
     ComPtr<ISendResult> first;
     HRESULT hr = First(first);
     return FAILED(hr) ? hr : first->get_Date(pVal);
 }
 
-HRESULT SendResults::get_Index(BSTR* pVal) {
+HRESULT SendResults::get_Index(BSTR* pVal) noexcept {
     ComPtr<ISendResult> first;
     HRESULT hr = First(first);
     return FAILED(hr) ? hr : first->get_Index(pVal);
 }
 
-HRESULT SendResults::MakeLogList(IDispatch** ppLogList) {
+HRESULT SendResults::MakeLogList(IDispatch** ppLogList) noexcept {
     ComPtr<ISendResult> first;
     HRESULT hr = First(first);
     return FAILED(hr) ? hr : first->MakeLogList(ppLogList);

@@ -21,9 +21,11 @@ std::span<const DispEntry> SMS::DispatchMembers() {
     return rows;
 }
 
-HRESULT SMS::CreateLogLists(IDispatch** ppLogLists) { return CreateAndHandOut<LogLists>(ppLogLists); }
+HRESULT SMS::CreateLogLists(IDispatch** ppLogLists) noexcept {
+    return CreateAndHandOut<LogLists>(ppLogLists);
+}
 
-HRESULT SMS::CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) {
+HRESULT SMS::CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) noexcept {
     return CreateLogListFor(Year, Month, Index, VEXA_MESSAGE_TYPE_SMS, ppLogList);
 }
 

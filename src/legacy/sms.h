@@ -21,13 +21,13 @@ class SMS final : public FrontObject<SMS, ISMS> {
 public:
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT get_ServiceCode(BSTR* pVal) override { return CopyBstrOut(serviceCode_.Get(), pVal); }
-    HRESULT put_ServiceCode(BSTR newVal) override { return AssignBstr(serviceCode_, newVal); }
-    HRESULT get_OfficeName(BSTR* pVal) override { return CopyBstrOut(officeName_.Get(), pVal); }
-    HRESULT put_OfficeName(BSTR newVal) override { return AssignBstr(officeName_, newVal); }
+    HRESULT get_ServiceCode(BSTR* pVal) noexcept override { return CopyBstrOut(serviceCode_.Get(), pVal); }
+    HRESULT put_ServiceCode(BSTR newVal) noexcept override { return AssignBstr(serviceCode_, newVal); }
+    HRESULT get_OfficeName(BSTR* pVal) noexcept override { return CopyBstrOut(officeName_.Get(), pVal); }
+    HRESULT put_OfficeName(BSTR newVal) noexcept override { return AssignBstr(officeName_, newVal); }
     HRESULT Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
-                  IDispatch** ppLoginInfo) override;
-    HRESULT UpdateLoginInfo() override;
+                  IDispatch** ppLoginInfo) noexcept override;
+    HRESULT UpdateLoginInfo() noexcept override;
     HRESULT SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** ppSendResults) override;
     HRESULT SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** ppSendResult) override;
     HRESULT RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) override;
@@ -42,8 +42,8 @@ public:
     HRESULT CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** ppCancelResult) override;
     HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) override;
     HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) override;
-    HRESULT CreateLogLists(IDispatch** ppLogLists) override;
-    HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) override;
+    HRESULT CreateLogLists(IDispatch** ppLogLists) noexcept override;
+    HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) noexcept override;
 
     // Tests shorten the socket time-outs.
     void SetTimeoutsForTesting(const VexaCore::SocketTimeouts& timeouts) { timeouts_ = timeouts; }
