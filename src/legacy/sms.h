@@ -59,6 +59,11 @@ private:
     // A "USER" element of a packet's reply: a refused login, the credit, the server time.
     HRESULT ReadUserReply(Quill::CTPMLParser& element);
     HRESULT RefreshFrom(const VexaCore::UserReply& reply, const Bstr& host, LONG port, const Bstr& userId);
+    // Sends the account's "USER" request alone (Login, UpdateLoginInfo) and hands its reply to
+    // readReply; VEXA_E_NOTCONNECTED or VEXA_E_SERVERERROR when there is none to read.
+    HRESULT ExchangeAccount(const std::string& host, LONG port, const std::string& userId,
+                            const std::string& scrambledPassword,
+                            const std::function<HRESULT(const VexaCore::UserReply&)>& readReply) const;
     bool Exchange(const std::string& host, LONG port, const Quill::CTPMLParser& request,
                   Quill::CTPMLParser& reply) const;
 

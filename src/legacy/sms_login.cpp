@@ -72,6 +72,24 @@ bool SMS::Exchange(const std::string& host, LONG port, const Quill::CTPMLParser&
     return socket.Exchange(request, reply) == 1;
 }
 
+HRESULT SMS::ExchangeAccount(const std::string& host, LONG port, const std::string& userId,
+                             const std::string& scrambledPassword,
+                             const std::function<HRESULT(const UserReply&)>& readReply) const {
+    CUserBundle request;
+    DescribeLogin(request, userId, scrambledPassword);
+    request.AddRefer("phone_return");
+    request.AddRefer("user_name");
+    request.SetStatus();
+    request.Process();
+    Quill::CTPMLParser replyDocument;
+    if (!Exchange(host, port, request.Document(), replyDocument)) return VEXA_E_NOTCONNECTED;
+
+    if (IsServerError(replyDocument)) return VEXA_E_SERVERERROR;
+    const CUserBundle reply(&replyDocument);
+    if (reply.HasError()) return VEXA_E_SERVERERROR;
+    return readReply(reply.Reply());
+}
+
 HRESULT SMS::Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
                    IDispatch** ppLoginInfo) noexcept {
     ClearOut(ppLoginInfo);
@@ -83,56 +101,33 @@ HRESULT SMS::Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPasswor
         if (!scrambledOrNone) return E_INVALIDARG;
         const std::string& scrambled = *scrambledOrNone;
 
-        CUserBundle request;
-        DescribeLogin(request, ToLocal(UserID), scrambled);
-        request.AddRefer("phone_return");
-        request.AddRefer("user_name");
-        request.SetStatus();
-        request.Process();
-        Quill::CTPMLParser replyDocument;
-        if (!Exchange(ToLocal(host.Get()), port, request.Document(), replyDocument))
-            return VEXA_E_NOTCONNECTED;
-
-        if (IsServerError(replyDocument)) return VEXA_E_SERVERERROR;
-        const CUserBundle reply(&replyDocument);
-        if (reply.HasError()) return VEXA_E_SERVERERROR;
-        const UserReply& r = reply.Reply();
-        if (!r.loginSeen || r.loginResult != "succeed") return VEXA_E_LOGINFAIL;
-
-        ComPtr<LoginInfo> info = LoginInfo::Make();
-        if (!info) return E_OUTOFMEMORY;
-        info->SetServerDetails(host, port, BstrFromLocal(r.serverVersion), ServerTimeOf(r));
-        info->SetUserDetails(Bstr(UserID), BstrFromLocal(scrambled), BstrFromLocal(r.Refer("user_name")),
-                             BstrFromLocal(r.Refer("phone_return")));
-        info->SetLogined(VEXA_SUCCEEDED);
-        if (r.statusSeen) info->SetFreeCall(ReadDecimal32(r.call));
-        loginInfo_ = info;
-        return ppLoginInfo ? HandOutDispatch(loginInfo_, ppLoginInfo) : S_OK;
+        return ExchangeAccount(
+            ToLocal(host.Get()), port, ToLocal(UserID), scrambled, [&](const UserReply& r) -> HRESULT {
+                if (!r.loginSeen || r.loginResult != "succeed") return VEXA_E_LOGINFAIL;
+                ComPtr<LoginInfo> info = LoginInfo::Make();
+                if (!info) return E_OUTOFMEMORY;
+                info->SetServerDetails(host, port, BstrFromLocal(r.serverVersion), ServerTimeOf(r));
+                info->SetUserDetails(Bstr(UserID), BstrFromLocal(scrambled),
+                                     BstrFromLocal(r.Refer("user_name")),
+                                     BstrFromLocal(r.Refer("phone_return")));
+                info->SetLogined(VEXA_SUCCEEDED);
+                if (r.statusSeen) info->SetFreeCall(ReadDecimal32(r.call));
+                loginInfo_ = info;
+                return ppLoginInfo ? HandOutDispatch(loginInfo_, ppLoginInfo) : S_OK;
+            });
     });
 }
 
 HRESULT SMS::UpdateLoginInfo() noexcept {
     if (!loginInfo_) return VEXA_E_NOTLOGINED;
-    return Guarded([&]() -> HRESULT {
+    return Guarded([&] {
         LONG port = 0;
         loginInfo_->get_ServerPort(&port);
         const Bstr hostText = ReadBstr(loginInfo_.Get(), &LoginInfo::get_ServerIP);
         const Bstr userText = ReadBstr(loginInfo_.Get(), &LoginInfo::get_UserID);
-
-        CUserBundle request;
-        DescribeLogin(request, ToLocal(userText.Get()), ToLocal(loginInfo_->ScrambledPassword().Get()));
-        request.AddRefer("phone_return");
-        request.AddRefer("user_name");
-        request.SetStatus();
-        request.Process();
-        Quill::CTPMLParser replyDocument;
-        if (!Exchange(ToLocal(hostText.Get()), port, request.Document(), replyDocument))
-            return VEXA_E_NOTCONNECTED;
-
-        if (IsServerError(replyDocument)) return VEXA_E_SERVERERROR;
-        const CUserBundle reply(&replyDocument);
-        if (reply.HasError()) return VEXA_E_SERVERERROR;
-        return RefreshFrom(reply.Reply(), hostText, port, userText);
+        return ExchangeAccount(ToLocal(hostText.Get()), port, ToLocal(userText.Get()),
+                               ToLocal(loginInfo_->ScrambledPassword().Get()),
+                               [&](const UserReply& r) { return RefreshFrom(r, hostText, port, userText); });
     });
 }
 
