@@ -37,14 +37,15 @@ concept ExtendsAnother = requires {
     typename InterfaceTraits<Itf>::Extends;
 };
 
-// Whether an interface has a dispinterface. A function, because comparing an identifier's
-// address with null in place draws a "never null" warning.
-constexpr bool HasDispIid(const IID* dispIid) { return dispIid != nullptr; }
+template <class Itf>
+concept HasDispinterface = requires {
+    InterfaceTraits<Itf>::dispIid;
+};
 
 template <class Itf>
 constexpr size_t EntryCount() {
     using T = InterfaceTraits<Itf>;
-    size_t n = HasDispIid(T::dispIid) ? 2 : 1;
+    size_t n = HasDispinterface<Itf> ? 2 : 1;
     if constexpr (ExtendsAnother<Itf>) n += EntryCount<typename T::Extends>();
     return n;
 }
@@ -53,7 +54,7 @@ template <class Derived, class Itf, size_t N>
 constexpr void AppendEntries(std::array<InterfaceEntry, N>& map, size_t& at) {
     using T = InterfaceTraits<Itf>;
     map[at++] = {T::iid, &CastTo<Derived, Itf>};
-    if (HasDispIid(T::dispIid)) map[at++] = {T::dispIid, &CastTo<Derived, Itf>};
+    if constexpr (HasDispinterface<Itf>) map[at++] = {T::dispIid, &CastTo<Derived, Itf>};
     if constexpr (ExtendsAnother<Itf>) AppendEntries<Derived, typename T::Extends>(map, at);
 }
 
@@ -81,7 +82,7 @@ constexpr bool DistinctIids(const std::array<InterfaceEntry, N>& map) {
 // dispinterface.
 template <class Derived, class Default, class... Others>
 struct InterfaceList {
-    static_assert((!detail::HasDispIid(InterfaceTraits<Others>::dispIid) && ...),
+    static_assert((!detail::HasDispinterface<Others> && ...),
                   "only the default interface has a dispinterface");
     static constexpr auto map = detail::BuildInterfaceMap<Derived, Default, Others...>();
     static_assert(detail::DistinctIids(map), "two interfaces of one class share an identifier");

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "automation/com_object.h"

@@ -13,13 +13,17 @@ namespace vexa {
 template <class Itf>
 struct InterfaceTraits;
 
-// What a specialisation derives from: InterfaceTraits<IFoo> : InterfaceIds<IID_IFoo, &DIID_DispFoo>.
+// What a specialisation derives from: InterfaceTraits<IFoo> : InterfaceIds<IID_IFoo>, or
+// DualInterfaceIds<IID_IFoo, DIID_DispFoo> for a default dual interface and its dispinterface.
 // A specialisation may also name `using Extends = IBase;` when its interface derives from another
 // that it must answer for too.
-template <const IID& Iid, const IID* DispIid = nullptr>
+template <const IID& Iid>
 struct InterfaceIds {
     static constexpr const IID* iid = &Iid;
-    static constexpr const IID* dispIid = DispIid;
+};
+template <const IID& Iid, const IID& DispIid>
+struct DualInterfaceIds : InterfaceIds<Iid> {
+    static constexpr const IID* dispIid = &DispIid;
 };
 
 template <>

@@ -8,37 +8,37 @@
 namespace vexa {
 
 template <>
-struct InterfaceTraits<IMessage> : InterfaceIds<IID_IMessage, &DIID_DispMessage> {};
+struct InterfaceTraits<IMessage> : DualInterfaceIds<IID_IMessage, DIID_DispMessage> {};
 template <>
-struct InterfaceTraits<ISMS> : InterfaceIds<IID_ISMS, &DIID_DispSMS> {};
+struct InterfaceTraits<ISMS> : DualInterfaceIds<IID_ISMS, DIID_DispSMS> {};
 template <>
-struct InterfaceTraits<IReceiver> : InterfaceIds<IID_IReceiver, &DIID_DispReceiver> {};
+struct InterfaceTraits<IReceiver> : DualInterfaceIds<IID_IReceiver, DIID_DispReceiver> {};
 template <>
 struct InterfaceTraits<IReceiver2> : InterfaceIds<IID_IReceiver2> {};
 template <>
-struct InterfaceTraits<IReceivers> : InterfaceIds<IID_IReceivers, &DIID_DispReceivers> {};
+struct InterfaceTraits<IReceivers> : DualInterfaceIds<IID_IReceivers, DIID_DispReceivers> {};
 template <>
-struct InterfaceTraits<IContents> : InterfaceIds<IID_IContents, &DIID_DispContents> {};
+struct InterfaceTraits<IContents> : DualInterfaceIds<IID_IContents, DIID_DispContents> {};
 template <>
-struct InterfaceTraits<ISendResult> : InterfaceIds<IID_ISendResult, &DIID_DispSendResult> {};
+struct InterfaceTraits<ISendResult> : DualInterfaceIds<IID_ISendResult, DIID_DispSendResult> {};
 template <>
 struct InterfaceTraits<ISendResult2> : InterfaceIds<IID_ISendResult2> {};
 template <>
-struct InterfaceTraits<ISendResults> : InterfaceIds<IID_ISendResults, &DIID_DispSendResults> {};
+struct InterfaceTraits<ISendResults> : DualInterfaceIds<IID_ISendResults, DIID_DispSendResults> {};
 template <>
-struct InterfaceTraits<ILogList> : InterfaceIds<IID_ILogList, &DIID_DispLogList> {};
+struct InterfaceTraits<ILogList> : DualInterfaceIds<IID_ILogList, DIID_DispLogList> {};
 template <>
 struct InterfaceTraits<ILogList2> : InterfaceIds<IID_ILogList2> {};
 template <>
 struct InterfaceTraits<ILogList3> : InterfaceIds<IID_ILogList3> {};
 template <>
-struct InterfaceTraits<ILogLists> : InterfaceIds<IID_ILogLists, &DIID_DispLogLists> {};
+struct InterfaceTraits<ILogLists> : DualInterfaceIds<IID_ILogLists, DIID_DispLogLists> {};
 template <>
-struct InterfaceTraits<ILogDetail> : InterfaceIds<IID_ILogDetail, &DIID_DispLogDetail> {};
+struct InterfaceTraits<ILogDetail> : DualInterfaceIds<IID_ILogDetail, DIID_DispLogDetail> {};
 template <>
 struct InterfaceTraits<ILogDetail2> : InterfaceIds<IID_ILogDetail2> {};
 template <>
-struct InterfaceTraits<ILogDetails> : InterfaceIds<IID_ILogDetails, &DIID_DispLogDetails> {};
+struct InterfaceTraits<ILogDetails> : DualInterfaceIds<IID_ILogDetails, DIID_DispLogDetails> {};
 template <>
 struct InterfaceTraits<ILogDetails2> : InterfaceIds<IID_ILogDetails2> {};
 template <>
@@ -47,15 +47,15 @@ struct InterfaceTraits<ILogDetails3> : InterfaceIds<IID_ILogDetails3> {};
 template <>
 struct InterfaceTraits<ILogDetailsCollection> : InterfaceIds<IID_ILogDetailsCollection> {};
 template <>
-struct InterfaceTraits<IDeleteResult> : InterfaceIds<IID_IDeleteResult, &DIID_DispDeleteResult> {};
+struct InterfaceTraits<IDeleteResult> : DualInterfaceIds<IID_IDeleteResult, DIID_DispDeleteResult> {};
 template <>
-struct InterfaceTraits<IDeleteResults> : InterfaceIds<IID_IDeleteResults, &DIID_DispDeleteResults> {};
+struct InterfaceTraits<IDeleteResults> : DualInterfaceIds<IID_IDeleteResults, DIID_DispDeleteResults> {};
 template <>
-struct InterfaceTraits<ICancelResult> : InterfaceIds<IID_ICancelResult, &DIID_DispCancelResult> {};
+struct InterfaceTraits<ICancelResult> : DualInterfaceIds<IID_ICancelResult, DIID_DispCancelResult> {};
 template <>
-struct InterfaceTraits<ICancelResults> : InterfaceIds<IID_ICancelResults, &DIID_DispCancelResults> {};
+struct InterfaceTraits<ICancelResults> : DualInterfaceIds<IID_ICancelResults, DIID_DispCancelResults> {};
 template <>
-struct InterfaceTraits<ILoginInfo> : InterfaceIds<IID_ILoginInfo, &DIID_DispLoginInfo> {};
+struct InterfaceTraits<ILoginInfo> : DualInterfaceIds<IID_ILoginInfo, DIID_DispLoginInfo> {};
 template <>
 struct InterfaceTraits<ILoginInfo2> : InterfaceIds<IID_ILoginInfo2> {};
 template <>

@@ -6,7 +6,7 @@ namespace vexa {
 
 Message::Message() : context_(ServiceContext::Defaults()) {}
 
-// The map of its interface list, as every class has it.
+// Nothing beyond its interface list: the map every class gets.
 std::span<const InterfaceEntry> Message::Interfaces() { return FrontObject::Interfaces(); }
 
 std::span<const DispEntry> Message::DispatchMembers() {
