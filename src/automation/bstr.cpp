@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "automation/guarded.h"
+
 namespace {
 
 constexpr size_t kPrefix = sizeof(uint32_t);
@@ -27,26 +29,33 @@ size_t Strlen16(const OLECHAR* s) {
 
 }  // namespace
 
+// What a host calls runs guarded (see automation/guarded.h); SysFreeString only frees.
 extern "C" {
 
 BSTR SysAllocString(const OLECHAR* psz) {
-    if (!psz) return nullptr;
-    return SysAllocStringLen(psz, static_cast<UINT>(Strlen16(psz)));
+    return vexa::GuardedOr<BSTR>(nullptr, [&]() -> BSTR {
+        if (!psz) return nullptr;
+        return SysAllocStringLen(psz, static_cast<UINT>(Strlen16(psz)));
+    });
 }
 
 BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
-    BSTR b = AllocateBstr(ui);
-    if (b && strIn) std::memcpy(b, strIn, size_t{ui} * sizeof(OLECHAR));
-    return b;
+    return vexa::GuardedOr<BSTR>(nullptr, [&] {
+        BSTR b = AllocateBstr(ui);
+        if (b && strIn) std::memcpy(b, strIn, size_t{ui} * sizeof(OLECHAR));
+        return b;
+    });
 }
 
 INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz) {
-    if (!pbstr) return 0;
-    BSTR fresh = SysAllocString(psz);
-    if (psz && !fresh) return 0;
-    SysFreeString(*pbstr);
-    *pbstr = fresh;
-    return 1;
+    return vexa::GuardedOr<INT>(0, [&] {
+        if (!pbstr) return 0;
+        BSTR fresh = SysAllocString(psz);
+        if (psz && !fresh) return 0;
+        SysFreeString(*pbstr);
+        *pbstr = fresh;
+        return 1;
+    });
 }
 
 void SysFreeString(BSTR bstrString) {
@@ -54,13 +63,17 @@ void SysFreeString(BSTR bstrString) {
 }
 
 UINT SysStringByteLen(BSTR bstr) {
-    if (!bstr) return 0;
-    uint32_t bytes;
-    std::memcpy(&bytes, reinterpret_cast<unsigned char*>(bstr) - kPrefix, kPrefix);
-    return bytes;
+    return vexa::GuardedOr<UINT>(0, [&]() -> UINT {
+        if (!bstr) return 0;
+        uint32_t bytes;
+        std::memcpy(&bytes, reinterpret_cast<unsigned char*>(bstr) - kPrefix, kPrefix);
+        return bytes;
+    });
 }
 
-UINT SysStringLen(BSTR pbstr) { return SysStringByteLen(pbstr) / sizeof(OLECHAR); }
+UINT SysStringLen(BSTR pbstr) {
+    return vexa::GuardedOr<UINT>(0, [&] { return SysStringByteLen(pbstr) / UINT{sizeof(OLECHAR)}; });
+}
 
 }  // extern "C"
 

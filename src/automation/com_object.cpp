@@ -13,7 +13,7 @@ void ModuleUnlock() { --g_moduleLocks; }
 long ModuleLockCount() { return g_moduleLocks.load(); }
 
 HRESULT QueryInterfaceFromMap(void* self, std::span<const InterfaceEntry> map, bool answersDispatch,
-                              IUnknown* identity, REFIID riid, void** ppv) {
+                              IUnknown* identity, REFIID riid, void** ppv) noexcept {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     IUnknown* found = nullptr;

@@ -1,11 +1,14 @@
-// IUnknown once for every class: plain reference counting, QueryInterface driven by each class's
-// interface map, optional aggregation, and the module's count of live objects.
+// IUnknown once for every class: plain reference counting, QueryInterface driven by the class's
+// interface list, optional aggregation, and the module's count of live objects.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <new>
 #include <span>
 #include <type_traits>
 
+#include "automation/interface_traits.h"
 #include "vexa/automation.h"
 #include "vexa/com_ptr.h"
 
@@ -27,18 +30,68 @@ void* CastTo(void* self) {
     return static_cast<Itf*>(static_cast<Derived*>(self));
 }
 
-template <class Derived>
-struct InterfaceMap {
-    template <class Itf>
-    static constexpr InterfaceEntry Entry(const IID& iid) {
-        return {&iid, &CastTo<Derived, Itf>};
-    }
+namespace detail {
+
+template <class Itf>
+concept ExtendsAnother = requires {
+    typename InterfaceTraits<Itf>::Extends;
+};
+
+template <class Itf>
+concept HasDispinterface = requires {
+    InterfaceTraits<Itf>::dispIid;
+};
+
+template <class Itf>
+constexpr size_t EntryCount() {
+    using T = InterfaceTraits<Itf>;
+    size_t n = HasDispinterface<Itf> ? 2 : 1;
+    if constexpr (ExtendsAnother<Itf>) n += EntryCount<typename T::Extends>();
+    return n;
+}
+
+template <class Derived, class Itf, size_t N>
+constexpr void AppendEntries(std::array<InterfaceEntry, N>& map, size_t& at) {
+    using T = InterfaceTraits<Itf>;
+    map[at++] = {T::iid, &CastTo<Derived, Itf>};
+    if constexpr (HasDispinterface<Itf>) map[at++] = {T::dispIid, &CastTo<Derived, Itf>};
+    if constexpr (ExtendsAnother<Itf>) AppendEntries<Derived, typename T::Extends>(map, at);
+}
+
+template <class Derived, class... Itfs>
+constexpr auto BuildInterfaceMap() {
+    std::array<InterfaceEntry, (EntryCount<Itfs>() + ...)> map{};
+    size_t at = 0;
+    (AppendEntries<Derived, Itfs>(map, at), ...);
+    return map;
+}
+
+template <size_t N>
+constexpr bool DistinctIids(const std::array<InterfaceEntry, N>& map) {
+    for (size_t i = 0; i < N; ++i)
+        for (size_t j = i + 1; j < N; ++j)
+            if (*map[i].iid == *map[j].iid) return false;
+    return true;
+}
+
+}  // namespace detail
+
+// The interface map of a class that implements Default and Others, from their traits: for each
+// interface in the list's order its IID, then its DIID, then the interfaces it extends. The
+// default interface comes first, so it is the one that answers IDispatch; only it may have a
+// dispinterface.
+template <class Derived, class Default, class... Others>
+struct InterfaceList {
+    static_assert((!detail::HasDispinterface<Others> && ...),
+                  "only the default interface has a dispinterface");
+    static constexpr auto map = detail::BuildInterfaceMap<Derived, Default, Others...>();
+    static_assert(detail::DistinctIids(map), "two interfaces of one class share an identifier");
 };
 
 // Looks riid up in the map. The first entry is the default interface; it also answers IDispatch
 // when the class is an automation object.
 HRESULT QueryInterfaceFromMap(void* self, std::span<const InterfaceEntry> map, bool answersDispatch,
-                              IUnknown* identity, REFIID riid, void** ppv);
+                              IUnknown* identity, REFIID riid, void** ppv) noexcept;
 
 template <class Derived, class... Itfs>
 class ComObject : public Itfs... {
@@ -47,11 +100,15 @@ public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    HRESULT QueryInterface(REFIID riid, void** ppv) noexcept override {
         return outer_ ? outer_->QueryInterface(riid, ppv) : inner_.QueryInterface(riid, ppv);
     }
-    ULONG AddRef() override { return outer_ ? outer_->AddRef() : inner_.AddRef(); }
-    ULONG Release() override { return outer_ ? outer_->Release() : inner_.Release(); }
+    ULONG AddRef() noexcept override { return outer_ ? outer_->AddRef() : inner_.AddRef(); }
+    ULONG Release() noexcept override { return outer_ ? outer_->Release() : inner_.Release(); }
+
+    // The map of the class's interface list. A class that answers for more than its list writes
+    // its own, from the same traits.
+    static std::span<const InterfaceEntry> Interfaces() { return InterfaceList<Derived, Itfs...>::map; }
 
     // The object's own identity (the non-delegating IUnknown when aggregated).
     IUnknown* Identity() { return &inner_; }
@@ -94,12 +151,12 @@ private:
     class Inner final : public IUnknown {
     public:
         explicit Inner(ComObject* owner) : owner_(owner) {}
-        HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        HRESULT QueryInterface(REFIID riid, void** ppv) noexcept override {
             return QueryInterfaceFromMap(static_cast<Derived*>(owner_), Derived::Interfaces(),
                                          std::is_base_of_v<IDispatch, Derived>, this, riid, ppv);
         }
-        ULONG AddRef() override { return ++refs_; }
-        ULONG Release() override {
+        ULONG AddRef() noexcept override { return ++refs_; }
+        ULONG Release() noexcept override {
             ULONG left = --refs_;
             if (left == 0) delete owner_;
             return left;

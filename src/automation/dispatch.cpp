@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "automation/guarded.h"
 #include "automation/variant.h"
 
 namespace vexa {
@@ -20,13 +21,11 @@ bool NameEquals(const char* name, const OLECHAR* candidate) {
     return *candidate == 0;
 }
 
-const DispEntry* FindRow(std::span<const DispEntry> members, DISPID id, WORD flags, bool* idKnown) {
-    *idKnown = false;
-    for (const DispEntry& e : members) {
-        if (e.id != id) continue;
-        *idKnown = true;
-        if (flags & static_cast<WORD>(e.kind)) return &e;
-    }
+// The row of that dispid whose kind the flags ask for. A dispid the table does not list and a
+// kind that dispid lacks are the same failure to the caller.
+const DispEntry* FindRow(std::span<const DispEntry> members, DISPID id, WORD flags) {
+    for (const DispEntry& e : members)
+        if (e.id == id && (flags & static_cast<WORD>(e.kind))) return &e;
     return nullptr;
 }
 
@@ -71,7 +70,7 @@ HRESULT ConvertArgument(const VARIANT& given, VARTYPE want, Variant& out) {
 }  // namespace
 
 HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, LPOLESTR* names, UINT count,
-                              DISPID* ids) {
+                              DISPID* ids) noexcept {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (count == 0) return S_OK;
     if (!names || !ids) return E_POINTER;
@@ -95,11 +94,10 @@ HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, L
 }
 
 HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id, REFIID riid, WORD flags,
-                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
+                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) noexcept {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!params) return DISP_E_BADVARTYPE;
-    bool idKnown = false;
-    const DispEntry* row = FindRow(members, id, flags, &idKnown);
+    const DispEntry* row = FindRow(members, id, flags);
     if (!row) return DISP_E_MEMBERNOTFOUND;
 
     if (params->cNamedArgs > 0) {
@@ -112,17 +110,22 @@ HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id
 
     // Arguments arrive last first.
     static_assert(sizeof(Variant) == sizeof(VARIANT), "rows index converted arguments as VARIANTs");
-    std::array<Variant, 8> args;
+    std::array<Variant, kMaxDispatchArgs> args;
+    // Members checks the count at compile time; a row put together by hand is refused here.
     if (row->argCount > args.size()) return DISP_E_BADPARAMCOUNT;
     for (UINT i = 0; i < row->argCount; ++i) {
-        if (FAILED(ConvertArgument(params->rgvarg[row->argCount - 1 - i], row->argTypes[i], args[i]))) {
-            if (argErr) *argErr = 0;
+        const HRESULT converted =
+            ConvertArgument(params->rgvarg[row->argCount - 1 - i], row->argTypes[i], args[i]);
+        // Running out of memory is no verdict on the argument's type.
+        if (converted == E_OUTOFMEMORY) return converted;
+        if (FAILED(converted)) {
+            if (argErr) *argErr = 0;  // hosts are told 0 whichever argument it was
             return DISP_E_TYPEMISMATCH;
         }
     }
 
     Variant out;
-    HRESULT hr = row->call(self, args.data(), &out);
+    HRESULT hr = Guarded([&] { return row->call(self, args.data(), &out); });
     if (FAILED(hr)) {
         if (excep) {
             std::memset(excep, 0, sizeof(*excep));

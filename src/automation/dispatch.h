@@ -35,10 +35,15 @@ struct DispEntry {
     DispThunk call;
 };
 
+// The most arguments a member may take; Invoke converts them into a buffer of this size.
+inline constexpr size_t kMaxDispatchArgs = 8;
+
 HRESULT DispatchGetIDsOfNames(std::span<const DispEntry> members, REFIID riid, LPOLESTR* names, UINT count,
-                              DISPID* ids);
+                              DISPID* ids) noexcept;
+// Every late-bound call runs here, and a member that throws is a member that failed: its
+// exception becomes its HRESULT (see Guarded), never the caller's.
 HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id, REFIID riid, WORD flags,
-                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr);
+                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) noexcept;
 
 namespace detail {
 
@@ -196,7 +201,7 @@ struct Members {
     template <auto M>
     static constexpr DispEntry Row(const char* name, DISPID id, DispKind kind) {
         using S = detail::MemberSig<decltype(M)>;
-        static_assert(S::inCount < 256);
+        static_assert(S::inCount <= kMaxDispatchArgs, "more arguments than Invoke can convert");
         return {name,
                 id,
                 kind,
@@ -225,20 +230,20 @@ struct Members {
 template <class Derived, class... Itfs>
 class AutomationObject : public ComObject<Derived, Itfs...> {
 public:
-    HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+    HRESULT GetTypeInfoCount(UINT* pctinfo) noexcept override {
         if (!pctinfo) return E_POINTER;
         *pctinfo = 0;
         return S_OK;
     }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) noexcept override {
         if (ppTInfo) *ppTInfo = nullptr;
         return DISP_E_BADINDEX;
     }
-    HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override {
         return DispatchGetIDsOfNames(Derived::DispatchMembers(), riid, names, count, ids);
     }
     HRESULT Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                   EXCEPINFO* excep, UINT* argErr) override {
+                   EXCEPINFO* excep, UINT* argErr) noexcept override {
         return DispatchInvoke(static_cast<Derived*>(this), Derived::DispatchMembers(), id, riid, flags,
                               params, result, excep, argErr);
     }

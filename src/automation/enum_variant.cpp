@@ -1,11 +1,10 @@
 #include "automation/enum_variant.h"
 
 #include <algorithm>
-#include <new>
 
 namespace vexa {
 
-HRESULT EnumVariant::Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) {
+HRESULT EnumVariant::Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noexcept {
     if (pCeltFetched) *pCeltFetched = 0;
     if (!rgVar) return E_POINTER;
     // Without a count the caller could not tell how many of several slots were filled.
@@ -24,18 +23,18 @@ HRESULT EnumVariant::Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) {
     return n == celt ? S_OK : S_FALSE;
 }
 
-HRESULT EnumVariant::Skip(ULONG celt) {
+HRESULT EnumVariant::Skip(ULONG celt) noexcept {
     const size_t n = std::min<size_t>(celt, Left());
     position_ += n;
     return n == celt ? S_OK : S_FALSE;
 }
 
-HRESULT EnumVariant::Reset() {
+HRESULT EnumVariant::Reset() noexcept {
     position_ = 0;
     return S_OK;
 }
 
-HRESULT EnumVariant::Clone(IEnumVARIANT** ppEnum) {
+HRESULT EnumVariant::Clone(IEnumVARIANT** ppEnum) noexcept {
     if (!ppEnum) return E_POINTER;
     *ppEnum = nullptr;
     ComPtr<EnumVariant> clone = Make(items_, position_);
@@ -47,13 +46,8 @@ HRESULT EnumVariant::Clone(IEnumVARIANT** ppEnum) {
 HRESULT MakeEnumerator(std::vector<Variant> items, IUnknown** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    EnumVariant::Items shared;
-    try {
-        shared = std::make_shared<const std::vector<Variant>>(std::move(items));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    ComPtr<EnumVariant> e = EnumVariant::Make(std::move(shared), 0);
+    ComPtr<EnumVariant> e =
+        EnumVariant::Make(std::make_shared<const std::vector<Variant>>(std::move(items)), 0);
     if (!e) return E_OUTOFMEMORY;
     return e->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(out));
 }

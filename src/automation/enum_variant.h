@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "automation/com_object.h"
@@ -17,18 +16,12 @@ class EnumVariant final : public ComObject<EnumVariant, IEnumVARIANT> {
 public:
     using Items = std::shared_ptr<const std::vector<Variant>>;
 
-    static std::span<const InterfaceEntry> Interfaces() {
-        static constexpr InterfaceEntry map[] = {
-            InterfaceMap<EnumVariant>::Entry<IEnumVARIANT>(IID_IEnumVARIANT)};
-        return map;
-    }
-
     EnumVariant(Items items, size_t position) noexcept : items_(std::move(items)), position_(position) {}
 
-    HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override;
-    HRESULT Skip(ULONG celt) override;
-    HRESULT Reset() override;
-    HRESULT Clone(IEnumVARIANT** ppEnum) override;
+    HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noexcept override;
+    HRESULT Skip(ULONG celt) noexcept override;
+    HRESULT Reset() noexcept override;
+    HRESULT Clone(IEnumVARIANT** ppEnum) noexcept override;
 
 private:
     size_t Left() const { return items_->size() - position_; }
@@ -37,7 +30,8 @@ private:
     size_t position_;
 };
 
-// An enumerator over items (already the caller's own copies), as its IUnknown.
+// An enumerator over items (already the caller's own copies), as its IUnknown. Throws
+// std::bad_alloc when memory runs out; the member a host called holds the catch.
 HRESULT MakeEnumerator(std::vector<Variant> items, IUnknown** out);
 
 }  // namespace vexa

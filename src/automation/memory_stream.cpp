@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 #include <limits>
-#include <new>
-#include <stdexcept>
+
+#include "automation/guarded.h"
 
 namespace vexa {
 
@@ -15,16 +15,12 @@ constexpr uint64_t kMaxPosition = std::numeric_limits<int64_t>::max();
 constexpr size_t kChunk = 64 * 1024;
 
 // Grows or shrinks the bytes, zero-filling what is new; false when memory runs out.
-bool Resize(MemoryStream::Bytes& bytes, uint64_t size) {
+bool Resize(MemoryStream::Bytes& bytes, uint64_t size) noexcept {
     if (size > bytes.max_size()) return false;
-    try {
+    return SUCCEEDED(Guarded([&] {
         bytes.resize(static_cast<size_t>(size));
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
+        return S_OK;
+    }));
 }
 
 }  // namespace
@@ -33,7 +29,7 @@ size_t MemoryStream::Available() const {
     return position_ < bytes_->size() ? bytes_->size() - static_cast<size_t>(position_) : 0;
 }
 
-HRESULT MemoryStream::Read(void* pv, ULONG cb, ULONG* pcbRead) {
+HRESULT MemoryStream::Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept {
     if (pcbRead) *pcbRead = 0;
     if (cb == 0) return S_OK;
     if (!pv) return STG_E_INVALIDPOINTER;
@@ -44,7 +40,7 @@ HRESULT MemoryStream::Read(void* pv, ULONG cb, ULONG* pcbRead) {
     return S_OK;
 }
 
-HRESULT MemoryStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten) {
+HRESULT MemoryStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten) noexcept {
     if (pcbWritten) *pcbWritten = 0;
     if (cb == 0) return S_OK;
     if (!pv) return STG_E_INVALIDPOINTER;
@@ -56,7 +52,7 @@ HRESULT MemoryStream::Write(const void* pv, ULONG cb, ULONG* pcbWritten) {
     return S_OK;
 }
 
-HRESULT MemoryStream::Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) {
+HRESULT MemoryStream::Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) noexcept {
     int64_t base;
     switch (dwOrigin) {
         case STREAM_SEEK_SET:
@@ -78,13 +74,13 @@ HRESULT MemoryStream::Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGE
     return S_OK;
 }
 
-HRESULT MemoryStream::SetSize(ULARGE_INTEGER libNewSize) {
+HRESULT MemoryStream::SetSize(ULARGE_INTEGER libNewSize) noexcept {
     if (libNewSize.QuadPart > kMaxPosition || !Resize(*bytes_, libNewSize.QuadPart)) return STG_E_MEDIUMFULL;
     return S_OK;
 }
 
 HRESULT MemoryStream::CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
-                             ULARGE_INTEGER* pcbWritten) {
+                             ULARGE_INTEGER* pcbWritten) noexcept {
     if (pcbRead) pcbRead->QuadPart = 0;
     if (pcbWritten) pcbWritten->QuadPart = 0;
     if (!pstm) return STG_E_INVALIDPOINTER;
@@ -110,15 +106,19 @@ HRESULT MemoryStream::CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* p
     return FAILED(hr) ? hr : S_OK;
 }
 
-HRESULT MemoryStream::Commit(DWORD) { return S_OK; }
+HRESULT MemoryStream::Commit(DWORD) noexcept { return S_OK; }
 
-HRESULT MemoryStream::Revert() { return S_OK; }
+HRESULT MemoryStream::Revert() noexcept { return S_OK; }
 
-HRESULT MemoryStream::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) { return STG_E_INVALIDFUNCTION; }
+HRESULT MemoryStream::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) noexcept {
+    return STG_E_INVALIDFUNCTION;
+}
 
-HRESULT MemoryStream::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) { return STG_E_INVALIDFUNCTION; }
+HRESULT MemoryStream::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) noexcept {
+    return STG_E_INVALIDFUNCTION;
+}
 
-HRESULT MemoryStream::Stat(STATSTG* pstatstg, DWORD) {
+HRESULT MemoryStream::Stat(STATSTG* pstatstg, DWORD) noexcept {
     if (!pstatstg) return STG_E_INVALIDPOINTER;
     *pstatstg = STATSTG{};
     pstatstg->type = STGTY_STREAM;
@@ -127,7 +127,7 @@ HRESULT MemoryStream::Stat(STATSTG* pstatstg, DWORD) {
     return S_OK;
 }
 
-HRESULT MemoryStream::Clone(IStream** ppstm) {
+HRESULT MemoryStream::Clone(IStream** ppstm) noexcept {
     if (!ppstm) return STG_E_INVALIDPOINTER;
     *ppstm = nullptr;
     ComPtr<MemoryStream> clone = Make(bytes_, position_);
@@ -140,48 +140,38 @@ HRESULT ReadWholeStream(IStream* stream, std::vector<uint8_t>& out, size_t limit
     out.clear();
     if (!stream) return E_POINTER;
     const size_t cap = limit < std::numeric_limits<size_t>::max() ? limit + 1 : limit;
-    try {
+    const HRESULT hr = Guarded([&] {
         for (;;) {
             // One byte past the limit is enough to know that it was passed.
             const size_t want = std::min(kChunk, cap - out.size());
-            if (want == 0) break;
+            if (want == 0) return S_OK;
             const size_t at = out.size();
             out.resize(at + want);
             ULONG got = 0;
-            const HRESULT hr = stream->Read(out.data() + at, static_cast<ULONG>(want), &got);
-            if (FAILED(hr) || got > want) {
-                out.clear();
-                return FAILED(hr) ? hr : E_FAIL;
-            }
+            const HRESULT read = stream->Read(out.data() + at, static_cast<ULONG>(want), &got);
+            if (FAILED(read)) return read;
+            if (got > want) return E_FAIL;
             out.resize(at + got);
-            if (got == 0) break;
+            if (got == 0) return S_OK;
         }
-    } catch (const std::bad_alloc&) {
-        out.clear();
-        return E_OUTOFMEMORY;
-    }
-    if (out.size() > limit) {
-        out.clear();
-        return E_FAIL;
-    }
-    return S_OK;
+    });
+    if (SUCCEEDED(hr) && out.size() <= limit) return S_OK;
+    out.clear();
+    return FAILED(hr) ? hr : E_FAIL;
 }
 
 }  // namespace vexa
 
 extern "C" HRESULT CreateStreamOnHGlobal(void* hGlobal, int32_t /*fDeleteOnRelease*/, IStream** ppstm) {
-    if (!ppstm) return E_INVALIDARG;
-    *ppstm = nullptr;
-    // Only fresh buffers: the memory is always the stream's own and goes with its last reference.
-    if (hGlobal) return E_INVALIDARG;
-    std::shared_ptr<vexa::MemoryStream::Bytes> bytes;
-    try {
-        bytes = std::make_shared<vexa::MemoryStream::Bytes>();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    vexa::ComPtr<vexa::MemoryStream> stream = vexa::MemoryStream::Make(std::move(bytes), 0);
-    if (!stream) return E_OUTOFMEMORY;
-    *ppstm = stream.Detach();
-    return S_OK;
+    return vexa::Guarded([&] {
+        if (!ppstm) return E_INVALIDARG;
+        *ppstm = nullptr;
+        // Only fresh buffers: the memory is always the stream's own and goes with its last reference.
+        if (hGlobal) return E_INVALIDARG;
+        vexa::ComPtr<vexa::MemoryStream> stream =
+            vexa::MemoryStream::Make(std::make_shared<vexa::MemoryStream::Bytes>(), 0);
+        if (!stream) return E_OUTOFMEMORY;
+        *ppstm = stream.Detach();
+        return S_OK;
+    });
 }

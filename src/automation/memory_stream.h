@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "automation/com_object.h"
@@ -17,30 +16,22 @@ class MemoryStream final : public ComObject<MemoryStream, IStream> {
 public:
     using Bytes = std::vector<uint8_t>;
 
-    static std::span<const InterfaceEntry> Interfaces() {
-        static constexpr InterfaceEntry map[] = {
-            InterfaceMap<MemoryStream>::Entry<IStream>(IID_IStream),
-            InterfaceMap<MemoryStream>::Entry<ISequentialStream>(IID_ISequentialStream),
-        };
-        return map;
-    }
-
     // Clones share bytes; each stream has its own position.
     MemoryStream(std::shared_ptr<Bytes> bytes, uint64_t position) noexcept
         : bytes_(std::move(bytes)), position_(position) {}
 
-    HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override;
-    HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) override;
-    HRESULT Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) override;
-    HRESULT SetSize(ULARGE_INTEGER libNewSize) override;
+    HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept override;
+    HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) noexcept override;
+    HRESULT Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) noexcept override;
+    HRESULT SetSize(ULARGE_INTEGER libNewSize) noexcept override;
     HRESULT CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
-                   ULARGE_INTEGER* pcbWritten) override;
-    HRESULT Commit(DWORD grfCommitFlags) override;
-    HRESULT Revert() override;
-    HRESULT LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) override;
-    HRESULT UnlockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) override;
-    HRESULT Stat(STATSTG* pstatstg, DWORD grfStatFlag) override;
-    HRESULT Clone(IStream** ppstm) override;
+                   ULARGE_INTEGER* pcbWritten) noexcept override;
+    HRESULT Commit(DWORD grfCommitFlags) noexcept override;
+    HRESULT Revert() noexcept override;
+    HRESULT LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) noexcept override;
+    HRESULT UnlockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) noexcept override;
+    HRESULT Stat(STATSTG* pstatstg, DWORD grfStatFlag) noexcept override;
+    HRESULT Clone(IStream** ppstm) noexcept override;
 
 private:
     size_t Available() const;

@@ -8,6 +8,7 @@
 
 #include "automation/bstr.h"
 #include "automation/date.h"
+#include "automation/guarded.h"
 #include "automation/number_text.h"
 #include "automation/safearray.h"
 #include "automation/text.h"
@@ -423,6 +424,7 @@ HRESULT Coerce(const VARIANT& v, USHORT flags, VARTYPE vt, Variant& out) {
 
 }  // namespace vexa
 
+// What a host calls runs guarded (see automation/guarded.h); VariantInit only zeroes.
 extern "C" {
 
 void VariantInit(VARIANTARG* pvarg) {
@@ -430,75 +432,81 @@ void VariantInit(VARIANTARG* pvarg) {
 }
 
 HRESULT VariantClear(VARIANTARG* pvarg) {
-    using vexa::Holds;
-    if (!pvarg) return E_INVALIDARG;
-    switch (vexa::Classify(pvarg->vt)) {
-        case Holds::Invalid:
-            return DISP_E_BADVARTYPE;
-        case Holds::String:
-            SysFreeString(pvarg->bstrVal);
-            break;
-        case Holds::Array:
-            if (HRESULT hr = SafeArrayDestroy(pvarg->parray); FAILED(hr)) return hr;
-            break;
-        case Holds::Interface:
-            // Empty first: the release may run code that looks at this VARIANT.
-            if (IUnknown* p = pvarg->punkVal) {
-                VariantInit(pvarg);
-                p->Release();
-            }
-            break;
-        default:
-            break;
-    }
-    VariantInit(pvarg);
-    return S_OK;
+    return vexa::Guarded([&] {
+        using vexa::Holds;
+        if (!pvarg) return E_INVALIDARG;
+        switch (vexa::Classify(pvarg->vt)) {
+            case Holds::Invalid:
+                return DISP_E_BADVARTYPE;
+            case Holds::String:
+                SysFreeString(pvarg->bstrVal);
+                break;
+            case Holds::Array:
+                if (HRESULT hr = SafeArrayDestroy(pvarg->parray); FAILED(hr)) return hr;
+                break;
+            case Holds::Interface:
+                // Empty first: the release may run code that looks at this VARIANT.
+                if (IUnknown* p = pvarg->punkVal) {
+                    VariantInit(pvarg);
+                    p->Release();
+                }
+                break;
+            default:
+                break;
+        }
+        VariantInit(pvarg);
+        return S_OK;
+    });
 }
 
 HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
-    using vexa::Holds;
-    if (!pvargDest || !pvargSrc) return E_INVALIDARG;
-    if (pvargDest == pvargSrc) return S_OK;
-    // The copy is made before the destination is cleared, as the source may live inside it.
-    VARIANT copy;
-    std::memcpy(&copy, pvargSrc, sizeof copy);
-    switch (vexa::Classify(pvargSrc->vt)) {
-        case Holds::Invalid:
-            return DISP_E_BADVARTYPE;
-        case Holds::String:
-            if (pvargSrc->bstrVal) {
-                copy.bstrVal = SysAllocStringLen(pvargSrc->bstrVal, SysStringLen(pvargSrc->bstrVal));
-                if (!copy.bstrVal) return E_OUTOFMEMORY;
-            }
-            break;
-        case Holds::Interface:
-            if (pvargSrc->punkVal) pvargSrc->punkVal->AddRef();
-            break;
-        case Holds::Array:
-            if (HRESULT hr = vexa::CopySafeArray(pvargSrc->parray, &copy.parray); FAILED(hr)) return hr;
-            break;
-        default:
-            break;
-    }
-    if (HRESULT hr = VariantClear(pvargDest); FAILED(hr)) {
-        VariantClear(&copy);
-        return hr;
-    }
-    std::memcpy(pvargDest, &copy, sizeof copy);
-    return S_OK;
+    return vexa::Guarded([&] {
+        using vexa::Holds;
+        if (!pvargDest || !pvargSrc) return E_INVALIDARG;
+        if (pvargDest == pvargSrc) return S_OK;
+        // The copy is made before the destination is cleared, as the source may live inside it.
+        VARIANT copy;
+        std::memcpy(&copy, pvargSrc, sizeof copy);
+        switch (vexa::Classify(pvargSrc->vt)) {
+            case Holds::Invalid:
+                return DISP_E_BADVARTYPE;
+            case Holds::String:
+                if (pvargSrc->bstrVal) {
+                    copy.bstrVal = SysAllocStringLen(pvargSrc->bstrVal, SysStringLen(pvargSrc->bstrVal));
+                    if (!copy.bstrVal) return E_OUTOFMEMORY;
+                }
+                break;
+            case Holds::Interface:
+                if (pvargSrc->punkVal) pvargSrc->punkVal->AddRef();
+                break;
+            case Holds::Array:
+                if (HRESULT hr = vexa::CopySafeArray(pvargSrc->parray, &copy.parray); FAILED(hr)) return hr;
+                break;
+            default:
+                break;
+        }
+        if (HRESULT hr = VariantClear(pvargDest); FAILED(hr)) {
+            VariantClear(&copy);
+            return hr;
+        }
+        std::memcpy(pvargDest, &copy, sizeof copy);
+        return S_OK;
+    });
 }
 
 HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt) {
-    if (!pvargDest || !pvarSrc) return E_INVALIDARG;
-    VARIANT value;
-    if (HRESULT hr = vexa::ReadThrough(*pvarSrc, value); FAILED(hr)) return hr;
-    // The result is complete before the destination changes, so a failure leaves it as it was
-    // and the destination may be the source.
-    vexa::Variant result;
-    if (HRESULT hr = vexa::Coerce(value, wFlags, vt, result); FAILED(hr)) return hr;
-    if (HRESULT hr = VariantClear(pvargDest); FAILED(hr)) return hr;
-    result.MoveTo(pvargDest);
-    return S_OK;
+    return vexa::Guarded([&] {
+        if (!pvargDest || !pvarSrc) return E_INVALIDARG;
+        VARIANT value;
+        if (HRESULT hr = vexa::ReadThrough(*pvarSrc, value); FAILED(hr)) return hr;
+        // The result is complete before the destination changes, so a failure leaves it as it was
+        // and the destination may be the source.
+        vexa::Variant result;
+        if (HRESULT hr = vexa::Coerce(value, wFlags, vt, result); FAILED(hr)) return hr;
+        if (HRESULT hr = VariantClear(pvargDest); FAILED(hr)) return hr;
+        result.MoveTo(pvargDest);
+        return S_OK;
+    });
 }
 
 }  // extern "C"

@@ -1,8 +1,7 @@
 #include "contract/basic_collection.h"
 
-#include <new>
-
 #include "automation/enum_variant.h"
+#include "automation/guarded.h"
 #include "contract/array_base.h"
 
 namespace vexa {
@@ -13,7 +12,7 @@ long CBasicCollection::PositionOf(LONG nIndex) const {
     return static_cast<long>(nIndex) - base;
 }
 
-HRESULT CBasicCollection::get_Item(LONG nIndex, IDispatch** pVal) {
+HRESULT CBasicCollection::get_Item(LONG nIndex, IDispatch** pVal) noexcept {
     if (!pVal) return E_POINTER;
     *pVal = nullptr;
     const long pos = PositionOf(nIndex);
@@ -22,22 +21,17 @@ HRESULT CBasicCollection::get_Item(LONG nIndex, IDispatch** pVal) {
     return item->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(pVal));
 }
 
-HRESULT CBasicCollection::get__NewEnum(IUnknown** pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = nullptr;
-    try {
-        return MakeEnumerator(items_, pVal);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+// The enumerator gets copies of the items: a snapshot.
+HRESULT CBasicCollection::get__NewEnum(IUnknown** pVal) noexcept {
+    return Guarded([&] { return MakeEnumerator(items_, pVal); });
 }
 
-HRESULT CBasicCollection::get_Count(LONG* pVal) {
+HRESULT CBasicCollection::get_Count(LONG* pVal) noexcept {
     if (pVal) *pVal = Count();
     return S_OK;
 }
 
-HRESULT CBasicCollection::Add(IDispatch* item) {
+HRESULT CBasicCollection::Add(IDispatch* item) noexcept {
     if (!item) return E_INVALIDARG;
     ComPtr<IUnknown> typed;
     if (FAILED(item->QueryInterface(*element_, typed.OutVoid()))) return E_INVALIDARG;
@@ -45,15 +39,13 @@ HRESULT CBasicCollection::Add(IDispatch* item) {
     HRESULT hr = item->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&entry.pdispVal));
     if (FAILED(hr)) return hr;
     entry.vt = VT_DISPATCH;
-    try {
+    return Guarded([&] {
         items_.push_back(std::move(entry));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
-HRESULT CBasicCollection::Remove(LONG nIndex) {
+HRESULT CBasicCollection::Remove(LONG nIndex) noexcept {
     const long pos = PositionOf(nIndex);
     if (pos < 0) return E_INVALIDARG;
     items_.erase(items_.begin() + pos);

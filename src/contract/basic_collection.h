@@ -16,11 +16,11 @@ public:
     // Elements must answer `element` (e.g. IID_IReceiver) to be added.
     explicit CBasicCollection(const IID& element) : element_(&element) {}
 
-    HRESULT get_Item(LONG nIndex, IDispatch** pVal);
-    HRESULT get__NewEnum(IUnknown** pVal);
-    HRESULT get_Count(LONG* pVal);
-    HRESULT Add(IDispatch* item);
-    HRESULT Remove(LONG nIndex);
+    HRESULT get_Item(LONG nIndex, IDispatch** pVal) noexcept;
+    HRESULT get__NewEnum(IUnknown** pVal) noexcept;
+    HRESULT get_Count(LONG* pVal) noexcept;
+    HRESULT Add(IDispatch* item) noexcept;
+    HRESULT Remove(LONG nIndex) noexcept;
 
     LONG Count() const { return static_cast<LONG>(items_.size()); }
 
@@ -33,25 +33,25 @@ private:
 };
 
 // A collection class: Derived lists its rows in DispatchMembers() (CollectionRows gives the
-// three shared ones) and its interface map in Interfaces().
+// three shared ones).
 template <class Derived, class... Itfs>
 class CollectionObject : public AutomationObject<Derived, Itfs...> {
 public:
     explicit CollectionObject(const IID& element) : items_(element) {}
 
-    HRESULT get_Item(LONG nIndex, IDispatch** pVal) { return items_.get_Item(nIndex, pVal); }
-    HRESULT get__NewEnum(IUnknown** pVal) { return items_.get__NewEnum(pVal); }
-    HRESULT get_Count(LONG* pVal) { return items_.get_Count(pVal); }
+    HRESULT get_Item(LONG nIndex, IDispatch** pVal) noexcept { return items_.get_Item(nIndex, pVal); }
+    HRESULT get__NewEnum(IUnknown** pVal) noexcept { return items_.get__NewEnum(pVal); }
+    HRESULT get_Count(LONG* pVal) noexcept { return items_.get_Count(pVal); }
     // Public on the classes whose interface has them; the component's own code fills the
     // result collections through them too.
-    HRESULT Add(IDispatch* item) { return items_.Add(item); }
-    HRESULT Remove(LONG nIndex) { return items_.Remove(nIndex); }
+    HRESULT Add(IDispatch* item) noexcept { return items_.Add(item); }
+    HRESULT Remove(LONG nIndex) noexcept { return items_.Remove(nIndex); }
 
     LONG Count() const { return items_.Count(); }
 
     // Adds one of the component's own objects (by its IDispatch).
     template <class T>
-    HRESULT AddObject(const ComPtr<T>& obj) {
+    HRESULT AddObject(const ComPtr<T>& obj) noexcept {
         ComPtr<IDispatch> disp;
         if (!obj) return E_OUTOFMEMORY;
         HRESULT hr = obj->QueryInterface(IID_IDispatch, disp.OutVoid());

@@ -16,11 +16,12 @@ public:
 
     explicit ClassFactory(Creator create) : create_(create) {}
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override;
-    HRESULT LockServer(int32_t fLock) override;
+    HRESULT QueryInterface(REFIID riid, void** ppv) noexcept override;
+    ULONG AddRef() noexcept override;
+    ULONG Release() noexcept override;
+    // The one catch of object creation: a class's constructor may allocate.
+    HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) noexcept override;
+    HRESULT LockServer(int32_t fLock) noexcept override;
 
 private:
     Creator create_;

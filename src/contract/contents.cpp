@@ -1,19 +1,10 @@
 #include "contract/contents.h"
 
+#include "automation/guarded.h"
 #include "automation/out_param.h"
 #include "automation/text.h"
 
 namespace vexa {
-
-std::span<const InterfaceEntry> Contents::Interfaces() {
-    using M = InterfaceMap<Contents>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<IContents>(IID_IContents),
-        M::Entry<IContents>(DIID_DispContents),
-        M::Entry<IContentsImages>(IID_IContentsImages),
-    };
-    return map;
-}
 
 // The dispinterface leaves out AddJPEGImageStream: a stream cannot travel late-bound.
 std::span<const DispEntry> Contents::DispatchMembers() {
@@ -32,50 +23,52 @@ std::span<const DispEntry> Contents::DispatchMembers() {
     return rows;
 }
 
-HRESULT Contents::get_Type(VEXA_MESSAGE_TYPE* pVal) { return CopyOut(type_, pVal); }
+HRESULT Contents::get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept { return CopyOut(type_, pVal); }
 
-HRESULT Contents::put_Type(VEXA_MESSAGE_TYPE newVal) {
+HRESULT Contents::put_Type(VEXA_MESSAGE_TYPE newVal) noexcept {
     type_ = newVal;  // unchecked: the sender treats unknown types as SMS
     return S_OK;
 }
 
-HRESULT Contents::AddImageFile(BSTR imageFilePath, LONG* pVal) {
-    std::optional<ImageEntry> entry;
-    // A path with a NUL in it would open another file.
-    const std::u16string_view path(imageFilePath ? imageFilePath : u"", SysStringLen(imageFilePath));
-    if (path.find(u'\0') == std::u16string_view::npos) entry = MakeEntryFromFile(ToUtf8(path));
-    return AddEntry(std::move(entry), pVal);
+HRESULT Contents::AddImageFile(BSTR imageFilePath, LONG* pVal) noexcept {
+    return AddEntry(pVal, [&]() -> std::optional<ImageEntry> {
+        // A path with a NUL in it would open another file.
+        const std::u16string_view path(imageFilePath ? imageFilePath : u"", SysStringLen(imageFilePath));
+        if (path.find(u'\0') != std::u16string_view::npos) return std::nullopt;
+        return MakeEntryFromFile(ToUtf8(path));
+    });
 }
 
-HRESULT Contents::AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) {
-    return AddEntry(MakeEntryFromStream(JPEGImageStream), pVal);
+HRESULT Contents::AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) noexcept {
+    return AddEntry(pVal, [&] { return MakeEntryFromStream(JPEGImageStream); });
 }
 
-HRESULT Contents::AddEntry(std::optional<ImageEntry> entry, LONG* pVal) {
-    if (!entry || entry->bytes <= 0) {
-        if (pVal) *pVal = 0;
-        return VEXA_E_NOTADDED;
-    }
-    const LONG bytes = entry->bytes;
-    try {
+template <class MakeEntry>
+HRESULT Contents::AddEntry(LONG* pVal, MakeEntry&& makeEntry) noexcept {
+    LONG bytes = 0;
+    // Whatever fails on the way, memory included, the picture is simply not added.
+    const HRESULT hr = Guarded([&]() -> HRESULT {
+        std::optional<ImageEntry> entry = makeEntry();
+        if (!entry || entry->bytes <= 0) return VEXA_E_NOTADDED;
+        bytes = entry->bytes;
         AppendImage(std::move(*entry));
-    } catch (const std::bad_alloc&) {
-        if (pVal) *pVal = 0;
-        return VEXA_E_NOTADDED;
-    }
-    if (pVal) *pVal = bytes;
-    return S_OK;
+        return S_OK;
+    });
+    if (pVal) *pVal = SUCCEEDED(hr) ? bytes : 0;
+    return SUCCEEDED(hr) ? S_OK : VEXA_E_NOTADDED;
 }
 
-HRESULT Contents::GetImages(const std::vector<ImageEntry>** images) {
+HRESULT Contents::GetImages(const std::vector<ImageEntry>** images) noexcept {
     if (!images) return E_POINTER;
     *images = &images_;
     return S_OK;
 }
 
-HRESULT Contents::get_ImageCount(LONG* pVal) { return CopyOut(static_cast<LONG>(images_.size()), pVal); }
+HRESULT Contents::get_ImageCount(LONG* pVal) noexcept {
+    return CopyOut(static_cast<LONG>(images_.size()), pVal);
+}
 
-HRESULT Contents::get_ImagesSize(LONG* pVal) {
+HRESULT Contents::get_ImagesSize(LONG* pVal) noexcept {
     uint32_t total = 0;  // 32-bit, as the property is
     for (const ImageEntry& e : images_) total += static_cast<uint32_t>(e.bytes);
     return CopyOut(static_cast<LONG>(total), pVal);

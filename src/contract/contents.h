@@ -6,6 +6,7 @@
 
 #include "automation/bstr.h"
 #include "automation/dispatch.h"
+#include "contract/contract_interfaces.h"
 #include "imaging/image_entry.h"
 #include "vexa/VexaComponent.h"
 
@@ -17,32 +18,35 @@ inline constexpr IID IID_IContentsImages = GuidFromString("945D1480-B7C4-49AF-9D
 struct IContentsImages : IUnknown {
     virtual HRESULT GetImages(const std::vector<ImageEntry>** images) = 0;
 };
+template <>
+struct InterfaceTraits<IContentsImages> : InterfaceIds<IID_IContentsImages> {};
 
 class Contents final : public AutomationObject<Contents, IContents, IContentsImages> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;
-    HRESULT put_Type(VEXA_MESSAGE_TYPE newVal) override;
-    HRESULT get_Message(BSTR* pVal) override { return CopyBstrOut(message_.Get(), pVal); }
-    HRESULT put_Message(BSTR newVal) override { return AssignBstr(message_, newVal); }
-    HRESULT get_Subject(BSTR* pVal) override { return CopyBstrOut(subject_.Get(), pVal); }
-    HRESULT put_Subject(BSTR newVal) override { return AssignBstr(subject_, newVal); }
-    HRESULT AddImageFile(BSTR imageFilePath, LONG* pVal) override;
-    HRESULT AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) override;
-    HRESULT get_ImageCount(LONG* pVal) override;
-    HRESULT get_ImagesSize(LONG* pVal) override;
+    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
+    HRESULT put_Type(VEXA_MESSAGE_TYPE newVal) noexcept override;
+    HRESULT get_Message(BSTR* pVal) noexcept override { return CopyBstrOut(message_.Get(), pVal); }
+    HRESULT put_Message(BSTR newVal) noexcept override { return AssignBstr(message_, newVal); }
+    HRESULT get_Subject(BSTR* pVal) noexcept override { return CopyBstrOut(subject_.Get(), pVal); }
+    HRESULT put_Subject(BSTR newVal) noexcept override { return AssignBstr(subject_, newVal); }
+    HRESULT AddImageFile(BSTR imageFilePath, LONG* pVal) noexcept override;
+    HRESULT AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) noexcept override;
+    HRESULT get_ImageCount(LONG* pVal) noexcept override;
+    HRESULT get_ImagesSize(LONG* pVal) noexcept override;
 
     // For the senders: the pictures in the order they were added.
     const std::vector<ImageEntry>& Images() const { return images_; }
-    HRESULT GetImages(const std::vector<ImageEntry>** images) override;
+    HRESULT GetImages(const std::vector<ImageEntry>** images) noexcept override;
     // Appends a picture; entries are never removed or reordered.
     void AppendImage(ImageEntry entry) { images_.push_back(std::move(entry)); }
 
 private:
-    // Appends the picture when there is one, and reports its JPEG bytes or VEXA_E_NOTADDED.
-    HRESULT AddEntry(std::optional<ImageEntry> entry, LONG* pVal);
+    // Appends the picture that makeEntry() makes, when it makes one, and reports its JPEG bytes
+    // or VEXA_E_NOTADDED.
+    template <class MakeEntry>
+    HRESULT AddEntry(LONG* pVal, MakeEntry&& makeEntry) noexcept;
 
     // A new Contents has no type until the host sets one; SMS is the least surprising default.
     VEXA_MESSAGE_TYPE type_ = VEXA_MESSAGE_TYPE_SMS;

@@ -8,6 +8,7 @@
 #include "automation/dispatch.h"
 #include "automation/out_param.h"
 #include "contract/array_base.h"
+#include "contract/contract_interfaces.h"
 #include "contract/error_texts.h"
 #include "contract/log_list.h"
 #include "contract/login_info.h"
@@ -49,26 +50,28 @@ public:
         return socketsStarted_ ? S_OK : VEXA_E_SOCKINITFAIL;
     }
 
-    HRESULT get_VersionMajor(LONG* pVal) { return CopyOut(kVersionMajor, pVal); }
-    HRESULT get_VersionMinor(LONG* pVal) { return CopyOut(kVersionMinor, pVal); }
-    HRESULT GetErrorMessage(VEXA_E_CONSTANTS ErrorNum, BSTR* ErrorMessage) {
+    HRESULT get_VersionMajor(LONG* pVal) noexcept { return CopyOut(kVersionMajor, pVal); }
+    HRESULT get_VersionMinor(LONG* pVal) noexcept { return CopyOut(kVersionMinor, pVal); }
+    HRESULT GetErrorMessage(VEXA_E_CONSTANTS ErrorNum, BSTR* ErrorMessage) noexcept {
         return GetErrorMessageText(ErrorNum, ErrorMessage);
     }
-    HRESULT get_ArrayBase(LONG* pVal) { return CopyOut(ArrayBase(), pVal); }
-    HRESULT put_ArrayBase(LONG newVal) { return SetArrayBase(newVal); }
+    HRESULT get_ArrayBase(LONG* pVal) noexcept { return CopyOut(ArrayBase(), pVal); }
+    HRESULT put_ArrayBase(LONG newVal) noexcept { return SetArrayBase(newVal); }
 
-    HRESULT get_LoginInfo(IDispatch** ppLoginInfo) {
+    HRESULT get_LoginInfo(IDispatch** ppLoginInfo) noexcept {
         ClearOut(ppLoginInfo);
         if (!loginInfo_) return VEXA_E_NOTLOGINED;
         if (!ppLoginInfo) return S_OK;
         return HandOutDispatch(loginInfo_, ppLoginInfo);
     }
 
-    HRESULT CreateReceivers(IDispatch** ppReceivers) { return CreateAndHandOut<Receivers>(ppReceivers); }
-    HRESULT CreateReceiver(IDispatch** ppReceiver) { return CreateAndHandOut<Receiver>(ppReceiver); }
+    HRESULT CreateReceivers(IDispatch** ppReceivers) noexcept {
+        return CreateAndHandOut<Receivers>(ppReceivers);
+    }
+    HRESULT CreateReceiver(IDispatch** ppReceiver) noexcept { return CreateAndHandOut<Receiver>(ppReceiver); }
     // Set through the receiver's own setters; a value one refuses is simply not taken.
     HRESULT CreateReceiverDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode, DATE SendTime,
-                                 IDispatch** ppReceiver) {
+                                 IDispatch** ppReceiver) noexcept {
         return CreateAndHandOut<Receiver>(ppReceiver, [&](Receiver& r) {
             r.put_Phone(bstrPhone);
             r.put_Message(bstrMessage);
@@ -76,18 +79,19 @@ public:
             r.put_SendTime(SendTime);
         });
     }
-    HRESULT CreateLogList(IDispatch** ppLogList) { return CreateAndHandOut<LogList>(ppLogList); }
+    HRESULT CreateLogList(IDispatch** ppLogList) noexcept { return CreateAndHandOut<LogList>(ppLogList); }
 
     // Both options are supported for every interface the object answers.
     HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions,
-                                      DWORD* pdwEnabledOptions) override {
+                                      DWORD* pdwEnabledOptions) noexcept override {
         if (!pdwSupportedOptions || !pdwEnabledOptions) return E_POINTER;
         const bool answers = Answers(riid);
         *pdwSupportedOptions = answers ? kSafetyOptions : 0;
         *pdwEnabledOptions = answers ? safety_ : 0;
         return answers ? S_OK : E_NOINTERFACE;
     }
-    HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask, DWORD dwEnabledOptions) override {
+    HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask,
+                                      DWORD dwEnabledOptions) noexcept override {
         if (!Answers(riid)) return E_NOINTERFACE;
         if (dwOptionSetMask & ~kSafetyOptions) return E_FAIL;
         safety_ = (safety_ & ~dwOptionSetMask) | (dwEnabledOptions & dwOptionSetMask);
@@ -105,7 +109,7 @@ private:
     static constexpr DWORD kSafetyOptions =
         INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
 
-    bool Answers(REFIID riid) {
+    bool Answers(REFIID riid) noexcept {
         ComPtr<IUnknown> probe;
         return SUCCEEDED(this->Identity()->QueryInterface(riid, probe.OutVoid()));
     }

@@ -5,16 +5,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> LogDetail::Interfaces() {
-    using M = InterfaceMap<LogDetail>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ILogDetail>(IID_ILogDetail),
-        M::Entry<ILogDetail2>(IID_ILogDetail2),
-        M::Entry<ILogDetail>(DIID_DispLogDetail),
-    };
-    return map;
-}
-
 std::span<const DispEntry> LogDetail::DispatchMembers() {
     using M = Members<LogDetail>;
     static constexpr DispEntry rows[] = {
@@ -28,20 +18,9 @@ std::span<const DispEntry> LogDetail::DispatchMembers() {
     return rows;
 }
 
-HRESULT LogDetail::get_Status(VEXA_TRANS_STATUS* pVal) { return CopyOut(f_.status, pVal); }
-HRESULT LogDetail::get_Result(VEXA_TRANS_RESULT* pVal) { return CopyOut(f_.result, pVal); }
-HRESULT LogDetail::get_TransDate(DATE* pVal) { return CopyOut(f_.transDate, pVal); }
-
-std::span<const InterfaceEntry> LogDetails::Interfaces() {
-    using M = InterfaceMap<LogDetails>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ILogDetails>(IID_ILogDetails),
-        M::Entry<ILogDetails2>(IID_ILogDetails2),
-        M::Entry<ILogDetails3>(IID_ILogDetails3),
-        M::Entry<ILogDetails>(DIID_DispLogDetails),
-    };
-    return map;
-}
+HRESULT LogDetail::get_Status(VEXA_TRANS_STATUS* pVal) noexcept { return CopyOut(f_.status, pVal); }
+HRESULT LogDetail::get_Result(VEXA_TRANS_RESULT* pVal) noexcept { return CopyOut(f_.result, pVal); }
+HRESULT LogDetail::get_TransDate(DATE* pVal) noexcept { return CopyOut(f_.transDate, pVal); }
 
 std::span<const DispEntry> LogDetails::DispatchMembers() {
     using M = Members<LogDetails>;
@@ -56,19 +35,13 @@ std::span<const DispEntry> LogDetails::DispatchMembers() {
     return rows;
 }
 
-HRESULT LogDetails::get_Type(VEXA_MESSAGE_TYPE* pVal) { return CopyOut(f_.type, pVal); }
+HRESULT LogDetails::get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept { return CopyOut(f_.type, pVal); }
 
 // Only a multimedia transfer has pictures to list.
-HRESULT LogDetails::get_ImageURLs(VARIANT* pVal) {
+HRESULT LogDetails::get_ImageURLs(VARIANT* pVal) noexcept {
     if (f_.type != VEXA_MESSAGE_TYPE_MMS) return E_FAIL;
     if (!pVal) return S_OK;
     return BstrArrayVariant(f_.imageUrls, pVal);
-}
-
-std::span<const InterfaceEntry> LogDetailsCollection::Interfaces() {
-    using M = InterfaceMap<LogDetailsCollection>;
-    static constexpr InterfaceEntry map[] = {M::Entry<ILogDetailsCollection>(IID_ILogDetailsCollection)};
-    return map;
 }
 
 std::span<const DispEntry> LogDetailsCollection::DispatchMembers() {

@@ -5,13 +5,13 @@
 
 #include "automation/bstr.h"
 #include "contract/basic_collection.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class LogDetail final : public AutomationObject<LogDetail, ILogDetail, ILogDetail2> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -24,12 +24,14 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_ReceiverPhone(BSTR* pVal) override { return CopyBstrOut(f_.receiverPhone.Get(), pVal); }
-    HRESULT get_Message(BSTR* pVal) override { return CopyBstrOut(f_.message.Get(), pVal); }
-    HRESULT get_Status(VEXA_TRANS_STATUS* pVal) override;
-    HRESULT get_Result(VEXA_TRANS_RESULT* pVal) override;
-    HRESULT get_TransDate(DATE* pVal) override;
-    HRESULT get_Name(BSTR* pVal) override { return CopyBstrOut(f_.name.Get(), pVal); }
+    HRESULT get_ReceiverPhone(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.receiverPhone.Get(), pVal);
+    }
+    HRESULT get_Message(BSTR* pVal) noexcept override { return CopyBstrOut(f_.message.Get(), pVal); }
+    HRESULT get_Status(VEXA_TRANS_STATUS* pVal) noexcept override;
+    HRESULT get_Result(VEXA_TRANS_RESULT* pVal) noexcept override;
+    HRESULT get_TransDate(DATE* pVal) noexcept override;
+    HRESULT get_Name(BSTR* pVal) noexcept override { return CopyBstrOut(f_.name.Get(), pVal); }
 
 private:
     Fields f_;
@@ -38,7 +40,6 @@ private:
 class LogDetails final : public CollectionObject<LogDetails, ILogDetails, ILogDetails2, ILogDetails3> {
 public:
     LogDetails() : CollectionObject(IID_ILogDetail) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -50,11 +51,11 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT get_ReturnPhone(BSTR* pVal) override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
-    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;
-    HRESULT get_ImageURLs(VARIANT* pVal) override;
+    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT get_ReturnPhone(BSTR* pVal) noexcept override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
+    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
+    HRESULT get_ImageURLs(VARIANT* pVal) noexcept override;
 
 private:
     Fields f_;
@@ -63,7 +64,6 @@ private:
 class LogDetailsCollection final : public CollectionObject<LogDetailsCollection, ILogDetailsCollection> {
 public:
     LogDetailsCollection() : CollectionObject(IID_ILogDetails) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 };
 

@@ -1,21 +1,11 @@
 #include "contract/log_list.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "automation/out_param.h"
 
 namespace vexa {
-
-std::span<const InterfaceEntry> LogList::Interfaces() {
-    using M = InterfaceMap<LogList>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ILogList>(IID_ILogList),
-        M::Entry<ILogList2>(IID_ILogList2),
-        M::Entry<ILogList3>(IID_ILogList3),
-        M::Entry<ILogList>(DIID_DispLogList),
-    };
-    return map;
-}
 
 std::span<const DispEntry> LogList::DispatchMembers() {
     using M = Members<LogList>;
@@ -39,18 +29,18 @@ std::span<const DispEntry> LogList::DispatchMembers() {
 }
 
 // Only a month key fits: exactly six characters.
-HRESULT LogList::put_Date(BSTR newVal) {
+HRESULT LogList::put_Date(BSTR newVal) noexcept {
     if (SysStringLen(newVal) != 6) return E_INVALIDARG;
     return AssignBstr(f_.date, newVal);
 }
 
-HRESULT LogList::get_SendMode(VEXA_SENDMODE* pVal) { return CopyOut(f_.sendMode, pVal); }
-HRESULT LogList::get_CountTotal(LONG* pVal) { return CopyOut(f_.countTotal, pVal); }
-HRESULT LogList::get_CountSucceed(LONG* pVal) { return CopyOut(f_.countSucceed, pVal); }
-HRESULT LogList::get_CountFailure(LONG* pVal) { return CopyOut(f_.countFailure, pVal); }
-HRESULT LogList::get_SendTime(DATE* pVal) { return CopyOut(f_.sendTime, pVal); }
-HRESULT LogList::get_WriteTime(DATE* pVal) { return CopyOut(f_.writeTime, pVal); }
-HRESULT LogList::get_Type(VEXA_MESSAGE_TYPE* pVal) { return CopyOut(f_.type, pVal); }
+HRESULT LogList::get_SendMode(VEXA_SENDMODE* pVal) noexcept { return CopyOut(f_.sendMode, pVal); }
+HRESULT LogList::get_CountTotal(LONG* pVal) noexcept { return CopyOut(f_.countTotal, pVal); }
+HRESULT LogList::get_CountSucceed(LONG* pVal) noexcept { return CopyOut(f_.countSucceed, pVal); }
+HRESULT LogList::get_CountFailure(LONG* pVal) noexcept { return CopyOut(f_.countFailure, pVal); }
+HRESULT LogList::get_SendTime(DATE* pVal) noexcept { return CopyOut(f_.sendTime, pVal); }
+HRESULT LogList::get_WriteTime(DATE* pVal) noexcept { return CopyOut(f_.writeTime, pVal); }
+HRESULT LogList::get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept { return CopyOut(f_.type, pVal); }
 
 bool IsValidYearMonth(LONG year, LONG month) {
     return year >= 1 && year <= 9999 && month >= 1 && month <= 12;
@@ -59,17 +49,9 @@ bool IsValidYearMonth(LONG year, LONG month) {
 Bstr MonthKey(LONG year, LONG month) {
     char text[16];
     std::snprintf(text, sizeof text, "%04d%02d", static_cast<int>(year), static_cast<int>(month));
-    std::u16string wide(text, text + 6);
-    return Bstr(wide);
-}
-
-std::span<const InterfaceEntry> LogLists::Interfaces() {
-    using M = InterfaceMap<LogLists>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ILogLists>(DIID_DispLogLists),
-        M::Entry<ILogLists>(IID_ILogLists),
-    };
-    return map;
+    char16_t wide[6];
+    std::copy(text, text + 6, wide);
+    return Bstr(std::u16string_view(wide, 6));
 }
 
 std::span<const DispEntry> LogLists::DispatchMembers() {
@@ -83,7 +65,7 @@ std::span<const DispEntry> LogLists::DispatchMembers() {
     return rows;
 }
 
-HRESULT LogLists::AddDirect(LONG Year, LONG Month, BSTR Index) {
+HRESULT LogLists::AddDirect(LONG Year, LONG Month, BSTR Index) noexcept {
     if (restOwned_) return VEXA_E_DEPRECATED;
     if (!IsValidYearMonth(Year, Month)) return E_INVALIDARG;
     ComPtr<LogList> list = LogList::Make();

@@ -4,13 +4,13 @@
 
 #include "automation/bstr.h"
 #include "contract/basic_collection.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class LogList final : public AutomationObject<LogList, ILogList, ILogList2, ILogList3> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -29,20 +29,22 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT put_Date(BSTR newVal) override;
-    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT put_Index(BSTR newVal) override { return AssignBstr(f_.index, newVal); }
-    HRESULT get_Message(BSTR* pVal) override { return CopyBstrOut(f_.message.Get(), pVal); }
-    HRESULT get_SendMode(VEXA_SENDMODE* pVal) override;
-    HRESULT get_ReceiverPhone(BSTR* pVal) override { return CopyBstrOut(f_.receiverPhone.Get(), pVal); }
-    HRESULT get_ReturnPhone(BSTR* pVal) override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
-    HRESULT get_CountTotal(LONG* pVal) override;
-    HRESULT get_CountSucceed(LONG* pVal) override;
-    HRESULT get_CountFailure(LONG* pVal) override;
-    HRESULT get_SendTime(DATE* pVal) override;
-    HRESULT get_WriteTime(DATE* pVal) override;
-    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;
+    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT put_Date(BSTR newVal) noexcept override;
+    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT put_Index(BSTR newVal) noexcept override { return AssignBstr(f_.index, newVal); }
+    HRESULT get_Message(BSTR* pVal) noexcept override { return CopyBstrOut(f_.message.Get(), pVal); }
+    HRESULT get_SendMode(VEXA_SENDMODE* pVal) noexcept override;
+    HRESULT get_ReceiverPhone(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.receiverPhone.Get(), pVal);
+    }
+    HRESULT get_ReturnPhone(BSTR* pVal) noexcept override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
+    HRESULT get_CountTotal(LONG* pVal) noexcept override;
+    HRESULT get_CountSucceed(LONG* pVal) noexcept override;
+    HRESULT get_CountFailure(LONG* pVal) noexcept override;
+    HRESULT get_SendTime(DATE* pVal) noexcept override;
+    HRESULT get_WriteTime(DATE* pVal) noexcept override;
+    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
 
 private:
     Fields f_;
@@ -55,10 +57,9 @@ Bstr MonthKey(LONG year, LONG month);
 class LogLists final : public CollectionObject<LogLists, ILogLists> {
 public:
     LogLists() : CollectionObject(IID_ILogList) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT AddDirect(LONG Year, LONG Month, BSTR Index) override;
+    HRESULT AddDirect(LONG Year, LONG Month, BSTR Index) noexcept override;
 
     // Set on lists that belong to the REST backend, where AddDirect is retired.
     void SetRestOwned() { restOwned_ = true; }

@@ -1,6 +1,7 @@
 #include "contract/login_info.h"
 
 #include "automation/date.h"
+#include "automation/guarded.h"
 #include "automation/out_param.h"
 #include "automation/safearray.h"
 #include "automation/text.h"
@@ -9,17 +10,6 @@
 namespace vexa {
 
 LoginInfo::LoginInfo() : tickSource_(&TickCount) {}
-
-std::span<const InterfaceEntry> LoginInfo::Interfaces() {
-    using M = InterfaceMap<LoginInfo>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ILoginInfo>(IID_ILoginInfo),
-        M::Entry<ILoginInfo2>(IID_ILoginInfo2),
-        M::Entry<ILoginInfo3>(IID_ILoginInfo3),
-        M::Entry<ILoginInfo>(DIID_DispLoginInfo),
-    };
-    return map;
-}
 
 std::span<const DispEntry> LoginInfo::DispatchMembers() {
     using M = Members<LoginInfo>;
@@ -40,32 +30,33 @@ std::span<const DispEntry> LoginInfo::DispatchMembers() {
     return rows;
 }
 
-HRESULT LoginInfo::get_ServerPort(LONG* pVal) { return CopyOut(serverPort_, pVal); }
-HRESULT LoginInfo::get_Logined(VEXA_RESULT* pVal) { return CopyOut(logined_, pVal); }
-HRESULT LoginInfo::get_FreeCall(LONG* pVal) { return CopyOut(freeCall_, pVal); }
-HRESULT LoginInfo::get_FreePoint(LONG*) { return VEXA_E_DEPRECATED; }
+HRESULT LoginInfo::get_ServerPort(LONG* pVal) noexcept { return CopyOut(serverPort_, pVal); }
+HRESULT LoginInfo::get_Logined(VEXA_RESULT* pVal) noexcept { return CopyOut(logined_, pVal); }
+HRESULT LoginInfo::get_FreeCall(LONG* pVal) noexcept { return CopyOut(freeCall_, pVal); }
+HRESULT LoginInfo::get_FreePoint(LONG*) noexcept { return VEXA_E_DEPRECATED; }
 
-HRESULT LoginInfo::get_UserPassword(BSTR* pVal) {
+HRESULT LoginInfo::get_UserPassword(BSTR* pVal) noexcept {
     if (restOwned_) return VEXA_E_DEPRECATED;
     if (!pVal) return S_OK;
-    Bstr clear = BstrFromLocal(VexaCore::UnscrambleText(ToLocal(password_.Get())));
-    *pVal = clear.Detach();
-    return S_OK;
+    return Guarded([&] {
+        *pVal = BstrFromLocal(VexaCore::UnscrambleText(ToLocal(password_.Get()))).Detach();
+        return S_OK;
+    });
 }
 
-HRESULT LoginInfo::get_ServerVersion(BSTR* pVal) {
+HRESULT LoginInfo::get_ServerVersion(BSTR* pVal) noexcept {
     if (restOwned_) return VEXA_E_DEPRECATED;
     return CopyBstrOut(serverVersion_.Get(), pVal);
 }
 
 // The stored server time advanced by the whole seconds that passed since it was stored.
-HRESULT LoginInfo::get_ServerTime(DATE* pVal) {
+HRESULT LoginInfo::get_ServerTime(DATE* pVal) noexcept {
     const uint32_t elapsedMs = tickSource_() - serverTimeStamp_;  // modulo 2^32: wrap-around is harmless
     const double span = static_cast<double>(elapsedMs / 1000) / 86400.0;
     return CopyOut(LinearToDate(DateToLinear(serverTime_) + span), pVal);
 }
 
-HRESULT LoginInfo::get_UserPhoneNumbers(VARIANT* pVal) {
+HRESULT LoginInfo::get_UserPhoneNumbers(VARIANT* pVal) noexcept {
     if (!pVal) return S_OK;
     return BstrArrayVariant(userPhones_, pVal);
 }

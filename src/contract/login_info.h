@@ -6,6 +6,7 @@
 
 #include "automation/bstr.h"
 #include "automation/dispatch.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
@@ -15,21 +16,20 @@ public:
     using TickSource = uint32_t (*)();
 
     LoginInfo();
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT get_ServerIP(BSTR* pVal) override { return CopyBstrOut(serverIp_.Get(), pVal); }
-    HRESULT get_ServerPort(LONG* pVal) override;
-    HRESULT get_UserID(BSTR* pVal) override { return CopyBstrOut(userId_.Get(), pVal); }
-    HRESULT get_UserPassword(BSTR* pVal) override;
-    HRESULT get_UserName(BSTR* pVal) override { return CopyBstrOut(userName_.Get(), pVal); }
-    HRESULT get_UserPhoneNumber(BSTR* pVal) override { return CopyBstrOut(userPhone_.Get(), pVal); }
-    HRESULT get_Logined(VEXA_RESULT* pVal) override;
-    HRESULT get_ServerVersion(BSTR* pVal) override;
-    HRESULT get_ServerTime(DATE* pVal) override;
-    HRESULT get_FreeCall(LONG* pVal) override;
-    HRESULT get_FreePoint(LONG* pVal) override;
-    HRESULT get_UserPhoneNumbers(VARIANT* pVal) override;
+    HRESULT get_ServerIP(BSTR* pVal) noexcept override { return CopyBstrOut(serverIp_.Get(), pVal); }
+    HRESULT get_ServerPort(LONG* pVal) noexcept override;
+    HRESULT get_UserID(BSTR* pVal) noexcept override { return CopyBstrOut(userId_.Get(), pVal); }
+    HRESULT get_UserPassword(BSTR* pVal) noexcept override;
+    HRESULT get_UserName(BSTR* pVal) noexcept override { return CopyBstrOut(userName_.Get(), pVal); }
+    HRESULT get_UserPhoneNumber(BSTR* pVal) noexcept override { return CopyBstrOut(userPhone_.Get(), pVal); }
+    HRESULT get_Logined(VEXA_RESULT* pVal) noexcept override;
+    HRESULT get_ServerVersion(BSTR* pVal) noexcept override;
+    HRESULT get_ServerTime(DATE* pVal) noexcept override;
+    HRESULT get_FreeCall(LONG* pVal) noexcept override;
+    HRESULT get_FreePoint(LONG* pVal) noexcept override;
+    HRESULT get_UserPhoneNumbers(VARIANT* pVal) noexcept override;
 
     // Setters, grouped as the login code fills them. The server time is stamped with the tick
     // count of the moment it is stored, so ServerTime keeps running.

@@ -4,15 +4,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> DeleteResult::Interfaces() {
-    using M = InterfaceMap<DeleteResult>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<IDeleteResult>(DIID_DispDeleteResult),
-        M::Entry<IDeleteResult>(IID_IDeleteResult),
-    };
-    return map;
-}
-
 std::span<const DispEntry> DeleteResult::DispatchMembers() {
     using M = Members<DeleteResult>;
     static constexpr DispEntry rows[] = {
@@ -23,29 +14,11 @@ std::span<const DispEntry> DeleteResult::DispatchMembers() {
     return rows;
 }
 
-HRESULT DeleteResult::get_Result(VEXA_RESULT* pVal) { return CopyOut(f_.result, pVal); }
-
-std::span<const InterfaceEntry> DeleteResults::Interfaces() {
-    using M = InterfaceMap<DeleteResults>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<IDeleteResults>(DIID_DispDeleteResults),
-        M::Entry<IDeleteResults>(IID_IDeleteResults),
-    };
-    return map;
-}
+HRESULT DeleteResult::get_Result(VEXA_RESULT* pVal) noexcept { return CopyOut(f_.result, pVal); }
 
 std::span<const DispEntry> DeleteResults::DispatchMembers() {
     static constexpr auto rows = CollectionRows<DeleteResults, IDeleteResults>();
     return rows;
-}
-
-std::span<const InterfaceEntry> CancelResult::Interfaces() {
-    using M = InterfaceMap<CancelResult>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ICancelResult>(DIID_DispCancelResult),
-        M::Entry<ICancelResult>(IID_ICancelResult),
-    };
-    return map;
 }
 
 std::span<const DispEntry> CancelResult::DispatchMembers() {
@@ -61,19 +34,10 @@ std::span<const DispEntry> CancelResult::DispatchMembers() {
     return rows;
 }
 
-HRESULT CancelResult::get_CountTotal(LONG* pVal) { return CopyOut(f_.countTotal, pVal); }
-HRESULT CancelResult::get_CountSucceed(LONG* pVal) { return CopyOut(f_.countSucceed, pVal); }
-HRESULT CancelResult::get_CountFailure(LONG* pVal) { return CopyOut(f_.countFailure, pVal); }
-HRESULT CancelResult::get_Result(VEXA_RESULT* pVal) { return CopyOut(f_.result, pVal); }
-
-std::span<const InterfaceEntry> CancelResults::Interfaces() {
-    using M = InterfaceMap<CancelResults>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ICancelResults>(DIID_DispCancelResults),
-        M::Entry<ICancelResults>(IID_ICancelResults),
-    };
-    return map;
-}
+HRESULT CancelResult::get_CountTotal(LONG* pVal) noexcept { return CopyOut(f_.countTotal, pVal); }
+HRESULT CancelResult::get_CountSucceed(LONG* pVal) noexcept { return CopyOut(f_.countSucceed, pVal); }
+HRESULT CancelResult::get_CountFailure(LONG* pVal) noexcept { return CopyOut(f_.countFailure, pVal); }
+HRESULT CancelResult::get_Result(VEXA_RESULT* pVal) noexcept { return CopyOut(f_.result, pVal); }
 
 std::span<const DispEntry> CancelResults::DispatchMembers() {
     static constexpr auto rows = CollectionRows<CancelResults, ICancelResults>();

@@ -3,13 +3,13 @@
 
 #include "automation/bstr.h"
 #include "contract/basic_collection.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class DeleteResult final : public AutomationObject<DeleteResult, IDeleteResult> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -19,9 +19,9 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT get_Result(VEXA_RESULT* pVal) override;
+    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT get_Result(VEXA_RESULT* pVal) noexcept override;
 
 private:
     Fields f_;
@@ -30,13 +30,11 @@ private:
 class DeleteResults final : public CollectionObject<DeleteResults, IDeleteResults> {
 public:
     DeleteResults() : CollectionObject(IID_IDeleteResult) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 };
 
 class CancelResult final : public AutomationObject<CancelResult, ICancelResult> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     struct Fields {
@@ -49,12 +47,12 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT get_CountTotal(LONG* pVal) override;
-    HRESULT get_CountSucceed(LONG* pVal) override;
-    HRESULT get_CountFailure(LONG* pVal) override;
-    HRESULT get_Result(VEXA_RESULT* pVal) override;
+    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT get_CountTotal(LONG* pVal) noexcept override;
+    HRESULT get_CountSucceed(LONG* pVal) noexcept override;
+    HRESULT get_CountFailure(LONG* pVal) noexcept override;
+    HRESULT get_Result(VEXA_RESULT* pVal) noexcept override;
 
 private:
     Fields f_;
@@ -63,7 +61,6 @@ private:
 class CancelResults final : public CollectionObject<CancelResults, ICancelResults> {
 public:
     CancelResults() : CollectionObject(IID_ICancelResult) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 };
 

@@ -4,16 +4,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> Receiver::Interfaces() {
-    using M = InterfaceMap<Receiver>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<IReceiver>(IID_IReceiver),
-        M::Entry<IReceiver2>(IID_IReceiver2),
-        M::Entry<IReceiver>(DIID_DispReceiver),
-    };
-    return map;
-}
-
 std::span<const DispEntry> Receiver::DispatchMembers() {
     using M = Members<Receiver>;
     static constexpr DispEntry rows[] = {
@@ -26,16 +16,16 @@ std::span<const DispEntry> Receiver::DispatchMembers() {
     return rows;
 }
 
-HRESULT Receiver::get_SendMode(VEXA_SENDMODE* pVal) { return CopyOut(sendMode_, pVal); }
+HRESULT Receiver::get_SendMode(VEXA_SENDMODE* pVal) noexcept { return CopyOut(sendMode_, pVal); }
 
-HRESULT Receiver::put_SendMode(VEXA_SENDMODE newVal) {
+HRESULT Receiver::put_SendMode(VEXA_SENDMODE newVal) noexcept {
     sendMode_ = newVal;  // stored unchecked: the senders decide what a value means
     return S_OK;
 }
 
-HRESULT Receiver::get_SendTime(DATE* pVal) { return CopyOut(sendTime_, pVal); }
+HRESULT Receiver::get_SendTime(DATE* pVal) noexcept { return CopyOut(sendTime_, pVal); }
 
-HRESULT Receiver::put_SendTime(DATE newVal) {
+HRESULT Receiver::put_SendTime(DATE newVal) noexcept {
     sendTime_ = newVal;
     return S_OK;
 }

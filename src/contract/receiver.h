@@ -5,25 +5,25 @@
 
 #include "automation/bstr.h"
 #include "automation/dispatch.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class Receiver final : public AutomationObject<Receiver, IReceiver, IReceiver2> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT get_Phone(BSTR* pVal) override { return CopyBstrOut(phone_.Get(), pVal); }
-    HRESULT put_Phone(BSTR newVal) override { return AssignBstr(phone_, newVal); }
-    HRESULT get_Message(BSTR* pVal) override { return CopyBstrOut(message_.Get(), pVal); }
-    HRESULT put_Message(BSTR newVal) override { return AssignBstr(message_, newVal); }
-    HRESULT get_SendMode(VEXA_SENDMODE* pVal) override;
-    HRESULT put_SendMode(VEXA_SENDMODE newVal) override;
-    HRESULT get_SendTime(DATE* pVal) override;
-    HRESULT put_SendTime(DATE newVal) override;
-    HRESULT get_Name(BSTR* pVal) override { return CopyBstrOut(name_.Get(), pVal); }
-    HRESULT put_Name(BSTR newVal) override { return AssignBstr(name_, newVal); }
+    HRESULT get_Phone(BSTR* pVal) noexcept override { return CopyBstrOut(phone_.Get(), pVal); }
+    HRESULT put_Phone(BSTR newVal) noexcept override { return AssignBstr(phone_, newVal); }
+    HRESULT get_Message(BSTR* pVal) noexcept override { return CopyBstrOut(message_.Get(), pVal); }
+    HRESULT put_Message(BSTR newVal) noexcept override { return AssignBstr(message_, newVal); }
+    HRESULT get_SendMode(VEXA_SENDMODE* pVal) noexcept override;
+    HRESULT put_SendMode(VEXA_SENDMODE newVal) noexcept override;
+    HRESULT get_SendTime(DATE* pVal) noexcept override;
+    HRESULT put_SendTime(DATE newVal) noexcept override;
+    HRESULT get_Name(BSTR* pVal) noexcept override { return CopyBstrOut(name_.Get(), pVal); }
+    HRESULT put_Name(BSTR newVal) noexcept override { return AssignBstr(name_, newVal); }
 
 private:
     Bstr phone_;

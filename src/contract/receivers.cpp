@@ -4,15 +4,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> Receivers::Interfaces() {
-    using M = InterfaceMap<Receivers>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<IReceivers>(DIID_DispReceivers),
-        M::Entry<IReceivers>(IID_IReceivers),
-    };
-    return map;
-}
-
 std::span<const DispEntry> Receivers::DispatchMembers() {
     using M = Members<Receivers>;
     static constexpr auto rows = JoinRows(CollectionRows<Receivers, IReceivers>(),
@@ -24,7 +15,8 @@ std::span<const DispEntry> Receivers::DispatchMembers() {
     return rows;
 }
 
-HRESULT Receivers::AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode, DATE SendTime) {
+HRESULT Receivers::AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
+                             DATE SendTime) noexcept {
     ComPtr<Receiver> receiver = Receiver::Make();
     if (!receiver) return E_OUTOFMEMORY;
     receiver->put_Phone(bstrPhone);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "contract/basic_collection.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
@@ -9,10 +10,10 @@ namespace vexa {
 class Receivers final : public CollectionObject<Receivers, IReceivers> {
 public:
     Receivers() : CollectionObject(IID_IReceiver) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode, DATE SendTime) override;
+    HRESULT AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
+                      DATE SendTime) noexcept override;
 };
 
 }  // namespace vexa

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <new>
 #include <utility>
 
 #include "vexa/VexaComponent.h"
@@ -138,30 +137,22 @@ HRESULT RegisterModule(RegistryFile& registry, const std::string& modulePath,
                        std::span<const ClassRegistration> classes) {
     // Hosts load what the registry names from wherever they run.
     if (modulePath.empty() || modulePath.front() != '/') return E_INVALIDARG;
-    try {
-        RegisterAppId(registry);
-        for (const ClassRegistration& c : classes) RegisterClass(registry, modulePath, c);
-        RegisterTypeLib(registry, modulePath);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    RegisterAppId(registry);
+    for (const ClassRegistration& c : classes) RegisterClass(registry, modulePath, c);
+    RegisterTypeLib(registry, modulePath);
     return S_OK;
 }
 
 HRESULT UnregisterModule(RegistryFile& registry, std::span<const ClassRegistration> classes) {
     bool removed = false;
-    try {
-        for (const ClassRegistration& c : classes) {
-            removed |= registry.RemoveTree(Key({c.progId}));
-            removed |= registry.RemoveTree(Key({c.versionIndependentProgId}));
-            removed |= registry.RemoveTree(Key({"CLSID", GuidText(c.clsid)}));
-        }
-        removed |= UnregisterTypeLib(registry);
-        removed |= registry.RemoveTree(Key({"AppID", GuidText(kAppId)}));
-        removed |= registry.RemoveTree(Key({"AppID", kModuleAppIdKey}));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+    for (const ClassRegistration& c : classes) {
+        removed |= registry.RemoveTree(Key({c.progId}));
+        removed |= registry.RemoveTree(Key({c.versionIndependentProgId}));
+        removed |= registry.RemoveTree(Key({"CLSID", GuidText(c.clsid)}));
     }
+    removed |= UnregisterTypeLib(registry);
+    removed |= registry.RemoveTree(Key({"AppID", GuidText(kAppId)}));
+    removed |= registry.RemoveTree(Key({"AppID", kModuleAppIdKey}));
     return removed ? S_OK : S_FALSE;
 }
 

@@ -27,8 +27,9 @@ std::string GuidText(const GUID& guid);
 
 // Writes, under HKEY_CLASSES_ROOT, the module's AppID, then each class's ProgIDs and CLSID key
 // (served in process from modulePath, in the apartment threading model), then the type library's
-// record, replacing what an earlier registration left there. Stops at the first failure and
-// returns it: E_INVALIDARG when modulePath is not absolute.
+// record, replacing what an earlier registration left there. E_INVALIDARG when modulePath is not
+// absolute. Both this and UnregisterModule throw std::bad_alloc when memory runs out; the
+// module's entry points hold the catch.
 HRESULT RegisterModule(RegistryFile& registry, const std::string& modulePath,
                        std::span<const ClassRegistration> classes);
 

@@ -6,16 +6,6 @@
 
 namespace vexa {
 
-std::span<const InterfaceEntry> SendResult::Interfaces() {
-    using M = InterfaceMap<SendResult>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ISendResult>(IID_ISendResult),
-        M::Entry<ISendResult2>(IID_ISendResult2),
-        M::Entry<ISendResult>(DIID_DispSendResult),
-    };
-    return map;
-}
-
 // MakeLogList is reachable through the dual interface only.
 std::span<const DispEntry> SendResult::DispatchMembers() {
     using M = Members<SendResult>;
@@ -27,10 +17,10 @@ std::span<const DispEntry> SendResult::DispatchMembers() {
     return rows;
 }
 
-HRESULT SendResult::get_Result(VEXA_RESULT* pVal) { return CopyOut(f_.result, pVal); }
-HRESULT SendResult::get_Type(VEXA_MESSAGE_TYPE* pVal) { return CopyOut(f_.type, pVal); }
+HRESULT SendResult::get_Result(VEXA_RESULT* pVal) noexcept { return CopyOut(f_.result, pVal); }
+HRESULT SendResult::get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept { return CopyOut(f_.type, pVal); }
 
-HRESULT SendResult::MakeLogList(IDispatch** ppLogList) {
+HRESULT SendResult::MakeLogList(IDispatch** ppLogList) noexcept {
     if (!ppLogList) return E_POINTER;
     *ppLogList = nullptr;
     ComPtr<LogList> list = LogList::Make();
@@ -40,15 +30,6 @@ HRESULT SendResult::MakeLogList(IDispatch** ppLogList) {
     f.index = f_.index;
     f.type = f_.type;
     return HandOutDispatch(list, ppLogList);
-}
-
-std::span<const InterfaceEntry> SendResults::Interfaces() {
-    using M = InterfaceMap<SendResults>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ISendResults>(DIID_DispSendResults),
-        M::Entry<ISendResults>(IID_ISendResults),
-    };
-    return map;
 }
 
 std::span<const DispEntry> SendResults::DispatchMembers() {
@@ -70,19 +51,19 @@ HRESULT SendResults::First(ComPtr<ISendResult>& first) {
     return item.As(IID_ISendResult, first);
 }
 
-HRESULT SendResults::get_Date(BSTR* pVal) {
+HRESULT SendResults::get_Date(BSTR* pVal) noexcept {
     ComPtr<ISendResult> first;
     HRESULT hr = First(first);
     return FAILED(hr) ? hr : first->get_Date(pVal);
 }
 
-HRESULT SendResults::get_Index(BSTR* pVal) {
+HRESULT SendResults::get_Index(BSTR* pVal) noexcept {
     ComPtr<ISendResult> first;
     HRESULT hr = First(first);
     return FAILED(hr) ? hr : first->get_Index(pVal);
 }
 
-HRESULT SendResults::MakeLogList(IDispatch** ppLogList) {
+HRESULT SendResults::MakeLogList(IDispatch** ppLogList) noexcept {
     ComPtr<ISendResult> first;
     HRESULT hr = First(first);
     return FAILED(hr) ? hr : first->MakeLogList(ppLogList);

@@ -3,13 +3,13 @@
 
 #include "automation/bstr.h"
 #include "contract/basic_collection.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
 
 class SendResult final : public AutomationObject<SendResult, ISendResult, ISendResult2> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     // Filled by the senders before the object is handed out.
@@ -22,12 +22,12 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Phone(BSTR* pVal) override { return CopyBstrOut(f_.phone.Get(), pVal); }
-    HRESULT get_Result(VEXA_RESULT* pVal) override;
-    HRESULT get_Date(BSTR* pVal) override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT get_Index(BSTR* pVal) override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT MakeLogList(IDispatch** ppLogList) override;
-    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) override;
+    HRESULT get_Phone(BSTR* pVal) noexcept override { return CopyBstrOut(f_.phone.Get(), pVal); }
+    HRESULT get_Result(VEXA_RESULT* pVal) noexcept override;
+    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
+    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
+    HRESULT MakeLogList(IDispatch** ppLogList) noexcept override;
+    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
 
 private:
     Fields f_;
@@ -36,13 +36,12 @@ private:
 class SendResults final : public CollectionObject<SendResults, ISendResults> {
 public:
     SendResults() : CollectionObject(IID_ISendResult) {}
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     // These read the first result.
-    HRESULT get_Date(BSTR* pVal) override;
-    HRESULT get_Index(BSTR* pVal) override;
-    HRESULT MakeLogList(IDispatch** ppLogList) override;
+    HRESULT get_Date(BSTR* pVal) noexcept override;
+    HRESULT get_Index(BSTR* pVal) noexcept override;
+    HRESULT MakeLogList(IDispatch** ppLogList) noexcept override;
 
 private:
     HRESULT First(ComPtr<ISendResult>& first);

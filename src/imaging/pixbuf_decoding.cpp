@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include "automation/guarded.h"
+
 namespace vexa {
 
 namespace {
@@ -84,7 +86,7 @@ std::optional<DecodedPicture> PixbufDecoding::Finish() {
 
 // Called once the declared size is known, before the pixels are allocated. A size of zero tells
 // the loader that it will be closed and must allocate nothing more.
-void PixbufDecoding::OnSizePrepared(GdkPixbufLoader* loader, int width, int height, void* self) {
+void PixbufDecoding::OnSizePrepared(GdkPixbufLoader* loader, int width, int height, void* self) noexcept {
     auto* me = static_cast<PixbufDecoding*>(self);
     if (width <= 0 || height <= 0 ||
         static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > kMaxPicturePixels) {
@@ -93,19 +95,25 @@ void PixbufDecoding::OnSizePrepared(GdkPixbufLoader* loader, int width, int heig
     }
 }
 
-void PixbufDecoding::OnAreaUpdated(GdkPixbufLoader*, int, int y, int, int height, void* self) {
+// Rows that cannot be recorded for want of memory leave the picture unproven whole: refused.
+void PixbufDecoding::OnAreaUpdated(GdkPixbufLoader*, int, int y, int, int height, void* self) noexcept {
     if (height <= 0) return;
-    std::map<int, int>& rows = static_cast<PixbufDecoding*>(self)->rows_;
-    int start = y, end = y + height;
-    // Merge with every span that touches [start, end).
-    auto it = rows.upper_bound(start);
-    if (it != rows.begin() && std::prev(it)->second >= start) --it;
-    while (it != rows.end() && it->first <= end) {
-        start = std::min(start, it->first);
-        end = std::max(end, it->second);
-        it = rows.erase(it);
-    }
-    rows.emplace(start, end);
+    auto* me = static_cast<PixbufDecoding*>(self);
+    const HRESULT recorded = Guarded([&] {
+        std::map<int, int>& rows = me->rows_;
+        int start = y, end = y + height;
+        // Merge with every span that touches [start, end).
+        auto it = rows.upper_bound(start);
+        if (it != rows.begin() && std::prev(it)->second >= start) --it;
+        while (it != rows.end() && it->first <= end) {
+            start = std::min(start, it->first);
+            end = std::max(end, it->second);
+            it = rows.erase(it);
+        }
+        rows.emplace(start, end);
+        return S_OK;
+    });
+    if (FAILED(recorded)) me->refused_ = true;
 }
 
 }  // namespace vexa

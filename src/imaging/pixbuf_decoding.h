@@ -27,8 +27,10 @@ public:
     std::optional<DecodedPicture> Finish();
 
 private:
-    static void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, void* self);
-    static void OnAreaUpdated(GdkPixbufLoader* loader, int x, int y, int width, int height, void* self);
+    // gdk-pixbuf calls these from its C frames, which nothing may unwind into.
+    static void OnSizePrepared(GdkPixbufLoader* loader, int width, int height, void* self) noexcept;
+    static void OnAreaUpdated(GdkPixbufLoader* loader, int x, int y, int width, int height,
+                              void* self) noexcept;
 
     GdkPixbufLoader* loader_ = nullptr;
     bool refused_ = false;

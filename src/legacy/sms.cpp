@@ -11,16 +11,6 @@ namespace vexa {
 
 const char* const kDefaultLegacyHost = VEXA_LEGACY_HOST;
 
-std::span<const InterfaceEntry> SMS::Interfaces() {
-    using M = InterfaceMap<SMS>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<ISMS>(IID_ISMS),
-        M::Entry<ISMS>(DIID_DispSMS),
-        M::Entry<IObjectSafety>(IID_IObjectSafety),
-    };
-    return map;
-}
-
 std::span<const DispEntry> SMS::DispatchMembers() {
     using M = Members<SMS>;
     static constexpr auto rows =
@@ -31,9 +21,11 @@ std::span<const DispEntry> SMS::DispatchMembers() {
     return rows;
 }
 
-HRESULT SMS::CreateLogLists(IDispatch** ppLogLists) { return CreateAndHandOut<LogLists>(ppLogLists); }
+HRESULT SMS::CreateLogLists(IDispatch** ppLogLists) noexcept {
+    return CreateAndHandOut<LogLists>(ppLogLists);
+}
 
-HRESULT SMS::CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) {
+HRESULT SMS::CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) noexcept {
     return CreateLogListFor(Year, Month, Index, VEXA_MESSAGE_TYPE_SMS, ppLogList);
 }
 

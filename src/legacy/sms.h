@@ -19,16 +19,15 @@ inline constexpr LONG kDefaultLegacyPort = 4545;
 
 class SMS final : public FrontObject<SMS, ISMS> {
 public:
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT get_ServiceCode(BSTR* pVal) override { return CopyBstrOut(serviceCode_.Get(), pVal); }
-    HRESULT put_ServiceCode(BSTR newVal) override { return AssignBstr(serviceCode_, newVal); }
-    HRESULT get_OfficeName(BSTR* pVal) override { return CopyBstrOut(officeName_.Get(), pVal); }
-    HRESULT put_OfficeName(BSTR newVal) override { return AssignBstr(officeName_, newVal); }
+    HRESULT get_ServiceCode(BSTR* pVal) noexcept override { return CopyBstrOut(serviceCode_.Get(), pVal); }
+    HRESULT put_ServiceCode(BSTR newVal) noexcept override { return AssignBstr(serviceCode_, newVal); }
+    HRESULT get_OfficeName(BSTR* pVal) noexcept override { return CopyBstrOut(officeName_.Get(), pVal); }
+    HRESULT put_OfficeName(BSTR newVal) noexcept override { return AssignBstr(officeName_, newVal); }
     HRESULT Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
-                  IDispatch** ppLoginInfo) override;
-    HRESULT UpdateLoginInfo() override;
+                  IDispatch** ppLoginInfo) noexcept override;
+    HRESULT UpdateLoginInfo() noexcept override;
     HRESULT SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** ppSendResults) override;
     HRESULT SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** ppSendResult) override;
     HRESULT RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) override;
@@ -43,8 +42,8 @@ public:
     HRESULT CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** ppCancelResult) override;
     HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) override;
     HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) override;
-    HRESULT CreateLogLists(IDispatch** ppLogLists) override;
-    HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) override;
+    HRESULT CreateLogLists(IDispatch** ppLogLists) noexcept override;
+    HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) noexcept override;
 
     // Tests shorten the socket time-outs.
     void SetTimeoutsForTesting(const VexaCore::SocketTimeouts& timeouts) { timeouts_ = timeouts; }
@@ -60,6 +59,11 @@ private:
     // A "USER" element of a packet's reply: a refused login, the credit, the server time.
     HRESULT ReadUserReply(Quill::CTPMLParser& element);
     HRESULT RefreshFrom(const VexaCore::UserReply& reply, const Bstr& host, LONG port, const Bstr& userId);
+    // Sends the account's "USER" request alone (Login, UpdateLoginInfo) and hands its reply to
+    // readReply; VEXA_E_NOTCONNECTED or VEXA_E_SERVERERROR when there is none to read.
+    HRESULT ExchangeAccount(const std::string& host, LONG port, const std::string& userId,
+                            const std::string& scrambledPassword,
+                            const std::function<HRESULT(const VexaCore::UserReply&)>& readReply) const;
     bool Exchange(const std::string& host, LONG port, const Quill::CTPMLParser& request,
                   Quill::CTPMLParser& reply) const;
 

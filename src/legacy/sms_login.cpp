@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "automation/date.h"
+#include "automation/guarded.h"
 #include "automation/number_text.h"
 #include "automation/text.h"
 #include "contract/read_property.h"
@@ -71,62 +72,63 @@ bool SMS::Exchange(const std::string& host, LONG port, const Quill::CTPMLParser&
     return socket.Exchange(request, reply) == 1;
 }
 
-HRESULT SMS::Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword, IDispatch** ppLoginInfo) {
-    ClearOut(ppLoginInfo);
-    loginInfo_.Reset();  // logged out until this succeeds
-    const Bstr host = SysStringLen(ServerIP) > 0 ? Bstr(ServerIP) : BstrFromLocal(kDefaultLegacyHost);
-    const LONG port = ServerPort == 0 ? kDefaultLegacyPort : ServerPort;
-    const std::optional<std::string> scrambledOrNone = ScrambleForLogin(ToLocal(UserPassword));
-    if (!scrambledOrNone) return E_INVALIDARG;
-    const std::string& scrambled = *scrambledOrNone;
-
+HRESULT SMS::ExchangeAccount(const std::string& host, LONG port, const std::string& userId,
+                             const std::string& scrambledPassword,
+                             const std::function<HRESULT(const UserReply&)>& readReply) const {
     CUserBundle request;
-    DescribeLogin(request, ToLocal(UserID), scrambled);
+    DescribeLogin(request, userId, scrambledPassword);
     request.AddRefer("phone_return");
     request.AddRefer("user_name");
     request.SetStatus();
     request.Process();
     Quill::CTPMLParser replyDocument;
-    if (!Exchange(ToLocal(host.Get()), port, request.Document(), replyDocument)) return VEXA_E_NOTCONNECTED;
+    if (!Exchange(host, port, request.Document(), replyDocument)) return VEXA_E_NOTCONNECTED;
 
     if (IsServerError(replyDocument)) return VEXA_E_SERVERERROR;
     const CUserBundle reply(&replyDocument);
     if (reply.HasError()) return VEXA_E_SERVERERROR;
-    const UserReply& r = reply.Reply();
-    if (!r.loginSeen || r.loginResult != "succeed") return VEXA_E_LOGINFAIL;
-
-    ComPtr<LoginInfo> info = LoginInfo::Make();
-    if (!info) return E_OUTOFMEMORY;
-    info->SetServerDetails(host, port, BstrFromLocal(r.serverVersion), ServerTimeOf(r));
-    info->SetUserDetails(Bstr(UserID), BstrFromLocal(scrambled), BstrFromLocal(r.Refer("user_name")),
-                         BstrFromLocal(r.Refer("phone_return")));
-    info->SetLogined(VEXA_SUCCEEDED);
-    if (r.statusSeen) info->SetFreeCall(ReadDecimal32(r.call));
-    loginInfo_ = info;
-    return ppLoginInfo ? HandOutDispatch(loginInfo_, ppLoginInfo) : S_OK;
+    return readReply(reply.Reply());
 }
 
-HRESULT SMS::UpdateLoginInfo() {
+HRESULT SMS::Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
+                   IDispatch** ppLoginInfo) noexcept {
+    ClearOut(ppLoginInfo);
+    loginInfo_.Reset();  // logged out until this succeeds
+    return Guarded([&]() -> HRESULT {
+        const Bstr host = SysStringLen(ServerIP) > 0 ? Bstr(ServerIP) : BstrFromLocal(kDefaultLegacyHost);
+        const LONG port = ServerPort == 0 ? kDefaultLegacyPort : ServerPort;
+        const std::optional<std::string> scrambledOrNone = ScrambleForLogin(ToLocal(UserPassword));
+        if (!scrambledOrNone) return E_INVALIDARG;
+        const std::string& scrambled = *scrambledOrNone;
+
+        return ExchangeAccount(
+            ToLocal(host.Get()), port, ToLocal(UserID), scrambled, [&](const UserReply& r) -> HRESULT {
+                if (!r.loginSeen || r.loginResult != "succeed") return VEXA_E_LOGINFAIL;
+                ComPtr<LoginInfo> info = LoginInfo::Make();
+                if (!info) return E_OUTOFMEMORY;
+                info->SetServerDetails(host, port, BstrFromLocal(r.serverVersion), ServerTimeOf(r));
+                info->SetUserDetails(Bstr(UserID), BstrFromLocal(scrambled),
+                                     BstrFromLocal(r.Refer("user_name")),
+                                     BstrFromLocal(r.Refer("phone_return")));
+                info->SetLogined(VEXA_SUCCEEDED);
+                if (r.statusSeen) info->SetFreeCall(ReadDecimal32(r.call));
+                loginInfo_ = info;
+                return ppLoginInfo ? HandOutDispatch(loginInfo_, ppLoginInfo) : S_OK;
+            });
+    });
+}
+
+HRESULT SMS::UpdateLoginInfo() noexcept {
     if (!loginInfo_) return VEXA_E_NOTLOGINED;
-    LONG port = 0;
-    loginInfo_->get_ServerPort(&port);
-    const Bstr hostText = ReadBstr(loginInfo_.Get(), &LoginInfo::get_ServerIP);
-    const Bstr userText = ReadBstr(loginInfo_.Get(), &LoginInfo::get_UserID);
-
-    CUserBundle request;
-    DescribeLogin(request, ToLocal(userText.Get()), ToLocal(loginInfo_->ScrambledPassword().Get()));
-    request.AddRefer("phone_return");
-    request.AddRefer("user_name");
-    request.SetStatus();
-    request.Process();
-    Quill::CTPMLParser replyDocument;
-    if (!Exchange(ToLocal(hostText.Get()), port, request.Document(), replyDocument))
-        return VEXA_E_NOTCONNECTED;
-
-    if (IsServerError(replyDocument)) return VEXA_E_SERVERERROR;
-    const CUserBundle reply(&replyDocument);
-    if (reply.HasError()) return VEXA_E_SERVERERROR;
-    return RefreshFrom(reply.Reply(), hostText, port, userText);
+    return Guarded([&] {
+        LONG port = 0;
+        loginInfo_->get_ServerPort(&port);
+        const Bstr hostText = ReadBstr(loginInfo_.Get(), &LoginInfo::get_ServerIP);
+        const Bstr userText = ReadBstr(loginInfo_.Get(), &LoginInfo::get_UserID);
+        return ExchangeAccount(ToLocal(hostText.Get()), port, ToLocal(userText.Get()),
+                               ToLocal(loginInfo_->ScrambledPassword().Get()),
+                               [&](const UserReply& r) { return RefreshFrom(r, hostText, port, userText); });
+    });
 }
 
 // What a reply told of the account; what it did not tell stays as it was.

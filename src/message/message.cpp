@@ -6,16 +6,8 @@ namespace vexa {
 
 Message::Message() : context_(ServiceContext::Defaults()) {}
 
-std::span<const InterfaceEntry> Message::Interfaces() {
-    using M = InterfaceMap<Message>;
-    static constexpr InterfaceEntry map[] = {
-        M::Entry<IMessage>(IID_IMessage),
-        M::Entry<IMessage>(DIID_DispMessage),
-        M::Entry<IObjectSafety>(IID_IObjectSafety),
-        M::Entry<IServiceEndpoint>(IID_IServiceEndpoint),
-    };
-    return map;
-}
+// Nothing beyond its interface list: the map every class gets.
+std::span<const InterfaceEntry> Message::Interfaces() { return FrontObject::Interfaces(); }
 
 std::span<const DispEntry> Message::DispatchMembers() {
     using M = Members<Message>;

@@ -2,8 +2,8 @@
 // their registration.
 #include <array>
 #include <iterator>
-#include <new>
 
+#include "automation/guarded.h"
 #include "contract/class_factory.h"
 #include "contract/registration.h"
 #include "legacy/sms.h"
@@ -63,34 +63,27 @@ HRESULT Unregister() {
 }  // namespace
 }  // namespace vexa
 
+// Every entry point runs guarded (see automation/guarded.h).
 extern "C" {
 
 HRESULT DllGetClassObject(const GUID* rclsid, const GUID* riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!rclsid || !riid) return E_INVALIDARG;
-    for (const vexa::CreatableClass& c : vexa::kCreatable) {
-        if (c.registration.clsid == *rclsid) return c.factory()->QueryInterface(*riid, ppv);
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
+    return vexa::Guarded([&] {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (!rclsid || !riid) return E_INVALIDARG;
+        for (const vexa::CreatableClass& c : vexa::kCreatable) {
+            if (c.registration.clsid == *rclsid) return c.factory()->QueryInterface(*riid, ppv);
+        }
+        return CLASS_E_CLASSNOTAVAILABLE;
+    });
 }
 
-HRESULT DllCanUnloadNow() { return vexa::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
-
-HRESULT DllRegisterServer() {
-    try {
-        return vexa::Register();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+HRESULT DllCanUnloadNow() {
+    return vexa::Guarded([] { return vexa::ModuleLockCount() == 0 ? S_OK : S_FALSE; });
 }
 
-HRESULT DllUnregisterServer() {
-    try {
-        return vexa::Unregister();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
+HRESULT DllRegisterServer() { return vexa::Guarded(vexa::Register); }
+
+HRESULT DllUnregisterServer() { return vexa::Guarded(vexa::Unregister); }
 
 }  // extern "C"
