@@ -29,7 +29,7 @@ HRESULT SMS::CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** 
     return CreateLogListFor(Year, Month, Index, VEXA_MESSAGE_TYPE_SMS, ppLogList);
 }
 
-HRESULT SMS::SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** ppSendResult) {
+HRESULT SMS::SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** ppSendResult) noexcept {
     ClearOut(ppSendResult);
     if (!pReceiver) return E_INVALIDARG;
     if (!loginInfo_) return VEXA_E_NOTLOGINED;
@@ -39,13 +39,13 @@ HRESULT SMS::SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** 
         [&](IDispatch* list, IDispatch** results) { return SendSMS(bstrReturnPhone, list, results); });
 }
 
-HRESULT SMS::RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) {
+HRESULT SMS::RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) noexcept {
     return RequestLogBound(Year, Month, 0, 0, LogBy, ppLogLists);
 }
 
 // By year, month and index: a LogList for that transfer, then the by-entry form.
 HRESULT SMS::ForIdentity(LONG year, LONG month, BSTR index, IDispatch** ppResult,
-                         HRESULT (SMS::*byList)(IDispatch*, IDispatch**)) {
+                         HRESULT (SMS::*byList)(IDispatch*, IDispatch**)) noexcept {
     ClearOut(ppResult);
     ComPtr<IDispatch> list;
     const HRESULT hr = CreateLogListDirect(year, month, index, list.Out());
@@ -54,17 +54,17 @@ HRESULT SMS::ForIdentity(LONG year, LONG month, BSTR index, IDispatch** ppResult
 
 template <class ResultsItf, class Call>
 HRESULT SMS::WithSingleLogList(IDispatch* pLogList, const IID& resultsIid, IDispatch** ppResult,
-                               Call&& call) {
+                               Call&& call) noexcept {
     return CallWithSingleEntry<ILogLists, ResultsItf>(
         pLogList, IID_ILogLists, resultsIid, ppResult,
         [&](IDispatch** lists) { return CreateLogLists(lists); }, std::forward<Call>(call));
 }
 
-HRESULT SMS::RequestLogDetail(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogDetails) {
+HRESULT SMS::RequestLogDetail(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogDetails) noexcept {
     return ForIdentity(Year, Month, Index, ppLogDetails, &SMS::RequestLogDetailByList);
 }
 
-HRESULT SMS::RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) {
+HRESULT SMS::RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) noexcept {
     if (!ppLogDetails) return E_POINTER;
     *ppLogDetails = nullptr;
     if (!pLogList) return E_INVALIDARG;
@@ -74,11 +74,11 @@ HRESULT SMS::RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetail
         [&](IDispatch* lists, IDispatch** results) { return RequestLogDetailByLists(lists, results); });
 }
 
-HRESULT SMS::DeleteLog(LONG Year, LONG Month, BSTR Index, IDispatch** ppDeleteResult) {
+HRESULT SMS::DeleteLog(LONG Year, LONG Month, BSTR Index, IDispatch** ppDeleteResult) noexcept {
     return ForIdentity(Year, Month, Index, ppDeleteResult, &SMS::DeleteLogByList);
 }
 
-HRESULT SMS::DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) {
+HRESULT SMS::DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) noexcept {
     ClearOut(ppDeleteResult);
     if (!pLogList) return E_INVALIDARG;
     return WithSingleLogList<IDeleteResults>(
@@ -86,11 +86,11 @@ HRESULT SMS::DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) {
         [&](IDispatch* lists, IDispatch** results) { return DeleteLogByLists(lists, results); });
 }
 
-HRESULT SMS::CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** ppCancelResult) {
+HRESULT SMS::CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** ppCancelResult) noexcept {
     return ForIdentity(Year, Month, Index, ppCancelResult, &SMS::CancelReservationByList);
 }
 
-HRESULT SMS::CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) {
+HRESULT SMS::CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) noexcept {
     ClearOut(ppCancelResult);
     if (!pLogList) return E_INVALIDARG;
     return WithSingleLogList<ICancelResults>(

@@ -28,20 +28,23 @@ public:
     HRESULT Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
                   IDispatch** ppLoginInfo) noexcept override;
     HRESULT UpdateLoginInfo() noexcept override;
-    HRESULT SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** ppSendResults) override;
-    HRESULT SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** ppSendResult) override;
-    HRESULT RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) override;
+    HRESULT SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** ppSendResults) noexcept override;
+    HRESULT SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver,
+                       IDispatch** ppSendResult) noexcept override;
+    HRESULT RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) noexcept override;
     HRESULT RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay, VEXA_LOGBY LogBy,
-                            IDispatch** ppLogLists) override;
-    HRESULT RequestLogDetail(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogDetails) override;
-    HRESULT RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) override;
-    HRESULT RequestLogDetailByLists(IDispatch* pLogLists, IDispatch** ppLogDetailsCollection) override;
-    HRESULT DeleteLog(LONG Year, LONG Month, BSTR Index, IDispatch** ppDeleteResult) override;
-    HRESULT DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) override;
-    HRESULT DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) override;
-    HRESULT CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** ppCancelResult) override;
-    HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) override;
-    HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) override;
+                            IDispatch** ppLogLists) noexcept override;
+    HRESULT RequestLogDetail(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogDetails) noexcept override;
+    HRESULT RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) noexcept override;
+    HRESULT RequestLogDetailByLists(IDispatch* pLogLists,
+                                    IDispatch** ppLogDetailsCollection) noexcept override;
+    HRESULT DeleteLog(LONG Year, LONG Month, BSTR Index, IDispatch** ppDeleteResult) noexcept override;
+    HRESULT DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) noexcept override;
+    HRESULT DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) noexcept override;
+    HRESULT CancelReservation(LONG Year, LONG Month, BSTR Index,
+                              IDispatch** ppCancelResult) noexcept override;
+    HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) noexcept override;
+    HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) noexcept override;
     HRESULT CreateLogLists(IDispatch** ppLogLists) noexcept override;
     HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) noexcept override;
 
@@ -69,12 +72,13 @@ private:
 
     // Deleting or cancelling the entries of a host's LogLists.
     template <class Family>
-    HRESULT ChangeLogs(IDispatch* pLogLists, IDispatch** ppResults);
+    HRESULT ChangeLogs(IDispatch* pLogLists, IDispatch** ppResults) noexcept;
     HRESULT ForIdentity(LONG year, LONG month, BSTR index, IDispatch** ppResult,
-                        HRESULT (SMS::*byList)(IDispatch*, IDispatch**));
+                        HRESULT (SMS::*byList)(IDispatch*, IDispatch**)) noexcept;
     // The by-entry forms of the collection methods.
     template <class ResultsItf, class Call>
-    HRESULT WithSingleLogList(IDispatch* pLogList, const IID& resultsIid, IDispatch** ppResult, Call&& call);
+    HRESULT WithSingleLogList(IDispatch* pLogList, const IID& resultsIid, IDispatch** ppResult,
+                              Call&& call) noexcept;
 
     // The machine, user and program this object describes in every login; told once per object.
     struct ClientFacts {

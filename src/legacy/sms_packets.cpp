@@ -1,6 +1,7 @@
 // SMS: the methods that send a packet (sending, the log requests, deleting and cancelling), and
 // how the reply's elements are dispatched to their readers.
 #include "automation/date.h"
+#include "automation/guarded.h"
 #include "automation/number_text.h"
 #include "automation/text.h"
 #include "contract/host_receivers.h"
@@ -87,112 +88,119 @@ HRESULT SMS::RunPacket(VexaCore::CUnknownBundle& method, bool withStatus,
     return S_OK;
 }
 
-HRESULT SMS::SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** ppSendResults) {
-    ClearOut(ppSendResults);
-    ComPtr<IReceivers> receivers;
-    if (!pReceivers || FAILED(QueryAs(pReceivers, IID_IReceivers, receivers))) return E_INVALIDARG;
-    if (!loginInfo_) return VEXA_E_NOTLOGINED;
-    const std::vector<HostReceiver> list = ReadHostReceivers(receivers.Get());
-    if (list.empty()) return VEXA_E_RECEIVERNOTFOUND;
+HRESULT SMS::SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** ppSendResults) noexcept {
+    return Guarded([&]() -> HRESULT {
+        ClearOut(ppSendResults);
+        ComPtr<IReceivers> receivers;
+        if (!pReceivers || FAILED(QueryAs(pReceivers, IID_IReceivers, receivers))) return E_INVALIDARG;
+        if (!loginInfo_) return VEXA_E_NOTLOGINED;
+        const std::vector<HostReceiver> list = ReadHostReceivers(receivers.Get());
+        if (list.empty()) return VEXA_E_RECEIVERNOTFOUND;
 
-    CSendSMSBundle request;
-    request.SetSender(ToLocal(bstrReturnPhone));
-    const std::string office = ToLocal(officeName_.Get());
-    for (const HostReceiver& r : list)
-        request.AddReceiver(office, r.phone, r.message, r.mode == VEXA_DIRECT, TimeTFromDate(r.sendTime));
-    return RunPacket(request, true, [&](CTPMLParser& element) -> HRESULT {
-        CSendSMSBundle reply(&element);
-        reply.Process();
-        if (reply.HasError()) return reply.ErrorCode() == "200" ? VEXA_E_NEEDFORCALL : VEXA_E_SERVERERROR;
-        if (!ppSendResults) return S_OK;
-        return HandOutResults(CollectionFrom<SendResults, SendResult>(reply.Results(),
-                                                                      [](SendResult& result, const auto& r) {
-                                                                          SendResult::Fields& f =
-                                                                              result.Fill();
-                                                                          f.phone = BstrFromLocal(r.phone);
-                                                                          f.result = Succeeded(r.status);
-                                                                          f.date = BstrFromLocal(r.date);
-                                                                          f.index = BstrFromLocal(r.index);
-                                                                          f.type = VEXA_MESSAGE_TYPE_SMS;
-                                                                      }),
-                              ppSendResults);
+        CSendSMSBundle request;
+        request.SetSender(ToLocal(bstrReturnPhone));
+        const std::string office = ToLocal(officeName_.Get());
+        for (const HostReceiver& r : list)
+            request.AddReceiver(office, r.phone, r.message, r.mode == VEXA_DIRECT, TimeTFromDate(r.sendTime));
+        return RunPacket(request, true, [&](CTPMLParser& element) -> HRESULT {
+            CSendSMSBundle reply(&element);
+            reply.Process();
+            if (reply.HasError()) return reply.ErrorCode() == "200" ? VEXA_E_NEEDFORCALL : VEXA_E_SERVERERROR;
+            if (!ppSendResults) return S_OK;
+            return HandOutResults(
+                CollectionFrom<SendResults, SendResult>(reply.Results(),
+                                                        [](SendResult& result, const auto& r) {
+                                                            SendResult::Fields& f = result.Fill();
+                                                            f.phone = BstrFromLocal(r.phone);
+                                                            f.result = Succeeded(r.status);
+                                                            f.date = BstrFromLocal(r.date);
+                                                            f.index = BstrFromLocal(r.index);
+                                                            f.type = VEXA_MESSAGE_TYPE_SMS;
+                                                        }),
+                ppSendResults);
+        });
     });
 }
 
 HRESULT SMS::RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay, VEXA_LOGBY LogBy,
-                             IDispatch** ppLogLists) {
-    if (!ppLogLists) return E_POINTER;
-    *ppLogLists = nullptr;
-    if (!loginInfo_) return VEXA_E_NOTLOGINED;
-    if (const HRESULT hr = CheckLogRange(Year, Month, StartDay, EndDay, LogBy); FAILED(hr)) return hr;
+                             IDispatch** ppLogLists) noexcept {
+    return Guarded([&]() -> HRESULT {
+        if (!ppLogLists) return E_POINTER;
+        *ppLogLists = nullptr;
+        if (!loginInfo_) return VEXA_E_NOTLOGINED;
+        if (const HRESULT hr = CheckLogRange(Year, Month, StartDay, EndDay, LogBy); FAILED(hr)) return hr;
 
-    const bool reservations = LogBy == VEXA_BYRESERVATION;
-    CLogListBundle request;
-    const std::string key = LogDateText(Year, Month, StartDay, EndDay);
-    reservations ? request.AddReferResDate(key) : request.AddReferDate(key);
-    return RunPacket(request, false, [&](CTPMLParser& element) -> HRESULT {
-        CLogListBundle reply(&element);
-        reply.Process();
-        if (reply.HasError()) return VEXA_E_SERVERERROR;
-        return HandOutResults(CollectionFrom<LogLists, LogList>(
-                                  reservations ? reply.ReferRes() : reply.Refer(),
-                                  [](LogList& list, const VexaCore::LogRecord& r) {
-                                      LogList::Fields& f = list.Fill();
-                                      f.date = BstrFromLocal(r.date);
-                                      f.index = BstrFromLocal(r.index);
-                                      f.message = BstrFromLocal(r.message);
-                                      f.sendMode = r.logClass == "direct" ? VEXA_DIRECT : VEXA_RESERVATION;
-                                      f.receiverPhone = BstrFromLocal(r.phoneSend);
-                                      f.returnPhone = BstrFromLocal(r.phoneBack);
-                                      f.countTotal = ReadDecimal32(r.countTotal);
-                                      f.countSucceed = ReadDecimal32(r.countSucceed);
-                                      f.countFailure = ReadDecimal32(r.countFailure);
-                                      f.sendTime = UnixSecondsToDate(r.timeSend);
-                                      f.writeTime = UnixSecondsToDate(r.timeWrite);
-                                      f.type = VEXA_MESSAGE_TYPE_SMS;
-                                  }),
-                              ppLogLists);
+        const bool reservations = LogBy == VEXA_BYRESERVATION;
+        CLogListBundle request;
+        const std::string key = LogDateText(Year, Month, StartDay, EndDay);
+        reservations ? request.AddReferResDate(key) : request.AddReferDate(key);
+        return RunPacket(request, false, [&](CTPMLParser& element) -> HRESULT {
+            CLogListBundle reply(&element);
+            reply.Process();
+            if (reply.HasError()) return VEXA_E_SERVERERROR;
+            return HandOutResults(
+                CollectionFrom<LogLists, LogList>(reservations ? reply.ReferRes() : reply.Refer(),
+                                                  [](LogList& list, const VexaCore::LogRecord& r) {
+                                                      LogList::Fields& f = list.Fill();
+                                                      f.date = BstrFromLocal(r.date);
+                                                      f.index = BstrFromLocal(r.index);
+                                                      f.message = BstrFromLocal(r.message);
+                                                      f.sendMode = r.logClass == "direct" ? VEXA_DIRECT
+                                                                                          : VEXA_RESERVATION;
+                                                      f.receiverPhone = BstrFromLocal(r.phoneSend);
+                                                      f.returnPhone = BstrFromLocal(r.phoneBack);
+                                                      f.countTotal = ReadDecimal32(r.countTotal);
+                                                      f.countSucceed = ReadDecimal32(r.countSucceed);
+                                                      f.countFailure = ReadDecimal32(r.countFailure);
+                                                      f.sendTime = UnixSecondsToDate(r.timeSend);
+                                                      f.writeTime = UnixSecondsToDate(r.timeWrite);
+                                                      f.type = VEXA_MESSAGE_TYPE_SMS;
+                                                  }),
+                ppLogLists);
+        });
     });
 }
 
-HRESULT SMS::RequestLogDetailByLists(IDispatch* pLogLists, IDispatch** ppLogDetailsCollection) {
-    if (!ppLogDetailsCollection) return E_POINTER;
-    *ppLogDetailsCollection = nullptr;
-    if (!pLogLists) return E_INVALIDARG;
-    if (!loginInfo_) return VEXA_E_NOTLOGINED;
-    std::vector<HostLogEntry> entries;
-    if (const HRESULT hr = ReadLogEntries(pLogLists, entries); FAILED(hr)) return hr;
+HRESULT SMS::RequestLogDetailByLists(IDispatch* pLogLists, IDispatch** ppLogDetailsCollection) noexcept {
+    return Guarded([&]() -> HRESULT {
+        if (!ppLogDetailsCollection) return E_POINTER;
+        *ppLogDetailsCollection = nullptr;
+        if (!pLogLists) return E_INVALIDARG;
+        if (!loginInfo_) return VEXA_E_NOTLOGINED;
+        std::vector<HostLogEntry> entries;
+        if (const HRESULT hr = ReadLogEntries(pLogLists, entries); FAILED(hr)) return hr;
 
-    CLogDetailBundle request;
-    for (const HostLogEntry& e : entries) request.AddDetailRequest(e.date, e.index);
-    return RunPacket(request, false, [&](CTPMLParser& element) -> HRESULT {
-        CLogDetailBundle reply(&element);
-        reply.Process();
-        if (reply.HasError()) return VEXA_E_SERVERERROR;
-        bool whole = true;
-        ComPtr<LogDetailsCollection> groups = CollectionFrom<LogDetailsCollection, LogDetails>(
-            reply.Groups(), [&](LogDetails& details, const VexaCore::DetailGroup& group) {
-                LogDetails::Fields& f = details.Fill();
-                f.date = BstrFromLocal(group.date);
-                f.index = BstrFromLocal(group.index);
-                f.returnPhone = BstrFromLocal(group.phoneBack);
-                f.type = VEXA_MESSAGE_TYPE_SMS;
-                for (const VexaCore::DetailRecord& r : group.records) {
-                    ComPtr<LogDetail> detail = LogDetail::Make();
-                    if (!detail) {
-                        whole = false;
-                        return;
+        CLogDetailBundle request;
+        for (const HostLogEntry& e : entries) request.AddDetailRequest(e.date, e.index);
+        return RunPacket(request, false, [&](CTPMLParser& element) -> HRESULT {
+            CLogDetailBundle reply(&element);
+            reply.Process();
+            if (reply.HasError()) return VEXA_E_SERVERERROR;
+            bool whole = true;
+            ComPtr<LogDetailsCollection> groups = CollectionFrom<LogDetailsCollection, LogDetails>(
+                reply.Groups(), [&](LogDetails& details, const VexaCore::DetailGroup& group) {
+                    LogDetails::Fields& f = details.Fill();
+                    f.date = BstrFromLocal(group.date);
+                    f.index = BstrFromLocal(group.index);
+                    f.returnPhone = BstrFromLocal(group.phoneBack);
+                    f.type = VEXA_MESSAGE_TYPE_SMS;
+                    for (const VexaCore::DetailRecord& r : group.records) {
+                        ComPtr<LogDetail> detail = LogDetail::Make();
+                        if (!detail) {
+                            whole = false;
+                            return;
+                        }
+                        LogDetail::Fields& d = detail->Fill();
+                        d.receiverPhone = BstrFromLocal(r.phoneSend);
+                        d.message = BstrFromLocal(r.message);
+                        d.status = TransStatusFromCode(r.status);
+                        d.result = TransResultFromCode(r.result);
+                        d.transDate = TransDateFromText(r.tranDate);
+                        if (FAILED(details.AddObject(detail))) whole = false;
                     }
-                    LogDetail::Fields& d = detail->Fill();
-                    d.receiverPhone = BstrFromLocal(r.phoneSend);
-                    d.message = BstrFromLocal(r.message);
-                    d.status = TransStatusFromCode(r.status);
-                    d.result = TransResultFromCode(r.result);
-                    d.transDate = TransDateFromText(r.tranDate);
-                    if (FAILED(details.AddObject(detail))) whole = false;
-                }
-            });
-        return HandOutResults(whole ? groups : ComPtr<LogDetailsCollection>(), ppLogDetailsCollection);
+                });
+            return HandOutResults(whole ? groups : ComPtr<LogDetailsCollection>(), ppLogDetailsCollection);
+        });
     });
 }
 
@@ -234,30 +242,32 @@ void FillOutcome(CancelResult& result, const VexaCore::LogRecord& r) {
 }  // namespace
 
 template <class Family>
-HRESULT SMS::ChangeLogs(IDispatch* pLogLists, IDispatch** ppResults) {
-    std::vector<HostLogEntry> entries;
-    if (const HRESULT hr = ReadLogEntries(pLogLists, entries); FAILED(hr)) return hr;
-    CLogListBundle request;
-    for (const HostLogEntry& e : entries) AddEntry(Family{}, request, e);
-    return RunPacket(request, true, [&](CTPMLParser& element) -> HRESULT {
-        CLogListBundle reply(&element);
-        reply.Process();
-        if (reply.HasError()) return VEXA_E_SERVERERROR;
-        if (!ppResults) return S_OK;
-        return HandOutResults(CollectionFrom<typename Family::Results, typename Family::Result>(
-                                  RecordsOf(Family{}, reply),
-                                  [](auto& result, const auto& record) { FillOutcome(result, record); }),
-                              ppResults);
+HRESULT SMS::ChangeLogs(IDispatch* pLogLists, IDispatch** ppResults) noexcept {
+    return Guarded([&]() -> HRESULT {
+        std::vector<HostLogEntry> entries;
+        if (const HRESULT hr = ReadLogEntries(pLogLists, entries); FAILED(hr)) return hr;
+        CLogListBundle request;
+        for (const HostLogEntry& e : entries) AddEntry(Family{}, request, e);
+        return RunPacket(request, true, [&](CTPMLParser& element) -> HRESULT {
+            CLogListBundle reply(&element);
+            reply.Process();
+            if (reply.HasError()) return VEXA_E_SERVERERROR;
+            if (!ppResults) return S_OK;
+            return HandOutResults(CollectionFrom<typename Family::Results, typename Family::Result>(
+                                      RecordsOf(Family{}, reply),
+                                      [](auto& result, const auto& record) { FillOutcome(result, record); }),
+                                  ppResults);
+        });
     });
 }
 
-HRESULT SMS::DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) {
+HRESULT SMS::DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) noexcept {
     ClearOut(ppDeleteResults);
     if (!loginInfo_) return VEXA_E_NOTLOGINED;
     return ChangeLogs<DeleteFamily>(pLogLists, ppDeleteResults);
 }
 
-HRESULT SMS::CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) {
+HRESULT SMS::CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) noexcept {
     ClearOut(ppCancelResults);
     if (!pLogLists) return E_INVALIDARG;
     if (!loginInfo_) return VEXA_E_NOTLOGINED;

@@ -6,9 +6,6 @@ namespace vexa {
 
 Message::Message() : context_(ServiceContext::Defaults()) {}
 
-// Nothing beyond its interface list: the map every class gets.
-std::span<const InterfaceEntry> Message::Interfaces() { return FrontObject::Interfaces(); }
-
 std::span<const DispEntry> Message::DispatchMembers() {
     using M = Members<Message>;
     static constexpr auto rows = JoinRows(FrontRows<Message, IMessage>(),
@@ -21,22 +18,24 @@ std::span<const DispEntry> Message::DispatchMembers() {
     return rows;
 }
 
-HRESULT Message::get_ServiceCode(BSTR*) { return VEXA_E_DEPRECATED; }
-HRESULT Message::put_ServiceCode(BSTR) { return VEXA_E_DEPRECATED; }
-HRESULT Message::get_OfficeName(BSTR*) { return VEXA_E_DEPRECATED; }
-HRESULT Message::put_OfficeName(BSTR) { return VEXA_E_DEPRECATED; }
-HRESULT Message::Login(BSTR, LONG, BSTR, BSTR, IDispatch**) { return VEXA_E_DEPRECATED; }
+HRESULT Message::get_ServiceCode(BSTR*) noexcept { return VEXA_E_DEPRECATED; }
+HRESULT Message::put_ServiceCode(BSTR) noexcept { return VEXA_E_DEPRECATED; }
+HRESULT Message::get_OfficeName(BSTR*) noexcept { return VEXA_E_DEPRECATED; }
+HRESULT Message::put_OfficeName(BSTR) noexcept { return VEXA_E_DEPRECATED; }
+HRESULT Message::Login(BSTR, LONG, BSTR, BSTR, IDispatch**) noexcept { return VEXA_E_DEPRECATED; }
 
 // Lists made here belong to the REST backend, where LogLists.AddDirect is retired.
-HRESULT Message::CreateLogLists(IDispatch** ppLogLists) {
+HRESULT Message::CreateLogLists(IDispatch** ppLogLists) noexcept {
     return CreateAndHandOut<LogLists>(ppLogLists, [](LogLists& lists) { lists.SetRestOwned(); });
 }
 
 HRESULT Message::CreateLogListDirect(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
-                                     IDispatch** ppLogList) {
+                                     IDispatch** ppLogList) noexcept {
     return CreateLogListFor(Year, Month, Index, Type, ppLogList);
 }
 
-HRESULT Message::CreateContents(IDispatch** ppContents) { return CreateAndHandOut<Contents>(ppContents); }
+HRESULT Message::CreateContents(IDispatch** ppContents) noexcept {
+    return CreateAndHandOut<Contents>(ppContents);
+}
 
 }  // namespace vexa

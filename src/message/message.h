@@ -11,48 +11,48 @@ namespace vexa {
 class Message final : public FrontObject<Message, IMessage, IServiceEndpoint> {
 public:
     Message();
-    static std::span<const InterfaceEntry> Interfaces();
     static std::span<const DispEntry> DispatchMembers();
 
     // Retired on this backend: they change nothing.
-    HRESULT get_ServiceCode(BSTR* pVal) override;
-    HRESULT put_ServiceCode(BSTR newVal) override;
-    HRESULT get_OfficeName(BSTR* pVal) override;
-    HRESULT put_OfficeName(BSTR newVal) override;
+    HRESULT get_ServiceCode(BSTR* pVal) noexcept override;
+    HRESULT put_ServiceCode(BSTR newVal) noexcept override;
+    HRESULT get_OfficeName(BSTR* pVal) noexcept override;
+    HRESULT put_OfficeName(BSTR newVal) noexcept override;
     HRESULT Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
-                  IDispatch** ppLoginInfo) override;
+                  IDispatch** ppLoginInfo) noexcept override;
 
-    HRESULT UpdateLoginInfo() override;
-    HRESULT SetAccountInfo(BSTR UserID, BSTR UserPassword) override;
+    HRESULT UpdateLoginInfo() noexcept override;
+    HRESULT SetAccountInfo(BSTR UserID, BSTR UserPassword) noexcept override;
     HRESULT Send(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch* pContents,
-                 IDispatch** ppSendResults) override;
+                 IDispatch** ppSendResults) noexcept override;
     HRESULT SendOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch* pContents,
-                    IDispatch** ppSendResult) override;
+                    IDispatch** ppSendResult) noexcept override;
     HRESULT RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, VEXA_MESSAGE_TYPE Type,
-                       IDispatch** ppLogLists) override;
+                       IDispatch** ppLogLists) noexcept override;
     HRESULT RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay, VEXA_LOGBY LogBy,
-                            VEXA_MESSAGE_TYPE Type, IDispatch** ppLogLists) override;
+                            VEXA_MESSAGE_TYPE Type, IDispatch** ppLogLists) noexcept override;
     HRESULT RequestLogDetail(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
-                             IDispatch** ppLogDetails) override;
-    HRESULT RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) override;
-    HRESULT RequestLogDetailByLists(IDispatch* pLogLists, IDispatch** ppLogDetailsCollection) override;
+                             IDispatch** ppLogDetails) noexcept override;
+    HRESULT RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) noexcept override;
+    HRESULT RequestLogDetailByLists(IDispatch* pLogLists,
+                                    IDispatch** ppLogDetailsCollection) noexcept override;
     HRESULT DeleteLog(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
-                      IDispatch** ppDeleteResult) override;
-    HRESULT DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) override;
-    HRESULT DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) override;
+                      IDispatch** ppDeleteResult) noexcept override;
+    HRESULT DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) noexcept override;
+    HRESULT DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) noexcept override;
     HRESULT CancelReservation(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
-                              IDispatch** ppCancelResult) override;
-    HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) override;
-    HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) override;
+                              IDispatch** ppCancelResult) noexcept override;
+    HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) noexcept override;
+    HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) noexcept override;
 
-    HRESULT CreateLogLists(IDispatch** ppLogLists) override;
+    HRESULT CreateLogLists(IDispatch** ppLogLists) noexcept override;
     HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
-                                IDispatch** ppLogList) override;
-    HRESULT CreateContents(IDispatch** ppContents) override;
+                                IDispatch** ppLogList) noexcept override;
+    HRESULT CreateContents(IDispatch** ppContents) noexcept override;
 
     // IServiceEndpoint
-    HRESULT SetEndpoint(BSTR url) override;
-    HRESULT SetTrustedCertificates(BSTR pemFile) override;
+    HRESULT SetEndpoint(BSTR url) noexcept override;
+    HRESULT SetTrustedCertificates(BSTR pemFile) noexcept override;
 
     // Tests shorten the HTTP time-outs.
     void SetTimeoutsForTesting(const HttpTimeouts& timeouts) { context_.timeouts = timeouts; }
@@ -65,11 +65,12 @@ private:
 
     // The delete and cancel families share their steps.
     template <class Family>
-    HRESULT ByIdentity(LONG year, LONG month, BSTR index, VEXA_MESSAGE_TYPE type, IDispatch** ppResult);
+    HRESULT ByIdentity(LONG year, LONG month, BSTR index, VEXA_MESSAGE_TYPE type,
+                       IDispatch** ppResult) noexcept;
     template <class Family>
-    HRESULT ByEntry(IDispatch* pLogList, IDispatch** ppResult);
+    HRESULT ByEntry(IDispatch* pLogList, IDispatch** ppResult) noexcept;
     template <class Family>
-    HRESULT ByCollection(IDispatch* pLogLists, IDispatch** ppResults);
+    HRESULT ByCollection(IDispatch* pLogLists, IDispatch** ppResults) noexcept;
 
     ServiceContext context_;
 };

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "automation/date.h"
+#include "automation/guarded.h"
 #include "automation/text.h"
 #include "message/message.h"
 
@@ -29,19 +30,23 @@ std::vector<Bstr> BstrsFromLocal(const std::vector<std::string>& texts) {
 
 }  // namespace
 
-HRESULT Message::SetAccountInfo(BSTR UserID, BSTR UserPassword) {
-    const std::string id = ToLocal(UserID);
-    const std::string password = ToLocal(UserPassword);
-    if (id.empty() || password.empty()) return E_FAIL;
-    context_.SetCredentials(id, password);  // nothing is verified until a request is made
-    return S_OK;
+HRESULT Message::SetAccountInfo(BSTR UserID, BSTR UserPassword) noexcept {
+    return Guarded([&]() -> HRESULT {
+        const std::string id = ToLocal(UserID);
+        const std::string password = ToLocal(UserPassword);
+        if (id.empty() || password.empty()) return E_FAIL;
+        context_.SetCredentials(id, password);  // nothing is verified until a request is made
+        return S_OK;
+    });
 }
 
-HRESULT Message::UpdateLoginInfo() {
-    CRondoUsers users(context_);
-    const bool executed = users.RequestUserStatus();
-    const HRESULT hr = ApplyReplyOutcome(users, executed);
-    return FAILED(hr) ? hr : S_OK;
+HRESULT Message::UpdateLoginInfo() noexcept {
+    return Guarded([&]() -> HRESULT {
+        CRondoUsers users(context_);
+        const bool executed = users.RequestUserStatus();
+        const HRESULT hr = ApplyReplyOutcome(users, executed);
+        return FAILED(hr) ? hr : S_OK;
+    });
 }
 
 HRESULT Message::ApplyReplyOutcome(const CRondoEntity& entity, bool executed) {

@@ -1,6 +1,7 @@
 // Sending: the host's receivers and contents become one messages request; the reply's
 // receivers become SendResult objects.
 #include "automation/date.h"
+#include "automation/guarded.h"
 #include "automation/text.h"
 #include "contract/array_base.h"
 #include "contract/contents.h"
@@ -60,36 +61,38 @@ HRESULT ReadContents(IContents* contents, CRondoMessage& request, VEXA_MESSAGE_T
 }  // namespace
 
 HRESULT Message::Send(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch* pContents,
-                      IDispatch** ppSendResults) {
-    ClearOut(ppSendResults);
-    if (!pReceivers) return E_INVALIDARG;
-    ComPtr<IReceivers> receivers;
-    if (FAILED(QueryAs(pReceivers, IID_IReceivers, receivers))) return E_INVALIDARG;
-    ComPtr<IContents> contents;
-    if (pContents && FAILED(QueryAs(pContents, IID_IContents, contents))) return E_INVALIDARG;
+                      IDispatch** ppSendResults) noexcept {
+    return Guarded([&]() -> HRESULT {
+        ClearOut(ppSendResults);
+        if (!pReceivers) return E_INVALIDARG;
+        ComPtr<IReceivers> receivers;
+        if (FAILED(QueryAs(pReceivers, IID_IReceivers, receivers))) return E_INVALIDARG;
+        ComPtr<IContents> contents;
+        if (pContents && FAILED(QueryAs(pContents, IID_IContents, contents))) return E_INVALIDARG;
 
-    CRondoMessages entity(context_);
-    CRondoMessage& request = entity.message;
-    request.sender = ToLocal(bstrReturnPhone);
-    ReadReceivers(receivers.Get(), request);
-    if (request.receivers.empty()) return VEXA_E_RECEIVERNOTFOUND;
-    VEXA_MESSAGE_TYPE resultType = VEXA_MESSAGE_TYPE_SMS;
-    if (contents) {
-        if (const HRESULT hr = ReadContents(contents.Get(), request, resultType); FAILED(hr)) return hr;
-    }
+        CRondoMessages entity(context_);
+        CRondoMessage& request = entity.message;
+        request.sender = ToLocal(bstrReturnPhone);
+        ReadReceivers(receivers.Get(), request);
+        if (request.receivers.empty()) return VEXA_E_RECEIVERNOTFOUND;
+        VEXA_MESSAGE_TYPE resultType = VEXA_MESSAGE_TYPE_SMS;
+        if (contents) {
+            if (const HRESULT hr = ReadContents(contents.Get(), request, resultType); FAILED(hr)) return hr;
+        }
 
-    const bool executed = entity.PostMessages();
-    const HRESULT hr = ApplyReplyOutcome(entity, executed);
-    if (FAILED(hr)) return hr;
-    if (!ppSendResults) return S_OK;
+        const bool executed = entity.PostMessages();
+        const HRESULT hr = ApplyReplyOutcome(entity, executed);
+        if (FAILED(hr)) return hr;
+        if (!ppSendResults) return S_OK;
 
-    ComPtr<SendResults> results = SendResultsFrom(request.receivers, resultType);
-    if (!results) return E_OUTOFMEMORY;
-    return HandOutDispatch(results, ppSendResults);
+        ComPtr<SendResults> results = SendResultsFrom(request.receivers, resultType);
+        if (!results) return E_OUTOFMEMORY;
+        return HandOutDispatch(results, ppSendResults);
+    });
 }
 
 HRESULT Message::SendOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch* pContents,
-                         IDispatch** ppSendResult) {
+                         IDispatch** ppSendResult) noexcept {
     ClearOut(ppSendResult);
     if (!pReceiver) return E_INVALIDARG;
     // A refused item leaves the list empty: no receiver found.

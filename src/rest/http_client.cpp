@@ -152,11 +152,13 @@ struct HttpClient::Transfer {
     bool SetOptions(const HttpClient& client, const std::string& method, const char* body, size_t length);
     bool Perform(HttpResponse& response);
 
-    static size_t OnHeader(char* data, size_t size, size_t count, void* user);
-    static size_t OnBody(char* data, size_t size, size_t count, void* user);
-    static int OnRequestStart(void* user, char*, char*, int, int);
-    static int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded);
-    static CURLcode OnSslContext(CURL*, void* sslContext, void* user);
+    // libcurl's callbacks: C frames lie above them, so nothing may unwind out of them.
+    static size_t OnHeader(char* data, size_t size, size_t count, void* user) noexcept;
+    static size_t OnBody(char* data, size_t size, size_t count, void* user) noexcept;
+    static int OnRequestStart(void* user, char*, char*, int, int) noexcept;
+    static int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t,
+                          curl_off_t uploaded) noexcept;
+    static CURLcode OnSslContext(CURL*, void* sslContext, void* user) noexcept;
 
     // The header block ended: whether to go on reading the body.
     bool HeadersComplete();
@@ -351,7 +353,7 @@ bool HttpClient::Transfer::Perform(HttpResponse& response) {
     return true;
 }
 
-size_t HttpClient::Transfer::OnHeader(char* data, size_t size, size_t count, void* user) {
+size_t HttpClient::Transfer::OnHeader(char* data, size_t size, size_t count, void* user) noexcept {
     auto& t = *static_cast<Transfer*>(user);
     const size_t bytes = size * count;
     t.Received();
@@ -399,7 +401,7 @@ bool HttpClient::Transfer::HeadersComplete() {
     return true;
 }
 
-size_t HttpClient::Transfer::OnBody(char* data, size_t size, size_t count, void* user) {
+size_t HttpClient::Transfer::OnBody(char* data, size_t size, size_t count, void* user) noexcept {
     auto& t = *static_cast<Transfer*>(user);
     const size_t bytes = size * count;
     t.Received();
@@ -421,7 +423,7 @@ size_t HttpClient::Transfer::OnBody(char* data, size_t size, size_t count, void*
     return bytes;
 }
 
-int HttpClient::Transfer::OnRequestStart(void* user, char*, char*, int, int) {
+int HttpClient::Transfer::OnRequestStart(void* user, char*, char*, int, int) noexcept {
     auto& t = *static_cast<Transfer*>(user);
     // Connected: from here the send and receive time-outs apply instead of the connect one.
     t.requestStarted = true;
@@ -431,7 +433,7 @@ int HttpClient::Transfer::OnRequestStart(void* user, char*, char*, int, int) {
 
 // libcurl calls this often while bytes move and about once a second while nothing happens.
 int HttpClient::Transfer::OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t,
-                                     curl_off_t uploaded) {
+                                     curl_off_t uploaded) noexcept {
     auto& t = *static_cast<Transfer*>(user);
     if (!t.requestStarted) return 0;
     const auto now = Clock::now();
@@ -449,7 +451,7 @@ int HttpClient::Transfer::OnProgress(void* user, curl_off_t, curl_off_t download
 }
 
 // Certificates of the trusted file join the system's store of this one exchange.
-CURLcode HttpClient::Transfer::OnSslContext(CURL*, void* sslContext, void* user) {
+CURLcode HttpClient::Transfer::OnSslContext(CURL*, void* sslContext, void* user) noexcept {
     const auto& t = *static_cast<const Transfer*>(user);
     X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
     if (!store || X509_STORE_load_file(store, t.trustedCertificates.c_str()) != 1)

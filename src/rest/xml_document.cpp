@@ -20,7 +20,7 @@ void EnsureLibraryReady() {
 const xmlChar* AsXml(const std::string& text) { return reinterpret_cast<const xmlChar*>(text.c_str()); }
 
 // Parse errors are answered by LoadDocument's result; nothing goes to the host's stderr.
-void IgnoreError(void*, xmlErrorPtr) {}
+void IgnoreError(void*, xmlErrorPtr) noexcept {}
 
 bool IsTextNode(xmlNodePtr node) {
     return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;

@@ -1,6 +1,7 @@
 // Sending: the request document Send writes and how the reply becomes SendResults.
 #include "automation/date.h"
 #include "contract/contents.h"
+#include "failing_allocation.h"
 #include "message_fixture.h"
 #include "scoped_time_zone.h"
 
@@ -247,6 +248,38 @@ TEST_F(SendTest, TextThatCp949CannotHoldBecomesAQuestionMark) {
     ASSERT_EQ(message_->Send(nullptr, list.Get(), nullptr, nullptr), S_OK);
     EXPECT_NE(OnlyRequest(server_).body.find("<message>&#xC6C3;&#xC74C; ? &#xB05D;</message>"),
               std::string::npos);
+}
+
+// Memory running out anywhere in Send: every run with a failing allocation answers an error and
+// leaves no object behind; the run that meets none sends and hands out its results.
+TEST_F(SendTest, EveryFailingAllocationFailsTheSendAndLeavesNothingBehind) {
+    ComPtr<IDispatch> list = NewReceivers();
+    AddReceiver(list.Get(), u"010-1111-2222", u"");
+    AddReceiver(list.Get(), u"010-3333-4444", u"", VEXA_RESERVATION, 45000.5, u"이름");
+    ComPtr<IContents> contents = NewContents(VEXA_MESSAGE_TYPE_LMS, u"긴 메시지", u"제목");
+    const std::string reply = Accepted({"010-1111-2222", "010-3333-4444"});
+    server_.SetHandler([&](const test::RecordedRequest&) { return test::ScriptedReply{reply}; });
+
+    Bstr from(u"02-000-0000");
+    ComPtr<IDispatch> results;
+    // The first reply makes the object's login information, which then stays.
+    ASSERT_EQ(message_->Send(from.Get(), list.Get(), contents.Get(), nullptr), S_OK);
+    const long liveObjects = ModuleLockCount();
+    size_t failures = 0;
+    const HRESULT last = test::SweepAllocationFailures(
+        [&] {
+            results.Reset();
+            return message_->Send(from.Get(), list.Get(), contents.Get(), results.Out());
+        },
+        [&](size_t n, HRESULT hr) {
+            ++failures;
+            EXPECT_TRUE(FAILED(hr)) << "allocation " << n;
+            EXPECT_FALSE(results) << "allocation " << n;
+            EXPECT_EQ(ModuleLockCount(), liveObjects) << "allocation " << n;
+        });
+    EXPECT_EQ(last, S_OK);
+    EXPECT_GT(failures, 0u);
+    EXPECT_EQ(CountOf(Query<ISendResults>(results, IID_ISendResults)), 2);
 }
 
 }  // namespace
