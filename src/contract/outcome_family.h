@@ -13,14 +13,12 @@ struct DeleteFamily {
     using Results = DeleteResults;
     using Result = DeleteResult;
     using ResultsItf = IDeleteResults;
-    static constexpr const IID& kResultsIid = IID_IDeleteResults;
 };
 
 struct CancelFamily {
     using Results = CancelResults;
     using Result = CancelResult;
     using ResultsItf = ICancelResults;
-    static constexpr const IID& kResultsIid = IID_ICancelResults;
 };
 
 }  // namespace vexa

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "contract/array_base.h"
+#include "contract/contract_interfaces.h"
 #include "vexa/com_ptr.h"
 
 namespace vexa {
@@ -11,13 +12,12 @@ namespace vexa {
 // the call meets an empty one); call(IDispatch* collection, IDispatch** results) runs the
 // collection method. Without ppResult the call runs without asking for results.
 template <class CollectionItf, class ResultsItf, class Make, class Call>
-HRESULT CallWithSingleEntry(IDispatch* entry, const IID& collectionIid, const IID& resultsIid,
-                            IDispatch** ppResult, Make&& makeCollection, Call&& call) {
+HRESULT CallWithSingleEntry(IDispatch* entry, IDispatch** ppResult, Make&& makeCollection, Call&& call) {
     ComPtr<IDispatch> collectionDisp;
     HRESULT hr = makeCollection(collectionDisp.Out());
     if (FAILED(hr)) return hr;
     ComPtr<CollectionItf> collection;
-    collectionDisp.As(collectionIid, collection);
+    collectionDisp.As(*InterfaceTraits<CollectionItf>::iid, collection);
     collection->Add(entry);
     if (!ppResult) return call(collectionDisp.Get(), nullptr);
 
@@ -25,7 +25,7 @@ HRESULT CallWithSingleEntry(IDispatch* entry, const IID& collectionIid, const II
     hr = call(collectionDisp.Get(), resultsDisp.Out());
     if (FAILED(hr) || !resultsDisp) return hr;
     ComPtr<ResultsItf> results;
-    resultsDisp.As(resultsIid, results);
+    resultsDisp.As(*InterfaceTraits<ResultsItf>::iid, results);
     LONG count = 0;
     results->get_Count(&count);
     if (count == 0) return S_OK;

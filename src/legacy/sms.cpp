@@ -34,8 +34,7 @@ HRESULT SMS::SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** 
     if (!pReceiver) return E_INVALIDARG;
     if (!loginInfo_) return VEXA_E_NOTLOGINED;
     return CallWithSingleEntry<IReceivers, ISendResults>(
-        pReceiver, IID_IReceivers, IID_ISendResults, ppSendResult,
-        [&](IDispatch** list) { return CreateReceivers(list); },
+        pReceiver, ppSendResult, [&](IDispatch** list) { return CreateReceivers(list); },
         [&](IDispatch* list, IDispatch** results) { return SendSMS(bstrReturnPhone, list, results); });
 }
 
@@ -53,11 +52,21 @@ HRESULT SMS::ForIdentity(LONG year, LONG month, BSTR index, IDispatch** ppResult
 }
 
 template <class ResultsItf, class Call>
-HRESULT SMS::WithSingleLogList(IDispatch* pLogList, const IID& resultsIid, IDispatch** ppResult,
-                               Call&& call) noexcept {
+HRESULT SMS::WithSingleLogList(IDispatch* pLogList, IDispatch** ppResult, Call&& call) noexcept {
     return CallWithSingleEntry<ILogLists, ResultsItf>(
-        pLogList, IID_ILogLists, resultsIid, ppResult,
-        [&](IDispatch** lists) { return CreateLogLists(lists); }, std::forward<Call>(call));
+        pLogList, ppResult, [&](IDispatch** lists) { return CreateLogLists(lists); },
+        std::forward<Call>(call));
+}
+
+// Deleting or cancelling one entry: the collection form with a list of that entry.
+template <class ResultsItf>
+HRESULT SMS::ChangeLogOfEntry(IDispatch* pLogList, IDispatch** ppResult,
+                              HRESULT (SMS::*byLists)(IDispatch*, IDispatch**)) noexcept {
+    ClearOut(ppResult);
+    if (!pLogList) return E_INVALIDARG;
+    return WithSingleLogList<ResultsItf>(pLogList, ppResult, [&](IDispatch* lists, IDispatch** results) {
+        return (this->*byLists)(lists, results);
+    });
 }
 
 HRESULT SMS::RequestLogDetail(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogDetails) noexcept {
@@ -70,7 +79,7 @@ HRESULT SMS::RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetail
     if (!pLogList) return E_INVALIDARG;
     if (!loginInfo_) return VEXA_E_NOTLOGINED;
     return WithSingleLogList<ILogDetailsCollection>(
-        pLogList, IID_ILogDetailsCollection, ppLogDetails,
+        pLogList, ppLogDetails,
         [&](IDispatch* lists, IDispatch** results) { return RequestLogDetailByLists(lists, results); });
 }
 
@@ -79,11 +88,7 @@ HRESULT SMS::DeleteLog(LONG Year, LONG Month, BSTR Index, IDispatch** ppDeleteRe
 }
 
 HRESULT SMS::DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) noexcept {
-    ClearOut(ppDeleteResult);
-    if (!pLogList) return E_INVALIDARG;
-    return WithSingleLogList<IDeleteResults>(
-        pLogList, IID_IDeleteResults, ppDeleteResult,
-        [&](IDispatch* lists, IDispatch** results) { return DeleteLogByLists(lists, results); });
+    return ChangeLogOfEntry<IDeleteResults>(pLogList, ppDeleteResult, &SMS::DeleteLogByLists);
 }
 
 HRESULT SMS::CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** ppCancelResult) noexcept {
@@ -91,11 +96,7 @@ HRESULT SMS::CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** pp
 }
 
 HRESULT SMS::CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) noexcept {
-    ClearOut(ppCancelResult);
-    if (!pLogList) return E_INVALIDARG;
-    return WithSingleLogList<ICancelResults>(
-        pLogList, IID_ICancelResults, ppCancelResult,
-        [&](IDispatch* lists, IDispatch** results) { return CancelReservationByLists(lists, results); });
+    return ChangeLogOfEntry<ICancelResults>(pLogList, ppCancelResult, &SMS::CancelReservationByLists);
 }
 
 }  // namespace vexa

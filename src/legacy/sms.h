@@ -77,8 +77,10 @@ private:
                         HRESULT (SMS::*byList)(IDispatch*, IDispatch**)) noexcept;
     // The by-entry forms of the collection methods.
     template <class ResultsItf, class Call>
-    HRESULT WithSingleLogList(IDispatch* pLogList, const IID& resultsIid, IDispatch** ppResult,
-                              Call&& call) noexcept;
+    HRESULT WithSingleLogList(IDispatch* pLogList, IDispatch** ppResult, Call&& call) noexcept;
+    template <class ResultsItf>
+    HRESULT ChangeLogOfEntry(IDispatch* pLogList, IDispatch** ppResult,
+                             HRESULT (SMS::*byLists)(IDispatch*, IDispatch**)) noexcept;
 
     // The machine, user and program this object describes in every login; told once per object.
     struct ClientFacts {

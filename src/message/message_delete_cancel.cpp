@@ -86,8 +86,7 @@ HRESULT Message::ByEntry(IDispatch* pLogList, IDispatch** ppResult) noexcept {
     ClearOut(ppResult);
     if (!pLogList) return E_INVALIDARG;
     return CallWithSingleEntry<ILogLists, typename Family::ResultsItf>(
-        pLogList, IID_ILogLists, Family::kResultsIid, ppResult,
-        [&](IDispatch** lists) { return CreateLogLists(lists); },
+        pLogList, ppResult, [&](IDispatch** lists) { return CreateLogLists(lists); },
         [&](IDispatch* lists, IDispatch** results) { return ByCollection<Family>(lists, results); });
 }
 

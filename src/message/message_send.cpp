@@ -97,8 +97,7 @@ HRESULT Message::SendOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch* 
     if (!pReceiver) return E_INVALIDARG;
     // A refused item leaves the list empty: no receiver found.
     return CallWithSingleEntry<IReceivers, ISendResults>(
-        pReceiver, IID_IReceivers, IID_ISendResults, ppSendResult,
-        [&](IDispatch** list) { return CreateReceivers(list); },
+        pReceiver, ppSendResult, [&](IDispatch** list) { return CreateReceivers(list); },
         [&](IDispatch* list, IDispatch** results) {
             return Send(bstrReturnPhone, list, pContents, results);
         });

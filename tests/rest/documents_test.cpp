@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "reply_reading.h"
 #include "rest/entity.h"
 #include "rest/messages_document.h"
 #include "rest/transfers_document.h"
@@ -50,12 +51,7 @@ ServiceContext ContextFor(const std::string& userId) {
 template <typename Entity>
 bool ParseReply(Entity& entity, const std::string& body, const std::string& contentType = "application/xml",
                 const std::string& path = "") {
-    HttpResponse response;
-    response.status = 200;
-    response.contentType = contentType;
-    response.body = body;
-    response.path = path;
-    return entity.ReadReply(std::move(response));
+    return test::ReadOkReply(entity, body, contentType, path);
 }
 
 class KoreanTime : public testing::Test {

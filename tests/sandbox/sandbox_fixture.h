@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "reply_reading.h"
 #include "rest/messages_document.h"
 #include "rest/service_context.h"
 #include "rest/transfers_document.h"
@@ -73,12 +74,7 @@ inline std::string LogsDocument(const std::vector<LogKey>& keys) {
 template <class Entity>
 bool ReadReply(Entity& entity, const std::string& contentType, const std::string& body,
                const std::string& path) {
-    HttpResponse response;
-    response.status = 200;
-    response.contentType = contentType;
-    response.body = body;
-    response.path = path;
-    return entity.ReadReply(std::move(response));
+    return vexa::test::ReadOkReply(entity, body, contentType, path);
 }
 
 template <class Entity>
