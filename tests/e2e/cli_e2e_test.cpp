@@ -157,6 +157,26 @@ TEST_F(CliEndToEnd, FailuresShowTheComponentsTextAndCode) {
     EXPECT_NE(noPicture.err.find("'" + missing + "'"), std::string::npos) << noPicture.err;
 }
 
+// A transfer the service does not know is a failure, and an index or month that cannot name one
+// is a usage error found before anything is sent.
+TEST_F(CliEndToEnd, DetailOfNoSuchTransferOrOfAMalformedIndex) {
+    ASSERT_EQ(RunVexa({"send", "--to", "010-1234-5678", "--text", "t"}, Environment()).exitCode, 0);
+    const ToolRun unknown = RunVexa({"detail", ThisMonth(), "99"}, Environment());
+    EXPECT_EQ(unknown.exitCode, 1) << unknown.out;
+    EXPECT_NE(unknown.err.find("knows no transfer 99"), std::string::npos) << unknown.err;
+    // Sent as an SMS: asked for as an LMS it is not there either.
+    const ToolRun otherType = RunVexa({"detail", ThisMonth(), "1", "--type", "lms"}, Environment());
+    EXPECT_EQ(otherType.exitCode, 1) << otherType.out;
+
+    for (const char* index : {"abc", "0", "007", "-1"}) {
+        const ToolRun run = RunVexa({"detail", ThisMonth(), index}, Environment());
+        EXPECT_EQ(run.exitCode, 2) << index << ": " << run.err;
+        EXPECT_NE(run.err.find("not a transfer index"), std::string::npos) << run.err;
+    }
+    const ToolRun month = RunVexa({"detail", "2026", "1"}, Environment());
+    EXPECT_EQ(month.exitCode, 2) << month.err;
+}
+
 // The same tool on the sandbox's legacy listener: the SMS object over TCP, on the same store.
 class LegacyCliEndToEnd : public CliEndToEnd {
 protected:

@@ -146,12 +146,13 @@ vexa::DateParts ParseReservationTime(std::string_view text) {
 }
 
 std::string ParseLogIndex(std::string_view text) {
-    constexpr size_t kLongest = 64;
-    const bool ok =
-        !text.empty() && text.size() <= kLongest && std::all_of(text.begin(), text.end(), [](char c) {
-            return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
-        });
-    if (!ok) throw UsageError("not a transfer index: " + Quoted(text));
+    // The service numbers the transfers of a month from 1; anything else cannot name one, so it is
+    // refused here rather than sent to come back as a server error.
+    constexpr size_t kLongest = 18;
+    const bool ok = !text.empty() && text.size() <= kLongest && text.front() != '0' &&
+                    std::all_of(text.begin(), text.end(), IsDigit);
+    if (!ok)
+        throw UsageError("not a transfer index: " + Quoted(text) + " (a number from 1, as send prints it)");
     return std::string(text);
 }
 

@@ -54,10 +54,16 @@ std::vector<Value> ReceiverRow(const Session& session, IDispatch* item) {
 
 CommandResult RunDetail(const Session& session, const DetailRequest& request) {
     const ComPtr<IDispatch> found = session.Front().RequestDetail(request);
-    if (!found)
-        throw std::runtime_error("the service knows no transfer " + request.index + " in " +
-                                 MonthText(request.month));
+    const auto noSuchTransfer = [&] {
+        return std::runtime_error("the service knows no transfer " + request.index + " in " +
+                                  MonthText(request.month));
+    };
+    if (!found) throw noSuchTransfer();
     const auto details = Query<ILogDetails>(session, found.Get(), IID_ILogDetails, "ILogDetails");
+    // The service answers a transfer it does not know (or one of another type) with a detail that
+    // names none.
+    const std::string index = GetText(session, details.Get(), &ILogDetails::get_Index, "LogDetails.Index");
+    if (index.empty()) throw noSuchTransfer();
     const auto details2 = Query<ILogDetails2>(session, found.Get(), IID_ILogDetails2, "ILogDetails2");
     const VEXA_MESSAGE_TYPE type = Get(session, details2.Get(), &ILogDetails2::get_Type, "LogDetails.Type");
 
@@ -65,7 +71,7 @@ CommandResult RunDetail(const Session& session, const DetailRequest& request) {
     Report& report = result.report;
     report.fields = {
         {"date", "Month", GetText(session, details.Get(), &ILogDetails::get_Date, "LogDetails.Date")},
-        {"index", "Index", GetText(session, details.Get(), &ILogDetails::get_Index, "LogDetails.Index")},
+        {"index", "Index", index},
         {"type", "Type", std::string(MessageTypeName(type))},
         {"returnPhone", "Return phone",
          GetText(session, details.Get(), &ILogDetails::get_ReturnPhone, "LogDetails.ReturnPhone")},
