@@ -80,7 +80,8 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e, out, err);
+        // Help is a success; every usage error exits 2, as vexa's do, whatever CLI11 numbers it.
+        return app.exit(e, out, err) == 0 ? 0 : 2;
     }
     options.dataDir = dataDir;
     options.accounts.clear();

@@ -18,8 +18,8 @@ inline constexpr const char* kDefaultReturnPhone = "02-000-0000";
 // after its user ID and gets the default return phone.
 std::optional<AccountSetup> ParseAccountSpec(std::string_view text);
 
-// Fills `options` from the arguments. -1 to go on; otherwise the process's exit code, after help
-// or an error was written to `out` or `err`.
+// Fills `options` from the arguments. -1 to go on; otherwise the process's exit code (0 after help,
+// 2 after a usage error), with what was asked or wrong written to `out` or `err`.
 int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options, std::ostream& out,
                      std::ostream& err);
 

@@ -1,4 +1,4 @@
-// The command line's legacy listener options.
+// The command line: usage errors, help, and the legacy listener's options.
 #include <gtest/gtest.h>
 #include <sstream>
 #include <vector>
@@ -36,7 +36,27 @@ TEST(LegacyOptionsTest, ALegacyListenerOnlyWhenAPortIsGiven) {
                                                 {"--legacy-port", "-1"},
                                                 {"--legacy-port"}}) {
         SandboxOptions options;
-        EXPECT_GT(Parse(bad, options), 0) << bad[0];
+        EXPECT_EQ(Parse(bad, options), 2) << bad[0];
+    }
+}
+
+// Like vexa's: 2 for every usage error, whatever the parser calls it, and 0 for help.
+TEST(CommandLineTest, UsageErrorsExitTwoAndHelpZero) {
+    struct Case {
+        std::vector<const char*> args;
+        int code;
+    };
+    const Case cases[] = {
+        {{"vexa-sandbox"}, 2},                                       // no --data-dir
+        {{"vexa-sandbox", "--data-dir", "d", "--bogus"}, 2},         // an unknown option
+        {{"vexa-sandbox", "--data-dir", "d", "--account", "x"}, 2},  // a malformed value
+        {{"vexa-sandbox", "--help"}, 0},
+    };
+    for (const Case& c : cases) {
+        SandboxOptions options;
+        std::ostringstream out, err;
+        EXPECT_EQ(ParseCommandLine(static_cast<int>(c.args.size()), c.args.data(), options, out, err), c.code)
+            << c.args.back();
     }
 }
 
