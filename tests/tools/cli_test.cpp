@@ -216,6 +216,25 @@ TEST_F(CommandLine, LegacyRefusesWhatTheLegacyServiceCannotCarry) {
     }
 }
 
+TEST_F(CommandLine, AnUnknownCommandIsNamedWithTheNearestOne) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case kCases[] = {
+        {{"sned", "--to", "0101234"}, "vexa: unknown command 'sned'; did you mean 'send'?\n"},
+        {{"--legacy", "127.0.0.1:4545", "lgos"}, "vexa: unknown command 'lgos'; did you mean 'logs'?\n"},
+        {{"stat"}, "vexa: unknown command 'stat'; did you mean 'status'?\n"},
+        {{"frobnicate"}, "vexa: unknown command 'frobnicate'\n"},
+    };
+    for (const Case& c : kCases) {
+        const ParseOutcome outcome = Parse(c.args);
+        EXPECT_FALSE(outcome.invocation) << c.args[0];
+        EXPECT_EQ(outcome.exitCode, kExitUsage) << c.args[0];
+        EXPECT_EQ(err_.str().substr(0, err_.str().find('\n') + 1), c.message);
+    }
+}
+
 TEST_F(CommandLine, MistakesExitWithStatusTwo) {
     const std::vector<std::vector<std::string>> kMistakes = {
         {},

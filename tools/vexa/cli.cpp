@@ -1,9 +1,13 @@
 #include "cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <ctime>
 #include <map>
+#include <numeric>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "command_request.h"
 
@@ -182,6 +186,56 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
                      "VexaComponent32.so to use (default: the registered one, else the one beside vexa)");
 }
 
+// How many single-character insertions, deletions and substitutions turn a into b.
+size_t EditDistance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    std::iota(row.begin(), row.end(), size_t{0});
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The command word (the first argument that is not an option or --legacy's value) when it names
+// no command: CLI11 would only say that a command is required. Empty when there is none or it is
+// known.
+std::string UnknownCommand(const CLI::App& app, int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--legacy") {
+            ++i;
+            continue;
+        }
+        if (arg.starts_with("-")) continue;
+        for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; }))
+            if (command->get_name() == arg) return {};
+        return std::string(arg);
+    }
+    return {};
+}
+
+// "unknown command 'sned'; did you mean 'send'?" when one command is close enough to be meant.
+std::string UnknownCommandMessage(const CLI::App& app, const std::string& word) {
+    std::string message = "unknown command '" + word + "'";
+    const CLI::App* nearest = nullptr;
+    size_t best = 3;  // more than two edits away is another word, not a slip
+    for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+        const size_t distance = EditDistance(word, command->get_name());
+        if (distance < best) {
+            best = distance;
+            nearest = command;
+        }
+    }
+    if (nearest) message += "; did you mean '" + nearest->get_name() + "'?";
+    return message;
+}
+
 // The chosen command's options as they were typed, --legacy from wherever it stood.
 RawOptions ChosenOptions(const CLI::App& chosen, const Bindings& bindings) {
     const Bound& bound = bindings.commands.at(&chosen);
@@ -204,6 +258,10 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
     Bindings bindings;
     DescribeCommands(app, bindings);
     const CLI::App* chosen = nullptr;
+    if (const std::string word = UnknownCommand(app, argc, argv); !word.empty()) {
+        err << "vexa: " << UnknownCommandMessage(app, word) << "\nRun with --help for the commands.\n";
+        return {std::nullopt, kExitUsage};
+    }
     try {
         app.parse(argc, argv);
         chosen = app.get_subcommands().front();
