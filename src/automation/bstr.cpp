@@ -6,8 +6,6 @@
 #include <cstring>
 #include <limits>
 
-#include "automation/guarded.h"
-
 namespace {
 
 constexpr size_t kPrefix = sizeof(uint32_t);
@@ -29,33 +27,27 @@ size_t Strlen16(const OLECHAR* s) {
 
 }  // namespace
 
-// What a host calls runs guarded (see automation/guarded.h); SysFreeString only frees.
+// Called by hosts, so nothing may throw: these use only C allocation and copies.
 extern "C" {
 
 BSTR SysAllocString(const OLECHAR* psz) {
-    return vexa::GuardedOr<BSTR>(nullptr, [&]() -> BSTR {
-        if (!psz) return nullptr;
-        return SysAllocStringLen(psz, static_cast<UINT>(Strlen16(psz)));
-    });
+    if (!psz) return nullptr;
+    return SysAllocStringLen(psz, static_cast<UINT>(Strlen16(psz)));
 }
 
 BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
-    return vexa::GuardedOr<BSTR>(nullptr, [&] {
-        BSTR b = AllocateBstr(ui);
-        if (b && strIn) std::memcpy(b, strIn, size_t{ui} * sizeof(OLECHAR));
-        return b;
-    });
+    BSTR b = AllocateBstr(ui);
+    if (b && strIn) std::memcpy(b, strIn, size_t{ui} * sizeof(OLECHAR));
+    return b;
 }
 
 INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz) {
-    return vexa::GuardedOr<INT>(0, [&] {
-        if (!pbstr) return 0;
-        BSTR fresh = SysAllocString(psz);
-        if (psz && !fresh) return 0;
-        SysFreeString(*pbstr);
-        *pbstr = fresh;
-        return 1;
-    });
+    if (!pbstr) return 0;
+    BSTR fresh = SysAllocString(psz);
+    if (psz && !fresh) return 0;
+    SysFreeString(*pbstr);
+    *pbstr = fresh;
+    return 1;
 }
 
 void SysFreeString(BSTR bstrString) {
@@ -63,17 +55,13 @@ void SysFreeString(BSTR bstrString) {
 }
 
 UINT SysStringByteLen(BSTR bstr) {
-    return vexa::GuardedOr<UINT>(0, [&]() -> UINT {
-        if (!bstr) return 0;
-        uint32_t bytes;
-        std::memcpy(&bytes, reinterpret_cast<unsigned char*>(bstr) - kPrefix, kPrefix);
-        return bytes;
-    });
+    if (!bstr) return 0;
+    uint32_t bytes;
+    std::memcpy(&bytes, reinterpret_cast<unsigned char*>(bstr) - kPrefix, kPrefix);
+    return bytes;
 }
 
-UINT SysStringLen(BSTR pbstr) {
-    return vexa::GuardedOr<UINT>(0, [&] { return SysStringByteLen(pbstr) / UINT{sizeof(OLECHAR)}; });
-}
+UINT SysStringLen(BSTR pbstr) { return SysStringByteLen(pbstr) / sizeof(OLECHAR); }
 
 }  // extern "C"
 

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <limits>
 
-#include "automation/guarded.h"
-
 namespace {
 
 // Room before the descriptor; it keeps the descriptor 16-byte aligned and its last 4 bytes hold
@@ -116,101 +114,85 @@ const SAFEARRAYBOUND* BoundOf(SAFEARRAY* psa, UINT nDim) {
 
 }  // namespace
 
-// What a host calls runs guarded (see automation/guarded.h).
+// Called by hosts, so nothing may throw: these use only C allocation and copies and the
+// runtime's own BSTR and VARIANT functions.
 extern "C" {
 
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
-    return vexa::GuardedOr<SAFEARRAY*>(nullptr, [&]() -> SAFEARRAY* {
-        ElementKind kind;
-        if (!DescribeElement(vt, kind)) return nullptr;
-        // The upper bound has to be a LONG too.
-        const int64_t upper = int64_t{lLbound} + cElements - 1;
-        if (upper > std::numeric_limits<LONG>::max() || upper < std::numeric_limits<LONG>::min())
-            return nullptr;
+    ElementKind kind;
+    if (!DescribeElement(vt, kind)) return nullptr;
+    // The upper bound has to be a LONG too.
+    const int64_t upper = int64_t{lLbound} + cElements - 1;
+    if (upper > std::numeric_limits<LONG>::max() || upper < std::numeric_limits<LONG>::min()) return nullptr;
 
-        auto* block = static_cast<unsigned char*>(std::calloc(1, kPrefix + sizeof(SAFEARRAY)));
-        if (!block) return nullptr;
-        // Never a null data pointer, so a host may access an empty array like any other.
-        void* data = std::calloc(cElements ? cElements : 1, kind.size);
-        if (!data) {
-            std::free(block);
-            return nullptr;
-        }
-        const DWORD hidden = vt;
-        std::memcpy(block + kPrefix - kVartypeSize, &hidden, kVartypeSize);
-        auto* psa = reinterpret_cast<SAFEARRAY*>(block + kPrefix);
-        psa->cDims = 1;
-        psa->fFeatures = static_cast<USHORT>(FADF_HAVEVARTYPE | kind.feature);
-        psa->cbElements = kind.size;
-        psa->cLocks = 0;
-        psa->pvData = data;
-        psa->rgsabound[0] = {cElements, lLbound};
-        return psa;
-    });
+    auto* block = static_cast<unsigned char*>(std::calloc(1, kPrefix + sizeof(SAFEARRAY)));
+    if (!block) return nullptr;
+    // Never a null data pointer, so a host may access an empty array like any other.
+    void* data = std::calloc(cElements ? cElements : 1, kind.size);
+    if (!data) {
+        std::free(block);
+        return nullptr;
+    }
+    const DWORD hidden = vt;
+    std::memcpy(block + kPrefix - kVartypeSize, &hidden, kVartypeSize);
+    auto* psa = reinterpret_cast<SAFEARRAY*>(block + kPrefix);
+    psa->cDims = 1;
+    psa->fFeatures = static_cast<USHORT>(FADF_HAVEVARTYPE | kind.feature);
+    psa->cbElements = kind.size;
+    psa->cLocks = 0;
+    psa->pvData = data;
+    psa->rgsabound[0] = {cElements, lLbound};
+    return psa;
 }
 
 HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
-    return vexa::Guarded([&] {
-        if (!psa) return S_OK;
-        if (psa->cLocks > 0) return DISP_E_ARRAYISLOCKED;
-        ReleaseElements(psa);
-        std::free(psa->pvData);
-        std::free(BlockOf(psa));
-        return S_OK;
-    });
+    if (!psa) return S_OK;
+    if (psa->cLocks > 0) return DISP_E_ARRAYISLOCKED;
+    ReleaseElements(psa);
+    std::free(psa->pvData);
+    std::free(BlockOf(psa));
+    return S_OK;
 }
 
-UINT SafeArrayGetDim(SAFEARRAY* psa) {
-    return vexa::GuardedOr<UINT>(0, [&]() -> UINT { return psa ? psa->cDims : 0; });
-}
+UINT SafeArrayGetDim(SAFEARRAY* psa) { return psa ? psa->cDims : 0; }
 
 HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound) {
-    return vexa::Guarded([&] {
-        if (!psa || !plLbound) return E_INVALIDARG;
-        if (nDim == 0 || nDim > psa->cDims) return DISP_E_BADINDEX;
-        *plLbound = BoundOf(psa, nDim)->lLbound;
-        return S_OK;
-    });
+    if (!psa || !plLbound) return E_INVALIDARG;
+    if (nDim == 0 || nDim > psa->cDims) return DISP_E_BADINDEX;
+    *plLbound = BoundOf(psa, nDim)->lLbound;
+    return S_OK;
 }
 
 HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound) {
-    return vexa::Guarded([&] {
-        if (!psa || !plUbound) return E_INVALIDARG;
-        if (nDim == 0 || nDim > psa->cDims) return DISP_E_BADINDEX;
-        const SAFEARRAYBOUND* b = BoundOf(psa, nDim);
-        *plUbound = static_cast<LONG>(int64_t{b->lLbound} + b->cElements - 1);
-        return S_OK;
-    });
+    if (!psa || !plUbound) return E_INVALIDARG;
+    if (nDim == 0 || nDim > psa->cDims) return DISP_E_BADINDEX;
+    const SAFEARRAYBOUND* b = BoundOf(psa, nDim);
+    *plUbound = static_cast<LONG>(int64_t{b->lLbound} + b->cElements - 1);
+    return S_OK;
 }
 
 HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
-    return vexa::Guarded([&] {
-        if (!psa || !rgIndices || !pv) return E_INVALIDARG;
-        // Only vectors are made here.
-        if (psa->cDims != 1) return DISP_E_BADINDEX;
-        const int64_t at = int64_t{rgIndices[0]} - psa->rgsabound[0].lLbound;
-        if (at < 0 || at >= psa->rgsabound[0].cElements) return DISP_E_BADINDEX;
-        return CopyElement(psa, static_cast<size_t>(at), pv);
-    });
+    if (!psa || !rgIndices || !pv) return E_INVALIDARG;
+    // Only vectors are made here.
+    if (psa->cDims != 1) return DISP_E_BADINDEX;
+    const int64_t at = int64_t{rgIndices[0]} - psa->rgsabound[0].lLbound;
+    if (at < 0 || at >= psa->rgsabound[0].cElements) return DISP_E_BADINDEX;
+    return CopyElement(psa, static_cast<size_t>(at), pv);
 }
 
 HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
-    return vexa::Guarded([&] {
-        if (!psa || !ppvData) return E_INVALIDARG;
-        if (psa->cLocks == std::numeric_limits<ULONG>::max()) return E_UNEXPECTED;
-        ++psa->cLocks;
-        *ppvData = psa->pvData;
-        return S_OK;
-    });
+    if (!psa || !ppvData) return E_INVALIDARG;
+    if (psa->cLocks == std::numeric_limits<ULONG>::max()) return E_UNEXPECTED;
+    ++psa->cLocks;
+    *ppvData = psa->pvData;
+    return S_OK;
 }
 
 HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
-    return vexa::Guarded([&] {
-        if (!psa) return E_INVALIDARG;
-        if (psa->cLocks == 0) return E_UNEXPECTED;
-        --psa->cLocks;
-        return S_OK;
-    });
+    if (!psa) return E_INVALIDARG;
+    if (psa->cLocks == 0) return E_UNEXPECTED;
+    --psa->cLocks;
+    return S_OK;
 }
 
 }  // extern "C"

@@ -424,7 +424,8 @@ HRESULT Coerce(const VARIANT& v, USHORT flags, VARTYPE vt, Variant& out) {
 
 }  // namespace vexa
 
-// What a host calls runs guarded (see automation/guarded.h); VariantInit only zeroes.
+// Called by hosts, so nothing may throw. Clearing and copying use only C allocation and the
+// runtime's own functions; a conversion formats and parses text, so it runs guarded.
 extern "C" {
 
 void VariantInit(VARIANTARG* pvarg) {
@@ -432,66 +433,62 @@ void VariantInit(VARIANTARG* pvarg) {
 }
 
 HRESULT VariantClear(VARIANTARG* pvarg) {
-    return vexa::Guarded([&] {
-        using vexa::Holds;
-        if (!pvarg) return E_INVALIDARG;
-        switch (vexa::Classify(pvarg->vt)) {
-            case Holds::Invalid:
-                return DISP_E_BADVARTYPE;
-            case Holds::String:
-                SysFreeString(pvarg->bstrVal);
-                break;
-            case Holds::Array:
-                if (HRESULT hr = SafeArrayDestroy(pvarg->parray); FAILED(hr)) return hr;
-                break;
-            case Holds::Interface:
-                // Empty first: the release may run code that looks at this VARIANT.
-                if (IUnknown* p = pvarg->punkVal) {
-                    VariantInit(pvarg);
-                    p->Release();
-                }
-                break;
-            default:
-                break;
-        }
-        VariantInit(pvarg);
-        return S_OK;
-    });
+    using vexa::Holds;
+    if (!pvarg) return E_INVALIDARG;
+    switch (vexa::Classify(pvarg->vt)) {
+        case Holds::Invalid:
+            return DISP_E_BADVARTYPE;
+        case Holds::String:
+            SysFreeString(pvarg->bstrVal);
+            break;
+        case Holds::Array:
+            if (HRESULT hr = SafeArrayDestroy(pvarg->parray); FAILED(hr)) return hr;
+            break;
+        case Holds::Interface:
+            // Empty first: the release may run code that looks at this VARIANT.
+            if (IUnknown* p = pvarg->punkVal) {
+                VariantInit(pvarg);
+                p->Release();
+            }
+            break;
+        default:
+            break;
+    }
+    VariantInit(pvarg);
+    return S_OK;
 }
 
 HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
-    return vexa::Guarded([&] {
-        using vexa::Holds;
-        if (!pvargDest || !pvargSrc) return E_INVALIDARG;
-        if (pvargDest == pvargSrc) return S_OK;
-        // The copy is made before the destination is cleared, as the source may live inside it.
-        VARIANT copy;
-        std::memcpy(&copy, pvargSrc, sizeof copy);
-        switch (vexa::Classify(pvargSrc->vt)) {
-            case Holds::Invalid:
-                return DISP_E_BADVARTYPE;
-            case Holds::String:
-                if (pvargSrc->bstrVal) {
-                    copy.bstrVal = SysAllocStringLen(pvargSrc->bstrVal, SysStringLen(pvargSrc->bstrVal));
-                    if (!copy.bstrVal) return E_OUTOFMEMORY;
-                }
-                break;
-            case Holds::Interface:
-                if (pvargSrc->punkVal) pvargSrc->punkVal->AddRef();
-                break;
-            case Holds::Array:
-                if (HRESULT hr = vexa::CopySafeArray(pvargSrc->parray, &copy.parray); FAILED(hr)) return hr;
-                break;
-            default:
-                break;
-        }
-        if (HRESULT hr = VariantClear(pvargDest); FAILED(hr)) {
-            VariantClear(&copy);
-            return hr;
-        }
-        std::memcpy(pvargDest, &copy, sizeof copy);
-        return S_OK;
-    });
+    using vexa::Holds;
+    if (!pvargDest || !pvargSrc) return E_INVALIDARG;
+    if (pvargDest == pvargSrc) return S_OK;
+    // The copy is made before the destination is cleared, as the source may live inside it.
+    VARIANT copy;
+    std::memcpy(&copy, pvargSrc, sizeof copy);
+    switch (vexa::Classify(pvargSrc->vt)) {
+        case Holds::Invalid:
+            return DISP_E_BADVARTYPE;
+        case Holds::String:
+            if (pvargSrc->bstrVal) {
+                copy.bstrVal = SysAllocStringLen(pvargSrc->bstrVal, SysStringLen(pvargSrc->bstrVal));
+                if (!copy.bstrVal) return E_OUTOFMEMORY;
+            }
+            break;
+        case Holds::Interface:
+            if (pvargSrc->punkVal) pvargSrc->punkVal->AddRef();
+            break;
+        case Holds::Array:
+            if (HRESULT hr = vexa::CopySafeArray(pvargSrc->parray, &copy.parray); FAILED(hr)) return hr;
+            break;
+        default:
+            break;
+    }
+    if (HRESULT hr = VariantClear(pvargDest); FAILED(hr)) {
+        VariantClear(&copy);
+        return hr;
+    }
+    std::memcpy(pvargDest, &copy, sizeof copy);
+    return S_OK;
 }
 
 HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt) {

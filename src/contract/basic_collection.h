@@ -68,15 +68,13 @@ template <class Collection, class Element, class Records, class Fill>
 ComPtr<Collection> CollectionFrom(const Records& records, Fill&& fill) {
     ComPtr<Collection> out = Collection::Make();
     if (!out) return {};
-    size_t count = 0;
     for (const auto& record : records) {
         ComPtr<Element> element = Element::Make();
         if (!element) return {};
         fill(*element, record);
         if (FAILED(out->AddObject(element))) return {};
-        ++count;
     }
-    return static_cast<size_t>(out->Count()) == count ? out : ComPtr<Collection>();
+    return out;
 }
 
 // The rows every collection's dispinterface shares: Item (0), _NewEnum (-4), Count (1).

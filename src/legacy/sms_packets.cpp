@@ -39,6 +39,33 @@ HRESULT HandOutResults(const ComPtr<Collection>& results, IDispatch** out) {
     return results ? HandOutDispatch(results, out) : E_OUTOFMEMORY;
 }
 
+// One receiver of a sending reply.
+void FillSendResult(SendResult& result, const VexaCore::SmsResult& r) {
+    SendResult::Fields& f = result.Fill();
+    f.phone = BstrFromLocal(r.phone);
+    f.result = Succeeded(r.status);
+    f.date = BstrFromLocal(r.date);
+    f.index = BstrFromLocal(r.index);
+    f.type = VEXA_MESSAGE_TYPE_SMS;
+}
+
+// One entry of a log list reply.
+void FillLogList(LogList& list, const VexaCore::LogRecord& r) {
+    LogList::Fields& f = list.Fill();
+    f.date = BstrFromLocal(r.date);
+    f.index = BstrFromLocal(r.index);
+    f.message = BstrFromLocal(r.message);
+    f.sendMode = r.logClass == "direct" ? VEXA_DIRECT : VEXA_RESERVATION;
+    f.receiverPhone = BstrFromLocal(r.phoneSend);
+    f.returnPhone = BstrFromLocal(r.phoneBack);
+    f.countTotal = ReadDecimal32(r.countTotal);
+    f.countSucceed = ReadDecimal32(r.countSucceed);
+    f.countFailure = ReadDecimal32(r.countFailure);
+    f.sendTime = UnixSecondsToDate(r.timeSend);
+    f.writeTime = UnixSecondsToDate(r.timeWrite);
+    f.type = VEXA_MESSAGE_TYPE_SMS;
+}
+
 // The entries of a host's LogLists, or the code that stops the method.
 HRESULT ReadLogEntries(IDispatch* pLogLists, std::vector<HostLogEntry>& entries) {
     ComPtr<ILogLists> lists;
@@ -107,17 +134,8 @@ HRESULT SMS::SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** pp
             reply.Process();
             if (reply.HasError()) return reply.ErrorCode() == "200" ? VEXA_E_NEEDFORCALL : VEXA_E_SERVERERROR;
             if (!ppSendResults) return S_OK;
-            return HandOutResults(
-                CollectionFrom<SendResults, SendResult>(reply.Results(),
-                                                        [](SendResult& result, const auto& r) {
-                                                            SendResult::Fields& f = result.Fill();
-                                                            f.phone = BstrFromLocal(r.phone);
-                                                            f.result = Succeeded(r.status);
-                                                            f.date = BstrFromLocal(r.date);
-                                                            f.index = BstrFromLocal(r.index);
-                                                            f.type = VEXA_MESSAGE_TYPE_SMS;
-                                                        }),
-                ppSendResults);
+            return HandOutResults(CollectionFrom<SendResults, SendResult>(reply.Results(), FillSendResult),
+                                  ppSendResults);
         });
     });
 }
@@ -138,25 +156,9 @@ HRESULT SMS::RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay, 
             CLogListBundle reply(&element);
             reply.Process();
             if (reply.HasError()) return VEXA_E_SERVERERROR;
-            return HandOutResults(
-                CollectionFrom<LogLists, LogList>(reservations ? reply.ReferRes() : reply.Refer(),
-                                                  [](LogList& list, const VexaCore::LogRecord& r) {
-                                                      LogList::Fields& f = list.Fill();
-                                                      f.date = BstrFromLocal(r.date);
-                                                      f.index = BstrFromLocal(r.index);
-                                                      f.message = BstrFromLocal(r.message);
-                                                      f.sendMode = r.logClass == "direct" ? VEXA_DIRECT
-                                                                                          : VEXA_RESERVATION;
-                                                      f.receiverPhone = BstrFromLocal(r.phoneSend);
-                                                      f.returnPhone = BstrFromLocal(r.phoneBack);
-                                                      f.countTotal = ReadDecimal32(r.countTotal);
-                                                      f.countSucceed = ReadDecimal32(r.countSucceed);
-                                                      f.countFailure = ReadDecimal32(r.countFailure);
-                                                      f.sendTime = UnixSecondsToDate(r.timeSend);
-                                                      f.writeTime = UnixSecondsToDate(r.timeWrite);
-                                                      f.type = VEXA_MESSAGE_TYPE_SMS;
-                                                  }),
-                ppLogLists);
+            return HandOutResults(CollectionFrom<LogLists, LogList>(
+                                      reservations ? reply.ReferRes() : reply.Refer(), FillLogList),
+                                  ppLogLists);
         });
     });
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -74,9 +75,9 @@ void ReadFields(const CRondoXmlParser& xml, xmlNodePtr element, const FieldTable
                     ForEachItem(xml, xml.FindChildElement(element, field.element), member.item,
                                 [&](xmlNodePtr item) { texts.push_back(xml.ElementText(item)); });
                 } else {
-                    const std::string text = xml.ChildElementText(element, field.element);
+                    std::string text = xml.ChildElementText(element, field.element);
                     if constexpr (std::is_same_v<Member, std::string Record::*>) {
-                        record.*member = text;
+                        record.*member = std::move(text);
                     } else if constexpr (std::is_same_v<Member, int32_t Record::*>) {
                         record.*member = ReadDecimal32(text);
                     } else {
