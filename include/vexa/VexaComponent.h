@@ -115,6 +115,8 @@ inline constexpr IID IID_ILoginInfo3 = GuidFromString("CA83F269-FDE9-43F4-9ADA-5
 inline constexpr IID DIID_DispLoginInfo = GuidFromString("3C436FE5-45E3-4572-AE1D-499BA7A5FE8B");
 // Not in the type library: lets a host point a Message object at another service endpoint.
 inline constexpr IID IID_IServiceEndpoint = GuidFromString("34336FC6-92B5-4B3A-8DFD-6296DCD2D937");
+// Not in the type library: the subject of a transfer that a LogDetails describes.
+inline constexpr IID IID_ILogDetailsSubject = GuidFromString("1069D741-4435-4663-97AA-202A47ED2DA2");
 
 // ---------------------------------------------------------------------------------------------
 // Front objects
@@ -387,6 +389,12 @@ struct IServiceEndpoint : IUnknown {
     virtual HRESULT SetEndpoint(BSTR url) = 0;
     // PEM certificates trusted in addition to the system's; "" returns to the system's alone.
     virtual HRESULT SetTrustedCertificates(BSTR pemFile) = 0;
+};
+
+// Private interface of LogDetails: the subject of a long or multimedia transfer as the service's
+// detail reply gives it; empty for a text message and on the legacy service, which keeps none.
+struct ILogDetailsSubject : IUnknown {
+    virtual HRESULT get_Subject(BSTR* pVal) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -63,5 +63,8 @@ struct InterfaceTraits<ILoginInfo3> : InterfaceIds<IID_ILoginInfo3> {};
 // Message's private interface.
 template <>
 struct InterfaceTraits<IServiceEndpoint> : InterfaceIds<IID_IServiceEndpoint> {};
+// LogDetails' private interface.
+template <>
+struct InterfaceTraits<ILogDetailsSubject> : InterfaceIds<IID_ILogDetailsSubject> {};
 
 }  // namespace vexa

@@ -37,7 +37,8 @@ private:
     Fields f_;
 };
 
-class LogDetails final : public CollectionObject<LogDetails, ILogDetails, ILogDetails2, ILogDetails3> {
+class LogDetails final
+    : public CollectionObject<LogDetails, ILogDetails, ILogDetails2, ILogDetails3, ILogDetailsSubject> {
 public:
     LogDetails() : CollectionObject(IID_ILogDetail) {}
     static std::span<const DispEntry> DispatchMembers();
@@ -48,6 +49,7 @@ public:
         Bstr returnPhone;
         VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
         std::vector<Bstr> imageUrls;
+        Bstr subject;
     };
     Fields& Fill() { return f_; }
 
@@ -56,6 +58,7 @@ public:
     HRESULT get_ReturnPhone(BSTR* pVal) noexcept override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
     HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
     HRESULT get_ImageURLs(VARIANT* pVal) noexcept override;
+    HRESULT get_Subject(BSTR* pVal) noexcept override { return CopyBstrOut(f_.subject.Get(), pVal); }
 
 private:
     Fields f_;

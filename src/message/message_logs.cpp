@@ -84,6 +84,7 @@ HRESULT Message::RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDe
         f.index = BstrFromLocal(transfer.index);
         f.returnPhone = BstrFromLocal(transfer.phoneBack);
         f.type = static_cast<VEXA_MESSAGE_TYPE>(TypeFromName(transfer.type));
+        f.subject = BstrFromLocal(transfer.subject);
         for (const std::string& url : transfer.imageUrls) f.imageUrls.push_back(BstrFromLocal(url));
         return HandOutDispatch(details, ppLogDetails);
     });

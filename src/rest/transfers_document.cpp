@@ -40,6 +40,7 @@ void CRondoTransfersLogDetail::LoadFromNode(xmlNodePtr root) {
     if (!details) return;
 
     ReadFields(*this, root, kTransferSummaryFields, d);
+    ReadFields(*this, root, kTransferSubjectFields, d);
     ReadFields(*this, root, kTransferDetailFields, d);
 
     // Replaced like the receivers, so that reading a second reply does not add to the first.

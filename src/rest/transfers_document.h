@@ -50,6 +50,7 @@ struct DetailRecord {
 };
 
 struct TransferDetail : TransferSummary {
+    std::string subject;
     std::string via;
     std::string userIp;
     bool isDelay = false;
@@ -107,6 +108,11 @@ inline constexpr auto kTransferDetailFields = std::to_array<Field<TransferDetail
     {"isDeleted", &TransferDetail::isDeleted},
     {"delType", &TransferDetail::delType},
     {"timeDelete", &TransferDetail::timeDelete},
+});
+// The subject of a long or multimedia transfer, read apart: it stands between the summary and the
+// fields above.
+inline constexpr auto kTransferSubjectFields = std::to_array<Field<TransferDetail>>({
+    {"subject", &TransferDetail::subject},
 });
 inline constexpr ListNames kImageList{"images", "image"};
 inline constexpr std::string_view kImageUrl = "url";

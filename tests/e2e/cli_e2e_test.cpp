@@ -177,6 +177,94 @@ TEST_F(CliEndToEnd, DetailOfNoSuchTransferOrOfAMalformedIndex) {
     EXPECT_EQ(month.exitCode, 2) << month.err;
 }
 
+// The first value of a JSON member holding digits, as send --json prints date and index.
+std::string JsonDigits(const std::string& json, const std::string& member) {
+    const std::string key = "\"" + member + "\": \"";
+    const size_t start = json.find(key);
+    if (start == std::string::npos) return {};
+    const size_t from = start + key.size();
+    return json.substr(from, json.find('"', from) - from);
+}
+
+// A local time this many seconds from now, as --at takes it.
+std::string LocalTimeIn(int64_t seconds) {
+    const time_t then = std::time(nullptr) + seconds;
+    tm local{};
+    localtime_r(&then, &local);
+    char at[32];
+    std::strftime(at, sizeof at, "%Y-%m-%d %H:%M", &local);
+    return at;
+}
+
+// The first value of a JSON text member after `from` (a receiver's phone or a transfer's index).
+std::string MemberAfter(const std::string& json, const std::string& from, const std::string& member) {
+    const size_t start = json.find(from);
+    if (start == std::string::npos) return "(" + from + " not found)";
+    const std::string key = "\"" + member + "\": \"";
+    const size_t at = json.find(key, start);
+    if (at == std::string::npos) return "(" + member + " not found)";
+    const size_t value = at + key.size();
+    return json.substr(value, json.find('"', value) - value);
+}
+
+// Receivers wait an hour for their reports, so that each state can be seen.
+class CliDeliveryEndToEnd : public CliEndToEnd {
+protected:
+    CliDeliveryEndToEnd() { deliveryDelay_ = 3600; }
+
+    std::string SendJson(std::vector<std::string> args) {
+        args.insert(args.begin(), "send");
+        args.push_back("--json");
+        const ToolRun sent = RunVexa(args, Environment());
+        EXPECT_EQ(sent.exitCode, 0) << sent.err;
+        return sent.out;
+    }
+    std::string ReceiverState(const std::string& month, const std::string& index, const std::string& phone) {
+        const ToolRun detail = RunVexa({"detail", month, index, "--json"}, Environment());
+        EXPECT_EQ(detail.exitCode, 0) << detail.err;
+        return MemberAfter(detail.out, "\"phone\": \"" + phone + "\"", "state");
+    }
+    std::string TransferState(const std::string& month, const std::string& index) {
+        const ToolRun logs = RunVexa({"logs", month, "--json"}, Environment());
+        EXPECT_EQ(logs.exitCode, 0) << logs.err;
+        return MemberAfter(logs.out, "\"index\": \"" + index + "\"", "state");
+    }
+};
+
+TEST_F(CliDeliveryEndToEnd, ReceiversAndTransfersShowWhatBecameOfThem) {
+    const std::string direct = SendJson({"--to", "010-1234-5678", "--to", "010-5555-0000", "--text", "t"});
+    const std::string month = JsonDigits(direct, "date"), index = JsonDigits(direct, "index");
+    EXPECT_EQ(ReceiverState(month, index, "010-1234-5678"), "pending");
+    EXPECT_EQ(TransferState(month, index), "pending");
+
+    clock_.Advance(3601);  // the reports are in
+    EXPECT_EQ(ReceiverState(month, index, "010-1234-5678"), "delivered");
+    EXPECT_EQ(ReceiverState(month, index, "010-5555-0000"), "no such number");
+    EXPECT_EQ(TransferState(month, index), "partly delivered");
+
+    const std::string at = LocalTimeIn(2 * 86400);
+    const std::string reserved = SendJson({"--to", "010-2222-3333", "--text", "t", "--at", at});
+    const std::string reservedIndex = JsonDigits(reserved, "index");
+    EXPECT_EQ(ReceiverState(month, reservedIndex, "010-2222-3333"), "reserved");
+    EXPECT_EQ(TransferState(month, reservedIndex), "reserved");
+
+    const std::string cancelled = SendJson({"--to", "010-4444-5555", "--text", "t", "--at", at});
+    const std::string cancelledIndex = JsonDigits(cancelled, "index");
+    ASSERT_EQ(RunVexa({"cancel", month, cancelledIndex}, Environment()).exitCode, 0);
+    EXPECT_EQ(ReceiverState(month, cancelledIndex, "010-4444-5555"), "cancelled");
+    EXPECT_EQ(TransferState(month, cancelledIndex), "cancelled");
+}
+
+TEST_F(CliEndToEnd, DetailOfALongMessageShowsItsSubject) {
+    const ToolRun sent = RunVexa(
+        {"send", "--to", "010-1234-5678", "--subject", "공지", "--text", "긴 글", "--json"}, Environment());
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    const ToolRun detail =
+        RunVexa({"detail", JsonDigits(sent.out, "date"), JsonDigits(sent.out, "index")}, Environment());
+    EXPECT_EQ(detail.exitCode, 0) << detail.err;
+    EXPECT_NE(detail.out.find("Subject       공지\n"), std::string::npos) << detail.out;
+}
+
 // The same tool on the sandbox's legacy listener: the SMS object over TCP, on the same store.
 class LegacyCliEndToEnd : public CliEndToEnd {
 protected:
@@ -189,15 +277,6 @@ protected:
         return RunVexa(args, Environment(password));
     }
 };
-
-// The first value of a JSON member holding digits, as send --json prints date and index.
-std::string JsonDigits(const std::string& json, const std::string& member) {
-    const std::string key = "\"" + member + "\": \"";
-    const size_t start = json.find(key);
-    if (start == std::string::npos) return {};
-    const size_t from = start + key.size();
-    return json.substr(from, json.find('"', from) - from);
-}
 
 TEST_F(LegacyCliEndToEnd, StatusSendLogsDetailCancelAndDelete) {
     const ToolRun status = RunLegacy({"status"});

@@ -36,6 +36,7 @@ protected:
         options.dataDir = directory_.Path();
         options.accounts.push_back({"kim", "secret", kCredit, "김민수", "02-123-4567"});
         if (withLegacyListener_) options.legacyPort = 0;
+        options.deliveryDelay = deliveryDelay_;
         sandbox_ = std::make_unique<sandbox::Sandbox>(options, clock_.AsClock());
     }
     void Restart() {
@@ -61,6 +62,8 @@ protected:
 
     // Set before SetUp: the sandbox also listens for the legacy TCP protocol, on a free port.
     bool withLegacyListener_ = false;
+    // Set before SetUp: how long a receiver waits for its report once handed over.
+    int64_t deliveryDelay_ = 0;
     vexa::test::ScratchDirectory directory_;
     sandbox::ManualClock clock_{static_cast<int64_t>(std::time(nullptr))};
     std::unique_ptr<sandbox::Sandbox> sandbox_;

@@ -149,7 +149,8 @@ TEST_F(LogsTest, LogRecordsBecomeLogLists) {
 TEST_F(LogsTest, DetailReplyBecomesLogDetails) {
     server_.Reply(TransfersReply(
         "<index>17</index><date>202403</date><type>mms</type><phoneBack>02-2</phoneBack>"
-        "<images><image><url>http://127.0.0.1/a.jpg</url></image><image><url></url></image>"
+        "<subject>제목</subject><images><image><url>http://127.0.0.1/a.jpg</url></image><image><url></url></"
+        "image>"
         "<image><url>http://127.0.0.1/b.jpg</url></image></images><details>"
         "<detail><name>홍길동</name><message>m</message><phoneSend>010-1</phoneSend><status>3</status>"
         "<result>0</result><resultDetail></resultDetail><tranDate>2024-03-05 14:07:09</tranDate></detail>"
@@ -164,6 +165,10 @@ TEST_F(LogsTest, DetailReplyBecomesLogDetails) {
 
     ComPtr<ILogDetails> details = Query<ILogDetails>(detailsDisp, IID_ILogDetails);
     EXPECT_EQ(Get(details, &ILogDetails::get_ReturnPhone), u"02-2");
+    // Through the private interface only: the type library has no subject for a transfer.
+    EXPECT_EQ(
+        Get(Query<ILogDetailsSubject>(detailsDisp, IID_ILogDetailsSubject), &ILogDetailsSubject::get_Subject),
+        u"제목");
     Variant urls;
     ASSERT_EQ(Query<ILogDetails3>(detailsDisp, IID_ILogDetails3)->get_ImageURLs(&urls), S_OK);
     LONG upper = -1;

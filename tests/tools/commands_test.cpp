@@ -235,12 +235,12 @@ TEST_F(Commands, LogsAskForTheDaysAndShowLocalTimes) {
         "Type     mms\n"
         "Entries  reserved\n"
         "\n"
-        "Index  Type  Mode      Send time            Written              Total  OK  Failed  Receiver"
-        "       Message\n"
-        "-----  ----  --------  -------------------  -------------------  -----  --  ------  -------------"
-        "  --------------------------\n"
-        "   17  mms   reserved  2024-03-05 14:07:09  2024-03-05 08:00:00      3   2       1  010-1234-5678"
-        "  사진을 보냅니다 두 번째 줄\n");
+        "Index  Type  Mode      Send time            Written              State             Total  Delivered"
+        "  Pending  Failed  Receiver       Message\n"
+        "-----  ----  --------  -------------------  -------------------  ----------------  -----  ---------"
+        "  -------  ------  -------------  --------------------------\n"
+        "   17  mms   reserved  2024-03-05 14:07:09  2024-03-05 08:00:00  partly delivered      3          2"
+        "        0       1  010-1234-5678  사진을 보냅니다 두 번째 줄\n");
     const std::string json = Json(result.report);
     EXPECT_NE(json.find(R"("message": "사진을 보냅니다\n두 번째 줄")"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("returnPhone": "02-000-0000")"), std::string::npos) << json;
@@ -259,7 +259,7 @@ TEST_F(Commands, DetailOfAMultimediaTransferListsItsImages) {
     server_.Reply(HttpReply(
         200,
         Xml("<transfers><index>17</index><date>202403</date><type>mms</type><phoneBack>02-000-0000</"
-            "phoneBack>"
+            "phoneBack><subject>사진</subject>"
             "<images><image><url>https://img.example/1.jpg</url></image><image><url>https://img.example/2.jpg"
             "</url></image></images><details>"
             "<detail><message>m</message><name>홍길동</name><phoneSend>010-1234-5678</phoneSend><status>3"
@@ -274,15 +274,17 @@ TEST_F(Commands, DetailOfAMultimediaTransferListsItsImages) {
               "Index         17\n"
               "Type          mms\n"
               "Return phone  02-000-0000\n"
+              "Subject       사진\n"
               "Images        https://img.example/1.jpg\n"
               "              https://img.example/2.jpg\n"
               "\n"
-              "Phone          Name    Status    Result     Delivered            Message\n"
-              "-------------  ------  --------  ---------  -------------------  -------\n"
-              "010-1234-5678  홍길동  received  succeeded  2024-03-05 14:07:09  m\n"
-              "010-0000-0000          waiting   code 7                          m\n");
+              "Phone          Name    State      Delivered            Message\n"
+              "-------------  ------  ---------  -------------------  -------\n"
+              "010-1234-5678  홍길동  delivered  2024-03-05 14:07:09  m\n"
+              "010-0000-0000          pending                         m\n");
     const std::string json = Json(result.report);
-    EXPECT_NE(json.find(R"("resultCode": 7,)"), std::string::npos) << json;
+    // The service's own code passes through the component into the JSON.
+    EXPECT_NE(json.find(R"("componentResult": 7)"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("deliveredTime": null,)"), std::string::npos) << json;
 }
 

@@ -258,13 +258,15 @@ TEST_F(LegacyCommands, LogsAskForTheMonthOrTheDaysAndShowLocalTimes) {
         EXPECT_EQ(TPMLTree::GetChildText(Find({"LOGLIST", c.element}), "DATE"), c.key) << c.element;
         const std::string text = RenderText(result.report);
         EXPECT_NE(
-            text.find("Index  Type  Mode      Send time            Written              Total  OK  Failed"
-                      "  Receiver       Message\n"),
+            text.find(
+                "Index  Type  Mode      Send time            Written              State             Total"
+                "  Delivered  Pending  Failed  Receiver       Message\n"),
             std::string::npos)
             << text;
         EXPECT_NE(
-            text.find("   17  sms   reserved  2024-03-05 14:07:09  2024-03-05 08:00:00      3   2       1"
-                      "  010-1234-5678  예약 문자입니다\n"),
+            text.find(
+                "   17  sms   reserved  2024-03-05 14:07:09  2024-03-05 08:00:00  partly delivered      3"
+                "          2        0       1  010-1234-5678  예약 문자입니다\n"),
             std::string::npos)
             << text;
         EXPECT_NE(Json(result.report).find(R"("returnPhone": "02-000-0000")"), std::string::npos);
@@ -303,10 +305,10 @@ TEST_F(LegacyCommands, DetailNamesTheTransferAndListsItsReceivers) {
               "Type          sms\n"
               "Return phone  02-000-0000\n"
               "\n"
-              "Phone          Name  Status    Result          Delivered            Message\n"
-              "-------------  ----  --------  --------------  -------------------  -------\n"
-              "010-1234-5678        received  succeeded       2024-03-05 14:07:09  m\n"
-              "010-0000-0000        waiting   no such number                       m\n");
+              "Phone          Name  State      Delivered            Message\n"
+              "-------------  ----  ---------  -------------------  -------\n"
+              "010-1234-5678        delivered  2024-03-05 14:07:09  m\n"
+              "010-0000-0000        pending                         m\n");
 }
 
 TEST_F(LegacyCommands, DetailOfATransferTheServiceDoesNotKnowIsAnError) {

@@ -2,6 +2,9 @@
 // describes the outcome as a Report. A failed call throws ComponentError.
 #pragma once
 
+#include <optional>
+
+#include "delivery_state.h"
 #include "report.h"
 #include "requests.h"
 #include "session.h"
@@ -21,10 +24,18 @@ CommandResult RunLogs(const Session& session, const LogsRequest& request);
 CommandResult RunDetail(const Session& session, const DetailRequest& request);
 CommandResult RunManage(const Session& session, const ManageRequest& request);
 
+// What the month's log says of one transfer; none when it does not list it.
+std::optional<TransferFacts> FindTransferFacts(const Session& session, YearMonth month,
+                                               const std::string& index);
+// Whether a transfer has a receiver that was never handed over (its details read for it).
+bool HasUnsentReceivers(const Session& session, const DetailRequest& transfer);
+
 // Shared by the commands' reports.
 // A DATE as local "YYYY-MM-DD HH:MM:SS"; nothing for 0.0 (no time) or a value that is no date.
 Value DateValue(DATE date);
 std::string ResultWord(VEXA_RESULT result);
+// The local clock's time as a DATE, as the component gives times.
+DATE NowDate();
 // "YYYY-MM".
 std::string MonthText(YearMonth month);
 

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <ctime>
 
 #include "commands.h"
 #include "vexa/calendar.h"
@@ -10,6 +11,17 @@ Value DateValue(DATE date) {
     std::string text = vexa::FormatDate(date).text;
     if (text.empty()) return {};
     return text;
+}
+
+DATE NowDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    DATE date = 0.0;
+    vexa::PartsToDate(
+        {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec},
+        date);
+    return date;
 }
 
 std::string MonthText(YearMonth month) {

@@ -9,45 +9,43 @@ using vexa::ComPtr;
 
 namespace {
 
-std::string StatusWord(VEXA_TRANS_STATUS status) {
-    switch (status) {
-        case VEXA_TRANS_REQUESTED:
-            return "requested";
-        case VEXA_TRANS_WAITING:
-            return "waiting";
-        case VEXA_TRANS_RECEIVED:
-            return "received";
-    }
-    return "status " + std::to_string(status);
-}
+struct ReceiverReading {
+    VEXA_TRANS_STATUS status = VEXA_TRANS_REQUESTED;
+    VEXA_TRANS_RESULT result = VEXA_TRANS_FAILED;
+    std::string phone, name, message;
+    DATE delivered = 0.0;
+};
 
-// The service's own detail codes pass through the component unmapped.
-std::string TransResultWord(VEXA_TRANS_RESULT result) {
-    switch (result) {
-        case VEXA_TRANS_FAILED:
-            return "failed";
-        case VEXA_TRANS_SUCCEEDED:
-            return "succeeded";
-        case VEXA_TRANS_NOTEXISTNUMBER:
-            return "no such number";
-    }
-    return "code " + std::to_string(result);
-}
-
-std::vector<Value> ReceiverRow(const Session& session, IDispatch* item) {
+ReceiverReading ReadReceiver(const Session& session, IDispatch* item) {
     const auto detail = Query<ILogDetail>(session, item, IID_ILogDetail, "ILogDetail");
     const auto detail2 = Query<ILogDetail2>(session, item, IID_ILogDetail2, "ILogDetail2");
     ILogDetail* d = detail.Get();
-    const VEXA_TRANS_RESULT outcome = Get(session, d, &ILogDetail::get_Result, "LogDetail.Result");
-    return {
-        GetText(session, d, &ILogDetail::get_ReceiverPhone, "LogDetail.ReceiverPhone"),
-        GetText(session, detail2.Get(), &ILogDetail2::get_Name, "LogDetail.Name"),
-        StatusWord(Get(session, d, &ILogDetail::get_Status, "LogDetail.Status")),
-        TransResultWord(outcome),
-        int64_t{outcome},
-        DateValue(Get(session, d, &ILogDetail::get_TransDate, "LogDetail.TransDate")),
-        GetText(session, d, &ILogDetail::get_Message, "LogDetail.Message"),
-    };
+    return {Get(session, d, &ILogDetail::get_Status, "LogDetail.Status"),
+            Get(session, d, &ILogDetail::get_Result, "LogDetail.Result"),
+            GetText(session, d, &ILogDetail::get_ReceiverPhone, "LogDetail.ReceiverPhone"),
+            GetText(session, detail2.Get(), &ILogDetail2::get_Name, "LogDetail.Name"),
+            GetText(session, d, &ILogDetail::get_Message, "LogDetail.Message"),
+            Get(session, d, &ILogDetail::get_TransDate, "LogDetail.TransDate")};
+}
+
+std::vector<ReceiverReading> ReadReceivers(const Session& session, ILogDetails* details) {
+    std::vector<ReceiverReading> receivers;
+    for (const ComPtr<IDispatch>& item : Items(session, details, "LogDetails"))
+        receivers.push_back(ReadReceiver(session, item.Get()));
+    return receivers;
+}
+
+bool AnyUnsent(const std::vector<ReceiverReading>& receivers) {
+    for (const ReceiverReading& r : receivers)
+        if (r.status == VEXA_TRANS_REQUESTED) return true;
+    return false;
+}
+
+// The subject through the component's private interface; empty where it has none.
+std::string Subject(const Session& session, IDispatch* details) {
+    vexa::ComPtr<ILogDetailsSubject> subject;
+    if (FAILED(vexa::QueryAs(details, IID_ILogDetailsSubject, subject))) return {};
+    return GetText(session, subject.Get(), &ILogDetailsSubject::get_Subject, "LogDetails.Subject");
 }
 
 }  // namespace
@@ -76,6 +74,8 @@ CommandResult RunDetail(const Session& session, const DetailRequest& request) {
         {"returnPhone", "Return phone",
          GetText(session, details.Get(), &ILogDetails::get_ReturnPhone, "LogDetails.ReturnPhone")},
     };
+    if (type != VEXA_MESSAGE_TYPE_SMS)
+        report.fields.push_back({"subject", "Subject", Subject(session, found.Get())});
     // Only a multimedia transfer has images to list.
     if (type == VEXA_MESSAGE_TYPE_MMS) {
         const auto details3 = Query<ILogDetails3>(session, found.Get(), IID_ILogDetails3, "ILogDetails3");
@@ -88,21 +88,34 @@ CommandResult RunDetail(const Session& session, const DetailRequest& request) {
         report.fields.push_back({"imageUrls", "Images", images});
     }
 
+    const std::vector<ReceiverReading> receivers = ReadReceivers(session, details.Get());
+    // Only receivers not yet handed over need their transfer's log entry to be told apart.
+    std::optional<TransferFacts> facts;
+    if (AnyUnsent(receivers)) facts = FindTransferFacts(session, request.month, index);
+
     Listing listing{"receivers",
                     "",
                     "No receivers.",
                     {{"phone", "Phone"},
                      {"name", "Name"},
-                     {"status", "Status"},
-                     {"result", "Result"},
-                     {"resultCode", "Code", Align::Right, 0, true},
+                     {"state", "State"},
                      {"deliveredTime", "Delivered"},
-                     {"message", "Message"}},
+                     {"message", "Message"},
+                     {"componentStatus", "Status", Align::Right, 0, true},
+                     {"componentResult", "Result", Align::Right, 0, true}},
                     {}};
-    for (const ComPtr<IDispatch>& item : Items(session, details.Get(), "LogDetails"))
-        listing.rows.push_back(ReceiverRow(session, item.Get()));
+    for (const ReceiverReading& r : receivers)
+        listing.rows.push_back({r.phone, r.name, DeliveryWord(ReceiverDelivery(r.status, r.result, facts)),
+                                DateValue(r.delivered), r.message, int64_t{r.status}, int64_t{r.result}});
     report.listings.push_back(std::move(listing));
     return result;
+}
+
+bool HasUnsentReceivers(const Session& session, const DetailRequest& transfer) {
+    const ComPtr<IDispatch> found = session.Front().RequestDetail(transfer);
+    if (!found) return false;
+    const auto details = Query<ILogDetails>(session, found.Get(), IID_ILogDetails, "ILogDetails");
+    return AnyUnsent(ReadReceivers(session, details.Get()));
 }
 
 }  // namespace vexa_cli

@@ -1,6 +1,7 @@
 #include <stdexcept>
 
 #include "commands.h"
+#include "delivery_state.h"
 
 namespace vexa_cli {
 
@@ -8,22 +9,47 @@ using vexa::ComPtr;
 
 namespace {
 
+TransferFacts FactsOf(const Session& session, ILogList* log) {
+    TransferFacts facts;
+    facts.reservation = Get(session, log, &ILogList::get_SendMode, "LogList.SendMode") == VEXA_RESERVATION;
+    facts.due = Get(session, log, &ILogList::get_SendTime, "LogList.SendTime") <= NowDate();
+    facts.total = Get(session, log, &ILogList::get_CountTotal, "LogList.CountTotal");
+    facts.delivered = Get(session, log, &ILogList::get_CountSucceed, "LogList.CountSucceed");
+    facts.notDelivered = Get(session, log, &ILogList::get_CountFailure, "LogList.CountFailure");
+    return facts;
+}
+
 std::vector<Value> LogRow(const Session& session, IDispatch* item) {
     const auto log = Query<ILogList>(session, item, IID_ILogList, "ILogList");
     const auto log2 = Query<ILogList2>(session, item, IID_ILogList2, "ILogList2");
     const auto log3 = Query<ILogList3>(session, item, IID_ILogList3, "ILogList3");
     ILogList* l = log.Get();
-    const VEXA_SENDMODE mode = Get(session, l, &ILogList::get_SendMode, "LogList.SendMode");
+    const std::string index = GetText(session, l, &ILogList::get_Index, "LogList.Index");
+    const std::string date = GetText(session, l, &ILogList::get_Date, "LogList.Date");
+    const VEXA_MESSAGE_TYPE type = Get(session, log3.Get(), &ILogList3::get_Type, "LogList.Type");
+    const TransferFacts facts = FactsOf(session, l);
+    // Only a reservation whose every receiver failed after its time needs its details read.
+    const TransferDelivery delivery = SummarizeTransfer(facts, [&] {
+        try {
+            return HasUnsentReceivers(session, {ParseMonth(date), index, type});
+        } catch (const UsageError&) {
+            return false;  // a month key the service wrote and that names no month: no details to read
+        }
+    });
     return {
-        GetText(session, l, &ILogList::get_Index, "LogList.Index"),
-        GetText(session, l, &ILogList::get_Date, "LogList.Date"),
-        std::string(MessageTypeName(Get(session, log3.Get(), &ILogList3::get_Type, "LogList.Type"))),
-        std::string(mode == VEXA_RESERVATION ? "reserved" : "direct"),
+        index,
+        date,
+        std::string(MessageTypeName(type)),
+        std::string(facts.reservation ? "reserved" : "direct"),
         DateValue(Get(session, l, &ILogList::get_SendTime, "LogList.SendTime")),
         DateValue(Get(session, log2.Get(), &ILogList2::get_WriteTime, "LogList.WriteTime")),
-        int64_t{Get(session, l, &ILogList::get_CountTotal, "LogList.CountTotal")},
-        int64_t{Get(session, l, &ILogList::get_CountSucceed, "LogList.CountSucceed")},
-        int64_t{Get(session, l, &ILogList::get_CountFailure, "LogList.CountFailure")},
+        delivery.state,
+        facts.total,
+        delivery.delivered,
+        delivery.pending,
+        delivery.reserved,
+        delivery.cancelled,
+        delivery.failed,
         GetText(session, l, &ILogList::get_ReceiverPhone, "LogList.ReceiverPhone"),
         GetText(session, l, &ILogList::get_ReturnPhone, "LogList.ReturnPhone"),
         GetText(session, l, &ILogList::get_Message, "LogList.Message"),
@@ -55,8 +81,12 @@ CommandResult RunLogs(const Session& session, const LogsRequest& request) {
                      {"sendMode", "Mode"},
                      {"sendTime", "Send time"},
                      {"writeTime", "Written"},
+                     {"state", "State"},
                      {"total", "Total", Align::Right},
-                     {"succeeded", "OK", Align::Right},
+                     {"delivered", "Delivered", Align::Right},
+                     {"pending", "Pending", Align::Right},
+                     {"reserved", "Reserved", Align::Right, 0, true},
+                     {"cancelled", "Cancelled", Align::Right, 0, true},
                      {"failed", "Failed", Align::Right},
                      {"receiverPhone", "Receiver"},
                      {"returnPhone", "Return phone", Align::Left, 0, true},
@@ -67,6 +97,19 @@ CommandResult RunLogs(const Session& session, const LogsRequest& request) {
         listing.rows.push_back(LogRow(session, item.Get()));
     result.report.listings.push_back(std::move(listing));
     return result;
+}
+
+std::optional<TransferFacts> FindTransferFacts(const Session& session, YearMonth month,
+                                               const std::string& index) {
+    const ComPtr<IDispatch> found = session.Front().RequestLogs(LogsRequest{month});
+    if (!found) return std::nullopt;
+    const auto lists = Query<ILogLists>(session, found.Get(), IID_ILogLists, "ILogLists");
+    for (const ComPtr<IDispatch>& item : Items(session, lists.Get(), "LogLists")) {
+        const auto log = Query<ILogList>(session, item.Get(), IID_ILogList, "ILogList");
+        if (GetText(session, log.Get(), &ILogList::get_Index, "LogList.Index") == index)
+            return FactsOf(session, log.Get());
+    }
+    return std::nullopt;
 }
 
 }  // namespace vexa_cli
