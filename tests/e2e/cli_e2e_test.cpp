@@ -255,6 +255,41 @@ TEST_F(CliDeliveryEndToEnd, ReceiversAndTransfersShowWhatBecameOfThem) {
     EXPECT_EQ(TransferState(month, cancelledIndex), "cancelled");
 }
 
+// The service answers a refused cancel or delete with "failed" alone; vexa says why.
+TEST_F(CliDeliveryEndToEnd, ARefusedCancelOrDeleteSaysWhy) {
+    const std::string direct = SendJson({"--to", "010-1234-5678", "--text", "t"});
+    const std::string month = JsonDigits(direct, "date"), index = JsonDigits(direct, "index");
+    const std::string reserved =
+        SendJson({"--to", "010-1234-5678", "--text", "t", "--at", LocalTimeIn(86400)});
+    const std::string reservedIndex = JsonDigits(reserved, "index");
+    ASSERT_EQ(RunVexa({"cancel", month, reservedIndex}, Environment()).exitCode, 0);
+    ASSERT_EQ(RunVexa({"delete", month, index}, Environment()).exitCode, 0);
+
+    const struct {
+        std::vector<std::string> args;
+        const char* reason;
+    } kCases[] = {
+        {{"cancel", month, reservedIndex}, "already cancelled"},
+        {{"cancel", month, "99"}, "no such transfer"},
+        {{"cancel", month, reservedIndex, "--type", "lms"}, "it is an sms, not an lms"},
+        {{"delete", month, index}, "already deleted"},
+        {{"delete", month, "99"}, "no such transfer"},
+    };
+    for (const auto& c : kCases) {
+        std::vector<std::string> args = c.args;
+        args.push_back("--json");
+        const ToolRun run = RunVexa(args, Environment());
+        EXPECT_EQ(run.exitCode, 3) << run.err;
+        EXPECT_EQ(MemberAfter(run.out, "\"result\": \"failed\"", "reason"), c.reason) << run.out;
+    }
+    const std::string later = SendJson({"--to", "010-1234-5678", "--text", "t"});
+    const ToolRun notReserved =
+        RunVexa({"cancel", month, JsonDigits(later, "index"), "--json"}, Environment());
+    EXPECT_EQ(MemberAfter(notReserved.out, "\"result\": \"failed\"", "reason"),
+              "not a reservation: it went out at once")
+        << notReserved.out;
+}
+
 TEST_F(CliEndToEnd, DetailOfALongMessageShowsItsSubject) {
     const ToolRun sent = RunVexa(
         {"send", "--to", "010-1234-5678", "--subject", "공지", "--text", "긴 글", "--json"}, Environment());

@@ -339,17 +339,23 @@ TEST_F(Commands, DeleteReportsEachEntry) {
         HttpReply(200, Xml("<transfers><logs><log><index>5</index><date>202403</date><result>succeed"
                            "</result></log><log><index>6</index><date>202403</date><result>Succeed"
                            "</result></log></logs></transfers>")));
+    // Why the second failed: the log does not list it, and its details still show it.
+    server_.Reply(HttpReply(200, Xml("<transfers><logs/></transfers>")));
+    server_.Reply(HttpReply(
+        200, Xml("<transfers><index>6</index><date>202403</date><type>sms</type><details/></transfers>")));
     ManageRequest request;
     request.month = {2024, 3};
     request.indexes = {"5", "6"};
     const CommandResult result = RunManage(session_, request);
-    EXPECT_EQ(OnlyRequest(server_).method, "DELETE");
+    ASSERT_EQ(server_.Requests().size(), 3u);
+    EXPECT_EQ(server_.Requests()[0].method, "DELETE");
+    EXPECT_EQ(server_.Requests()[2].target, "/transfers/abc/detail/all/202403/6");
     EXPECT_FALSE(result.complete) << "the second was not deleted";
     EXPECT_EQ(RenderText(result.report),
-              "Month   Index  Result\n"
-              "------  -----  ---------\n"
+              "Month   Index  Result     Reason\n"
+              "------  -----  ---------  ---------------\n"
               "202403      5  succeeded\n"
-              "202403      6  failed\n");
+              "202403      6  failed     already deleted\n");
 }
 
 TEST_F(Commands, AFailedCallCarriesTheComponentsTextAndCode) {

@@ -16,6 +16,8 @@ TransferFacts FactsOf(const Session& session, ILogList* log) {
     facts.total = Get(session, log, &ILogList::get_CountTotal, "LogList.CountTotal");
     facts.delivered = Get(session, log, &ILogList::get_CountSucceed, "LogList.CountSucceed");
     facts.notDelivered = Get(session, log, &ILogList::get_CountFailure, "LogList.CountFailure");
+    const auto typed = Query<ILogList3>(session, log, IID_ILogList3, "ILogList3");
+    facts.type = Get(session, typed.Get(), &ILogList3::get_Type, "LogList.Type");
     return facts;
 }
 

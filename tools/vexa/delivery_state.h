@@ -24,6 +24,7 @@ struct TransferFacts {
     bool reservation = false;
     bool due = false;                                    // its send time has come
     int64_t total = 0, delivered = 0, notDelivered = 0;  // the entry's total, success and failure counts
+    VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
 };
 
 // `facts` is the transfer's entry; none when the log does not list it (a deleted transfer).
