@@ -1,6 +1,7 @@
 // The vexa command-line host against a real sandbox: its output and its exit codes.
 #include <array>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -155,6 +156,63 @@ TEST_F(CliEndToEnd, FailuresShowTheComponentsTextAndCode) {
         RunVexa({"send", "--to", "0101234", "--text", "t", "--image", missing}, Environment());
     EXPECT_EQ(noPicture.exitCode, 1);
     EXPECT_NE(noPicture.err.find("'" + missing + "'"), std::string::npos) << noPicture.err;
+}
+
+// Each failure a user meets says what went wrong, with what vexa knows, and what to do.
+TEST_F(CliEndToEnd, FailuresSayWhatToDo) {
+    const std::string https = sandbox_->GetEndpoints().https, http = sandbox_->GetEndpoints().http;
+    const std::string cert = "VEXA_CACERT=" + sandbox_->Certificate().certificate.string();
+    const std::vector<std::string> base = {"VEXA_MODULE=" VEXA_MODULE_PATH, "VEXA_USER=kim",
+                                           "VEXA_PASSWORD=secret"};
+    const auto with = [&](std::vector<std::string> extra) {
+        extra.insert(extra.end(), base.begin(), base.end());
+        return extra;
+    };
+    const std::string text = (directory_.Path() / "notes.txt").string();
+    std::ofstream(text) << "not a picture";
+    std::vector<std::string> manyReceivers = {"send", "--subject", "s", "--text", "t"};
+    for (int i = 0; i < 20; ++i)
+        manyReceivers.insert(manyReceivers.end(), {"--to", "010-1234-" + std::to_string(5600 + i)});
+
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        int exitCode;
+        std::string message;
+    } kCases[] = {
+        {{"status", "--password", "wrong"}, Environment(), 1, "login refused for user kim at " + https},
+        {{"status"},
+         with({"VEXA_ENDPOINT=" + https}),
+         1,
+         "the server's certificate at " + https + " is not trusted"},
+        {{"status"}, with({"VEXA_ENDPOINT=https" + http.substr(4), cert}), 1, "speaks plain HTTP, not HTTPS"},
+        {{"status"},
+         with({"VEXA_ENDPOINT=https://127.0.0.1:1", cert}),
+         1,
+         "nothing answers at https://127.0.0.1:1"},
+        {manyReceivers, Environment(), 1,
+         "not enough credit: this send needs 60 (20 receivers x 3 per lms), the account has 50"},
+        {{"send", "--to", "010-1234-5678", "--text", "t", "--image", text},
+         Environment(),
+         1,
+         "' was not added: it is not a picture"},
+        {{"logs", "--days", "1-40"}, Environment(), 2, "days '1-40' do not all exist"},
+    };
+    for (const auto& c : kCases) {
+        const ToolRun run = RunVexa(c.args, c.env);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.message << ": " << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+
+    // With --json, before the command or after it, the failure is a document on standard output too.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--json", "status", "--password", "wrong"},
+          std::vector<std::string>{"status", "--password", "wrong", "--json"}}) {
+        const ToolRun run = RunVexa(args, Environment());
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.out.find("\"name\": \"VEXA_E_LOGINFAIL\""), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("\"hint\": \"check VEXA_PASSWORD"), std::string::npos) << run.out;
+    }
 }
 
 // A transfer the service does not know is a failure, and an index or month that cannot name one

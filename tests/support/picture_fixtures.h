@@ -106,14 +106,18 @@ inline PictureBytes PaletteGif(uint16_t width, uint16_t height, Rgba first, Rgba
 
 // The start of a PNG that declares width × height RGBA pixels (a valid header, no pixels).
 inline PictureBytes PngHeader(uint32_t width, uint32_t height) {
-    PictureBytes b{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    auto be32 = [&b](uint32_t v) {
-        b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+    // Sized once: GCC 12 at -O3 takes inserts into a growing vector for writes past its end.
+    PictureBytes b(33, 0);
+    const uint8_t start[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    std::copy(std::begin(start), std::end(start), b.begin());
+    auto be32 = [&b](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (24 - 8 * i));
     };
-    be32(width);
-    be32(height);
-    b.insert(b.end(), {8, 6, 0, 0, 0});
-    be32(static_cast<uint32_t>(crc32(0, b.data() + 12, 17)));
+    be32(16, width);
+    be32(20, height);
+    b[24] = 8;  // bit depth
+    b[25] = 6;  // RGBA
+    be32(29, static_cast<uint32_t>(crc32(0, b.data() + 12, 17)));
     return b;
 }
 

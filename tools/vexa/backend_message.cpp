@@ -28,9 +28,19 @@ public:
     SendOutcome Send(const SendRequest& request, IDispatch* receivers) const override {
         SendOutcome outcome;
         outcome.contents = MakeContents(request);
-        session_.Check(object_->Send(session_.String(request.returnPhone).Get(), receivers,
-                                     outcome.contents.Get(), outcome.results.Out()),
-                       "Send");
+        try {
+            session_.Check(object_->Send(session_.String(request.returnPhone).Get(), receivers,
+                                         outcome.contents.Get(), outcome.results.Out()),
+                           "Send");
+        } catch (ComponentError& e) {
+            if (e.Code() == VEXA_E_FILEISTOOLARGE) {
+                LONG size = 0;
+                outcome.contents->get_ImagesSize(&size);
+                e.detail = "the pictures come to " + std::to_string(size) +
+                           " bytes of JPEG, over the 3000000 an MMS may carry";
+            }
+            throw;
+        }
         return outcome;
     }
 
@@ -80,9 +90,15 @@ private:
         if (!request.subject.empty())
             session_.Check(fields->put_Subject(session_.String(request.subject).Get()), "Contents.Subject");
         // The report reads the count and the total size back from the contents.
-        for (const std::string& image : request.images)
-            session_.Check(fields->AddImageFile(session_.String(image).Get(), nullptr),
-                           "Contents.AddImageFile('" + TerminalText(image) + "')");
+        for (const std::string& image : request.images) {
+            try {
+                session_.Check(fields->AddImageFile(session_.String(image).Get(), nullptr),
+                               "Contents.AddImageFile('" + TerminalText(image) + "')");
+            } catch (ComponentError& e) {
+                e.file = image;
+                throw;
+            }
+        }
         return fields;
     }
 };

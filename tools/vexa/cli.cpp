@@ -36,6 +36,7 @@ struct Bindings {
     // it is the one taken.
     std::string leadingLegacy;
     CLI::Option* leadingLegacyOption = nullptr;
+    bool leadingJson = false;  // --json before the command
 };
 
 void AddCommonOptions(CLI::App& command, Bound& bound) {
@@ -91,6 +92,7 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
         app.add_option("--legacy", bindings.leadingLegacy,
                        "Use the legacy TCP service at HOST:PORT (see each command)")
             ->type_name("HOST:PORT");
+    app.add_flag("--json", bindings.leadingJson, "Print one JSON document instead of tables (see each command)");
 
     auto addCommand = [&](Command which, const char* name,
                           const char* description) -> std::pair<CLI::App*, Bound&> {
@@ -247,6 +249,7 @@ RawOptions ChosenOptions(const CLI::App& chosen, const Bindings& bindings) {
     else if (bound.legacyOption && bound.legacyOption->count() > 0)
         raw.legacy = bound.legacy;
     raw.typeGiven = bound.typeOption && bound.typeOption->count() > 0;
+    raw.common.json = raw.common.json || bindings.leadingJson;
     return raw;
 }
 

@@ -24,6 +24,26 @@ ComPtr<IDispatch> MakeReceivers(const Session& session, const SendRequest& reque
     return receivers;
 }
 
+// What the credit would have to cover, at the service's rates per receiver, and what is left.
+std::string CreditShortfall(const Session& session, const SendRequest& request) {
+    const int64_t rate = request.type == VEXA_MESSAGE_TYPE_MMS   ? 6
+                         : request.type == VEXA_MESSAGE_TYPE_LMS ? 3
+                                                                 : 1;
+    const auto receivers = static_cast<int64_t>(request.receivers.size());
+    std::string text = "this send needs " + std::to_string(receivers * rate) + " (" +
+                       std::to_string(receivers) + (receivers == 1 ? " receiver" : " receivers") + " x " +
+                       std::to_string(rate) + " per " + std::string(MessageTypeName(request.type)) + ")";
+    try {
+        const ComPtr<IDispatch> info = session.Front().CurrentLoginInfo();
+        const auto login = Query<ILoginInfo>(session, info.Get(), IID_ILoginInfo, "ILoginInfo");
+        text += ", the account has " +
+                std::to_string(Get(session, login.Get(), &ILoginInfo::get_FreeCall, "FreeCall"));
+    } catch (const std::exception&) {
+        // The credit left is a courtesy: the failure to report is the send's.
+    }
+    return text;
+}
+
 }  // namespace
 
 CommandResult RunSend(const Session& session, const SendRequest& request) {
@@ -32,7 +52,13 @@ CommandResult RunSend(const Session& session, const SendRequest& request) {
     if (request.reservation) vexa::PartsToDate(*request.reservation, sendTime);
 
     const ComPtr<IDispatch> receivers = MakeReceivers(session, request, sendTime);
-    const SendOutcome sent = session.Front().Send(request, receivers.Get());
+    SendOutcome sent;
+    try {
+        sent = session.Front().Send(request, receivers.Get());
+    } catch (ComponentError& e) {
+        if (e.Code() == VEXA_E_NEEDFORCALL) e.detail = CreditShortfall(session, request);
+        throw;
+    }
 
     CommandResult result;
     result.report.fields = {

@@ -39,8 +39,7 @@ CommandResult RunRegistration(const std::filesystem::path& module, RegistrationR
     if (!handle) throw std::runtime_error(std::string("cannot load the module: ") + dlerror());
     const auto call = reinterpret_cast<HRESULT (*)()>(dlsym(handle.get(), entry));
     if (!call) throw std::runtime_error(module.string() + " does not export " + entry);
-    if (const HRESULT hr = call(); FAILED(hr))
-        throw ComponentError(hr, std::string(entry) + ": " + Why(hr) + " (" + HexCode(hr) + ")");
+    if (const HRESULT hr = call(); FAILED(hr)) throw ComponentError(hr, entry, Why(hr));
 
     CommandResult result;
     result.report.fields.push_back(

@@ -11,6 +11,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "component_commands.h"
+#include "failure.h"
 #include "module_location.h"
 
 namespace vexa_cli {
@@ -65,6 +66,19 @@ CommandResult Execute(Invocation& invocation) {
         invocation.request);
 }
 
+FailureContext ContextOf(const CommonOptions& options) {
+    return {options.endpoint.empty() ? VEXA_BUILTIN_ENDPOINT : options.endpoint, options.cacert, options.user,
+            options.legacy};
+}
+
+// The failure on standard error and, for --json, as a document on standard output too.
+int Fail(const Invocation& invocation, const Failure& failure, int exitCode) {
+    std::cout.flush();
+    PrintFailure(failure, std::cerr);
+    if (invocation.options.json) WriteJsonFailure(failure, std::cout);
+    return exitCode;
+}
+
 int Run(Invocation& invocation) {
     try {
         const CommandResult result = Execute(invocation);
@@ -77,12 +91,17 @@ int Run(Invocation& invocation) {
         std::cerr << "vexa: the service did not do all that was asked (see the results)\n";
         return kExitPartial;
     } catch (const UsageError& e) {
-        std::cerr << "vexa: " << e.what() << '\n';
-        return kExitUsage;
+        return Fail(invocation, DescribeFailure(e), kExitUsage);
+    } catch (const ComponentError& e) {
+        const CommonOptions& options = invocation.options;
+        const FailureContext context = ContextOf(options);
+        const auto probe = [&] {
+            return options.legacy ? ProbeTcp(options.legacy->host, options.legacy->port)
+                                  : ProbeEndpoint(context.endpoint, options.cacert);
+        };
+        return Fail(invocation, DescribeComponentFailure(e, context, probe), kExitComponentError);
     } catch (const std::exception& e) {
-        // ComponentError among them: its text names the call, the component's message and the code.
-        std::cerr << "vexa: " << e.what() << '\n';
-        return kExitComponentError;
+        return Fail(invocation, DescribeFailure(e), kExitComponentError);
     }
 }
 

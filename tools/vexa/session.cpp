@@ -16,6 +16,12 @@ std::string HexCode(HRESULT hr) {
     return code;
 }
 
+ComponentError::ComponentError(HRESULT code, std::string member, std::string text)
+    : std::runtime_error(member + ": " + (text.empty() ? "error" : text) + " (" + HexCode(code) + ")"),
+      code_(code),
+      member_(std::move(member)),
+      text_(std::move(text)) {}
+
 Session::Session(const ComponentLocation& component, std::optional<LegacyServer> legacy)
     : component_(component), module_(component.module.string()) {
     front_ = legacy ? MakeLegacyBackend(*this, std::move(*legacy)) : MakeMessageBackend(*this);
@@ -52,8 +58,7 @@ void Session::SetAccount(const std::string& user, const std::string& password) {
 
 void Session::Check(HRESULT hr, const std::string& member) const {
     if (SUCCEEDED(hr)) return;
-    const std::string text = ErrorText(hr);
-    throw ComponentError(hr, member + ": " + (text.empty() ? "error" : text) + " (" + HexCode(hr) + ")");
+    throw ComponentError(hr, member, ErrorText(hr));
 }
 
 std::string Session::ErrorText(HRESULT hr) const { return front_->ErrorText(hr); }

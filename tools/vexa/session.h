@@ -17,14 +17,24 @@
 
 namespace vexa_cli {
 
-// A call into the component failed; what() is "<member>: <GetErrorMessage text>".
+// A call into the component failed; what() is "<member>: <the component's text> (<code>)".
 class ComponentError : public std::runtime_error {
 public:
-    ComponentError(HRESULT code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    ComponentError(HRESULT code, std::string member, std::string text);
     HRESULT Code() const { return code_; }
+    const std::string& Member() const { return member_; }
+    // The component's own text for the code (GetErrorMessage), without the call and the code.
+    const std::string& Text() const { return text_; }
+
+    // What the command knew when the call failed, for the message people read: the file a
+    // picture came from, or a sentence of facts ("the pictures come to 3,100,000 bytes ...").
+    std::string file;
+    std::string detail;
 
 private:
     HRESULT code_;
+    std::string member_;
+    std::string text_;
 };
 
 // "0x8004A003": how codes are shown.
