@@ -215,6 +215,38 @@ TEST_F(CliEndToEnd, FailuresSayWhatToDo) {
     }
 }
 
+// What a send would change is said before it goes; --strict refuses it, --quiet says nothing, and
+// a summary line ends the send.
+TEST_F(CliEndToEnd, SendWarnsRefusesWhenStrictAndSumsUp) {
+    const std::vector<std::string> send = {"send",          "--to",   "010-1234-5678", "--to",
+                                           "010-1234-5678", "--text", "웃어요 😀"};
+    std::vector<std::string> strict = send;
+    strict.push_back("--strict");
+    const ToolRun refused = RunVexa(strict, Environment());
+    EXPECT_EQ(refused.exitCode, 2) << refused.err;
+    EXPECT_NE(refused.err.find("--strict refuses to send"), std::string::npos) << refused.err;
+    EXPECT_NE(RunVexa({"logs"}, Environment()).out.find("No transfers."), std::string::npos)
+        << "nothing was sent";
+
+    const ToolRun warned = RunVexa(send, Environment());
+    EXPECT_EQ(warned.exitCode, 0) << warned.err;
+    EXPECT_NE(
+        warned.err.find("vexa: warning: the text holds 1 character that the service's code page (CP949) "
+                        "cannot carry, sent as '?': 😀"),
+        std::string::npos)
+        << warned.err;
+    EXPECT_NE(warned.err.find("010-1234-5678 is given more than once"), std::string::npos) << warned.err;
+    EXPECT_NE(warned.out.find("\n2 accepted, 0 refused, credit " + std::to_string(kCredit - 2) + " left\n"),
+              std::string::npos)
+        << warned.out;
+
+    std::vector<std::string> quiet = send;
+    quiet.push_back("--quiet");
+    const ToolRun silent = RunVexa(quiet, Environment());
+    EXPECT_EQ(silent.exitCode, 0);
+    EXPECT_EQ(silent.err, "");
+}
+
 // A transfer the service does not know is a failure, and an index or month that cannot name one
 // is a usage error found before anything is sent.
 TEST_F(CliEndToEnd, DetailOfNoSuchTransferOrOfAMalformedIndex) {

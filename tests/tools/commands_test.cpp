@@ -98,7 +98,9 @@ TEST_F(Commands, SendReservesForTheLocalTimeGivenAndReportsEachReceiver) {
               "Phone          Result     Month   Index\n"
               "-------------  ---------  ------  -----\n"
               "010-1234-5678  succeeded  203001  17\n"
-              "02-000-0000    failed     203001  17\n");
+              "02-000-0000    failed     203001  17\n"
+              "\n"
+              "1 accepted, 1 refused, credit 42 left\n");
 }
 
 TEST_F(Commands, SendNowIsCompleteWhenEveryReceiverSucceeded) {
@@ -117,6 +119,9 @@ TEST_F(Commands, SendNowIsCompleteWhenEveryReceiverSucceeded) {
     EXPECT_EQ(Json(result.report), R"({
   "type": "sms",
   "reservedFor": null,
+  "accepted": 1,
+  "refused": 0,
+  "creditLeft": 0,
   "results": [
     {
       "phone": "0101234",

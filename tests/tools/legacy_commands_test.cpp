@@ -186,7 +186,9 @@ TEST_F(LegacyCommands, SendReservesForTheLocalTimeGivenAndReportsEachReceiver) {
               "Phone          Result     Month   Index\n"
               "-------------  ---------  ------  -----\n"
               "010-1234-5678  succeeded  203001  17\n"
-              "02-000-0000    failed     203001  17\n");
+              "02-000-0000    failed     203001  17\n"
+              "\n"
+              "1 accepted, 1 refused, credit 0 left\n");
 }
 
 TEST_F(LegacyCommands, SendNowSaysSystemTimeAndAReplyWithoutResultsIsNotComplete) {

@@ -32,6 +32,8 @@ public:
     virtual vexa::ComPtr<IDispatch> CreateReceivers() const = 0;
     virtual vexa::ComPtr<IDispatch> CreateReceiverDirect(const std::string& phone, const std::string& text,
                                                          VEXA_SENDMODE mode, DATE sendTime) const = 0;
+    // The LoginInfo as the last exchange left it, without asking the service again.
+    virtual vexa::ComPtr<IDispatch> LastLoginInfo() const = 0;
     virtual vexa::ComPtr<IDispatch> CreateLogLists() const = 0;
     virtual vexa::ComPtr<IDispatch> CancelReservations(IDispatch* logLists) const = 0;
     virtual vexa::ComPtr<IDispatch> DeleteLogs(IDispatch* logLists) const = 0;

@@ -23,11 +23,7 @@ public:
     }
 
     // Fresh from the login that opened the session.
-    ComPtr<IDispatch> CurrentLoginInfo() const override {
-        ComPtr<IDispatch> info;
-        session_.Check(object_->get_LoginInfo(info.Out()), "LoginInfo");
-        return info;
-    }
+    ComPtr<IDispatch> CurrentLoginInfo() const override { return LastLoginInfo(); }
 
     SendOutcome Send(const SendRequest& request, IDispatch* receivers) const override {
         SendOutcome outcome;

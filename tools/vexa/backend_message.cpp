@@ -20,9 +20,7 @@ public:
 
     ComPtr<IDispatch> CurrentLoginInfo() const override {
         session_.Check(object_->UpdateLoginInfo(), "UpdateLoginInfo");
-        ComPtr<IDispatch> info;
-        session_.Check(object_->get_LoginInfo(info.Out()), "LoginInfo");
-        return info;
+        return LastLoginInfo();
     }
 
     SendOutcome Send(const SendRequest& request, IDispatch* receivers) const override {

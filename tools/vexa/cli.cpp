@@ -92,7 +92,8 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
         app.add_option("--legacy", bindings.leadingLegacy,
                        "Use the legacy TCP service at HOST:PORT (see each command)")
             ->type_name("HOST:PORT");
-    app.add_flag("--json", bindings.leadingJson, "Print one JSON document instead of tables (see each command)");
+    app.add_flag("--json", bindings.leadingJson,
+                 "Print one JSON document instead of tables (see each command)");
 
     auto addCommand = [&](Command which, const char* name,
                           const char* description) -> std::pair<CLI::App*, Bound&> {
@@ -128,6 +129,10 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
         ->type_name("PHONE");
     send->add_option("--at", s.raw.at, "Reserve for this local time instead of sending now")
         ->type_name("\"YYYY-MM-DD HH:MM\"");
+    send->add_flag("--strict", s.raw.strict,
+                   "Refuse to send what would draw a warning (characters sent as '?', a text too long for an "
+                   "SMS, a past reservation time, an MMS without a picture, a receiver given twice)");
+    send->add_flag("--quiet,-q", s.raw.quiet, "Print no warnings");
 
     auto [logs, l] = addCommand(Command::Logs, "logs", "List the transfers of a month");
     logs->add_option("month", l.raw.month, "Month to list (default: the current month)")

@@ -46,6 +46,8 @@ SendRequest MakeSend(const RawOptions& raw) {
         throw UsageError("an SMS has no subject: use --type lms or mms");
     if (!raw.from.empty()) r.returnPhone = ParsePhone(raw.from);
     if (!raw.at.empty()) r.reservation = ParseReservationTime(raw.at);
+    r.strict = raw.strict;
+    r.quiet = raw.quiet;
     return r;
 }
 

@@ -21,6 +21,7 @@ struct RawOptions {
     std::string month, days, index;
     std::vector<std::string> indexes;
     bool reserved = false;
+    bool strict = false, quiet = false;
     // HOST:PORT of the legacy service when one was given, empty or not.
     std::optional<std::string> legacy;
 };

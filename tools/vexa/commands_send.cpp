@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "commands.h"
 
 namespace vexa_cli {
@@ -42,6 +44,30 @@ std::string CreditShortfall(const Session& session, const SendRequest& request) 
         // The credit left is a courtesy: the failure to report is the send's.
     }
     return text;
+}
+
+// "3 accepted, 1 refused, credit 78 left": receivers the service did not answer for count as
+// refused; the credit is what the send's own reply left in the login information.
+void AddSummary(const Session& session, const Listing& listing, size_t asked, Report& report) {
+    const auto accepted = static_cast<int64_t>(
+        std::count_if(listing.rows.begin(), listing.rows.end(), [](const std::vector<Value>& row) {
+            return std::get<std::string>(row[1]) == ResultWord(VEXA_SUCCEEDED);
+        }));
+    const int64_t refused = static_cast<int64_t>(asked) - accepted;
+    Value credit;
+    try {
+        const ComPtr<IDispatch> info = session.Front().LastLoginInfo();
+        const auto login = Query<ILoginInfo>(session, info.Get(), IID_ILoginInfo, "ILoginInfo");
+        credit = int64_t{Get(session, login.Get(), &ILoginInfo::get_FreeCall, "FreeCall")};
+    } catch (const std::exception&) {
+        // Without login information the summary goes without the credit.
+    }
+    report.fields.push_back({"accepted", "Accepted", accepted, true});
+    report.fields.push_back({"refused", "Refused", refused, true});
+    report.fields.push_back({"creditLeft", "Credit left", credit, true});
+    report.footer = std::to_string(accepted) + " accepted, " + std::to_string(refused) + " refused";
+    if (const auto* left = std::get_if<int64_t>(&credit))
+        report.footer += ", credit " + std::to_string(*left) + " left";
 }
 
 }  // namespace
@@ -95,6 +121,7 @@ CommandResult RunSend(const Session& session, const SendRequest& request) {
         }
     }
     result.complete = result.complete && listing.rows.size() == request.receivers.size();
+    AddSummary(session, listing, request.receivers.size(), result.report);
     result.report.listings.push_back(std::move(listing));
     return result;
 }

@@ -41,6 +41,12 @@ public:
         return receiver;
     }
 
+    vexa::ComPtr<IDispatch> LastLoginInfo() const override {
+        vexa::ComPtr<IDispatch> info;
+        session_.Check(object_->get_LoginInfo(info.Out()), "LoginInfo");
+        return info;
+    }
+
     vexa::ComPtr<IDispatch> CreateLogLists() const override {
         vexa::ComPtr<IDispatch> lists;
         session_.Check(object_->CreateLogLists(lists.Out()), "CreateLogLists");

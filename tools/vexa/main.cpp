@@ -13,6 +13,7 @@
 #include "component_commands.h"
 #include "failure.h"
 #include "module_location.h"
+#include "send_warnings.h"
 
 namespace vexa_cli {
 
@@ -31,6 +32,18 @@ CommandResult RunOnSession(const Session& session, const LogsRequest& r) { retur
 CommandResult RunOnSession(const Session& session, const DetailRequest& r) { return RunDetail(session, r); }
 CommandResult RunOnSession(const Session& session, const ManageRequest& r) { return RunManage(session, r); }
 
+// What the send would change or lose: printed before anything is sent, or refused with --strict.
+void WarnBeforeSending(const SendRequest& request) {
+    const std::vector<std::string> warnings = SendWarnings(request, NowDate());
+    if (request.strict && !warnings.empty()) {
+        std::string all;
+        for (const std::string& warning : warnings) all += (all.empty() ? "" : "; ") + warning;
+        throw UsageError("--strict refuses to send: " + all);
+    }
+    if (request.quiet) return;
+    for (const std::string& warning : warnings) std::cerr << "vexa: warning: " << warning << '\n';
+}
+
 // The commands on the service: a front object with the account.
 template <class Request>
 CommandResult RunOnService(const CommonOptions& options, Request& request) {
@@ -42,6 +55,7 @@ CommandResult RunOnService(const CommonOptions& options, Request& request) {
             std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
             request.text = CheckMessageText(TextFromInput(std::move(input)));
         }
+        WarnBeforeSending(request);
     }
     Session session(Locate(options), options.legacy);
     session.SetEndpoint(options.endpoint, options.cacert);

@@ -53,8 +53,9 @@ std::string RenderText(const Report& report) {
     std::string out;
     size_t labelWidth = 0;
     for (const Field& field : report.fields)
-        labelWidth = std::max(labelWidth, DisplayWidth(TerminalText(field.label)));
-    for (const Field& field : report.fields) AppendFieldText(out, field, labelWidth);
+        if (!field.jsonOnly) labelWidth = std::max(labelWidth, DisplayWidth(TerminalText(field.label)));
+    for (const Field& field : report.fields)
+        if (!field.jsonOnly) AppendFieldText(out, field, labelWidth);
 
     for (const Listing& listing : report.listings) {
         if (!out.empty()) out += '\n';
@@ -76,6 +77,7 @@ std::string RenderText(const Report& report) {
         }
         out += RenderTable(columns, rows);
     }
+    if (!report.footer.empty()) out += (out.empty() ? "" : "\n") + TerminalText(report.footer) + '\n';
     return out;
 }
 

@@ -19,6 +19,7 @@ struct Field {
     std::string key;    // JSON member name
     std::string label;  // text label
     Value value;
+    bool jsonOnly = false;  // the text says it otherwise (in the footer, say)
 };
 
 struct Column {
@@ -40,6 +41,7 @@ struct Listing {
 struct Report {
     std::vector<Field> fields;
     std::vector<Listing> listings;
+    std::string footer;  // a line of text after the listings; not in JSON
 };
 
 std::string RenderText(const Report& report);

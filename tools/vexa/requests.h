@@ -30,6 +30,8 @@ struct SendRequest {
     std::vector<std::string> images;  // picture files of an MMS, in order; UTF-8 names
     std::string returnPhone;
     std::optional<vexa::DateParts> reservation;  // local clock
+    bool strict = false;                         // a warning refuses the send
+    bool quiet = false;                          // no warnings printed
 };
 
 struct LogsRequest {

@@ -1,0 +1,103 @@
+#include "send_warnings.h"
+
+#include <algorithm>
+#include <iconv.h>
+#include <set>
+
+#include "arguments.h"
+#include "utf8.h"
+
+namespace vexa_cli {
+
+namespace {
+
+// One iconv conversion descriptor for the call, closed however it ends.
+class Converter {
+public:
+    Converter() : cd_(iconv_open("CP949", "UTF-8")) {}
+    ~Converter() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // The bytes of one character in CP949; 0 when the code page has none for it.
+    size_t Bytes(std::string_view character) const {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) return character.size() == 1 ? 1 : 0;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        std::string in(character);
+        char out[8];
+        char* inPtr = in.data();
+        char* outPtr = out;
+        size_t inLeft = in.size(), outLeft = sizeof out;
+        if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return 0;
+        return sizeof out - outLeft;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+std::string Plural(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+CodePageFit FitCodePage(std::string_view utf8) {
+    const Converter converter;
+    CodePageFit fit;
+    for (size_t pos = 0; pos < utf8.size();) {
+        const size_t start = pos;
+        NextCodePoint(utf8, pos);
+        const std::string_view character = utf8.substr(start, pos - start);
+        const size_t bytes = converter.Bytes(character);
+        fit.bytes += bytes == 0 ? 1 : bytes;
+        if (bytes == 0 &&
+            std::find(fit.unsupported.begin(), fit.unsupported.end(), character) == fit.unsupported.end())
+            fit.unsupported.emplace_back(character);
+    }
+    return fit;
+}
+
+std::vector<std::string> SendWarnings(const SendRequest& request, DATE now) {
+    std::vector<std::string> warnings;
+    for (const auto& [what, text] :
+         {std::pair{"the text", request.text}, std::pair{"the subject", request.subject}}) {
+        const CodePageFit fit = FitCodePage(text);
+        if (fit.unsupported.empty()) continue;
+        std::string list;
+        for (const std::string& c : fit.unsupported) list += (list.empty() ? "" : " ") + c;
+        warnings.push_back(std::string(what) + " holds " +
+                           Plural(fit.unsupported.size(), "character", "characters") +
+                           " that the service's code page (CP949) cannot carry, sent as '?': " + list);
+    }
+    if (request.type == VEXA_MESSAGE_TYPE_SMS) {
+        if (const size_t bytes = FitCodePage(request.text).bytes; bytes > kSmsBytes)
+            warnings.push_back("the text is " + std::to_string(bytes) + " bytes; an SMS carries " +
+                               std::to_string(kSmsBytes) +
+                               ", so the service may cut it short: send it as an LMS "
+                               "with --type lms");
+    }
+    if (request.type == VEXA_MESSAGE_TYPE_MMS && request.images.empty())
+        warnings.push_back(
+            "an MMS without a picture costs as much as one with pictures: add --image FILE, or "
+            "send it as an LMS");
+    if (request.reservation) {
+        DATE at = 0.0;
+        vexa::PartsToDate(*request.reservation, at);
+        if (at <= now) warnings.push_back("the reservation time has passed: the service sends it at once");
+    }
+    std::set<std::string> seen, repeated;
+    for (const ReceiverSpec& to : request.receivers) {
+        std::string digits;
+        std::copy_if(to.phone.begin(), to.phone.end(), std::back_inserter(digits),
+                     [](char c) { return c != '-'; });
+        if (!seen.insert(digits).second && repeated.insert(digits).second)
+            warnings.push_back(to.phone +
+                               " is given more than once: it gets the message (and costs) each time");
+    }
+    return warnings;
+}
+
+}  // namespace vexa_cli
