@@ -279,6 +279,27 @@ TEST_F(CommandLine, MistakesExitWithStatusTwo) {
     }
 }
 
+TEST_F(CommandLine, HelpShowsOneMonthFormAndAnExampleForEveryCommand) {
+    for (const char* command :
+         {"status", "send", "logs", "detail", "cancel", "delete", "register", "unregister", "component"}) {
+        EXPECT_EQ(Parse({command, "--help"}).exitCode, kExitOk);
+        EXPECT_NE(out_.str().find(std::string("Example: vexa ") + command), std::string::npos) << out_.str();
+        EXPECT_EQ(out_.str().find("month YYYYMM"), std::string::npos) << "a month named otherwise: " << out_.str();
+    }
+    // Both forms are taken wherever a month is.
+    EXPECT_EQ(RequestOf<DetailRequest>({"detail", "2024-03", "7"}).month, (YearMonth{2024, 3}));
+    EXPECT_EQ(RequestOf<ManageRequest>({"cancel", "202403", "7"}).month, (YearMonth{2024, 3}));
+}
+
+TEST_F(CommandLine, VersionAloneAndJsonBeforeTheCommand) {
+    EXPECT_TRUE(Parse({"--version"}).showVersion);
+    EXPECT_TRUE(Parse({"--json", "logs"}).invocation->options.json);
+    const ParseOutcome send = Parse({"send", "--to", "0101234", "--text", "t", "--strict", "-q"});
+    ASSERT_TRUE(send.invocation);
+    EXPECT_TRUE(std::get<SendRequest>(send.invocation->request).strict);
+    EXPECT_TRUE(std::get<SendRequest>(send.invocation->request).quiet);
+}
+
 TEST_F(CommandLine, RegistrationAndComponentTakeOnlyTheModuleAndTheOutputForm) {
     EXPECT_EQ(RequestOf<RegistrationRequest>({"register"}).action, RegistrationRequest::Action::Register);
     EXPECT_EQ(RequestOf<RegistrationRequest>({"unregister"}).action, RegistrationRequest::Action::Unregister);

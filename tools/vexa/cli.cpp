@@ -16,6 +16,7 @@ namespace vexa_cli {
 namespace {
 
 constexpr const char* kConnection = "Account and service";
+constexpr const char* kMonthForms = "YYYY-MM, or YYYYMM as send prints it";
 
 // Where CLI11 puts what it reads for one subcommand.
 struct Bound {
@@ -37,6 +38,7 @@ struct Bindings {
     std::string leadingLegacy;
     CLI::Option* leadingLegacyOption = nullptr;
     bool leadingJson = false;  // --json before the command
+    bool version = false;
 };
 
 void AddCommonOptions(CLI::App& command, Bound& bound) {
@@ -86,12 +88,19 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
         "VexaComponent.");
     app.require_subcommand(1);
     app.footer(
-        "Exit status: 0 done; 1 the component or the service refused (its message and code on standard "
-        "error); 2 a mistake on the command line; 3 done, but some receivers or entries were not.");
+        "Exit status: 0 done; 1 the component or the service refused (what to do, then its message and code, "
+        "on standard error); 2 a mistake on the command line; 3 done, but some receivers or entries were "
+        "not.\n"
+        "Time-outs are the component's own and fixed: 5 seconds to connect, 20 seconds without progress "
+        "while "
+        "sending a request, 180 seconds without progress while waiting for or reading a reply.");
     bindings.leadingLegacyOption =
         app.add_option("--legacy", bindings.leadingLegacy,
                        "Use the legacy TCP service at HOST:PORT (see each command)")
             ->type_name("HOST:PORT");
+    // Taken alone before parsing (ParseCommandLine); listed here for the help.
+    app.add_flag("--version", bindings.version,
+                 "Print the versions of vexa and of the module it uses, and where that lies");
     app.add_flag("--json", bindings.leadingJson,
                  "Print one JSON document instead of tables (see each command)");
 
@@ -135,7 +144,8 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
     send->add_flag("--quiet,-q", s.raw.quiet, "Print no warnings");
 
     auto [logs, l] = addCommand(Command::Logs, "logs", "List the transfers of a month");
-    logs->add_option("month", l.raw.month, "Month to list (default: the current month)")
+    logs->add_option("month", l.raw.month,
+                     std::string("Month to list (default: the current month); ") + kMonthForms)
         ->type_name("YYYY-MM");
     logs->add_option("--days", l.raw.days, "Only these days of the month, A-B or a single day")
         ->type_name("A-B");
@@ -143,9 +153,9 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
     AddTypeOption(*logs, l, allTypes, allTypesHelp);
 
     auto [detail, d] = addCommand(Command::Detail, "detail", "Show one transfer with its receivers");
-    detail->add_option("month", d.raw.month, "Month of the transfer (as send prints it)")
+    detail->add_option("month", d.raw.month, std::string("Month of the transfer; ") + kMonthForms)
         ->required()
-        ->type_name("YYYYMM");
+        ->type_name("YYYY-MM");
     detail->add_option("index", d.raw.index, "Index of the transfer within its month")
         ->required()
         ->type_name("INDEX");
@@ -161,9 +171,9 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
     };
     for (const auto& manage : kManageCommands) {
         auto [command, bound] = addCommand(manage.which, manage.name, manage.description);
-        command->add_option("month", bound.raw.month, "Month of the transfers")
+        command->add_option("month", bound.raw.month, std::string("Month of the transfers; ") + kMonthForms)
             ->required()
-            ->type_name("YYYYMM");
+            ->type_name("YYYY-MM");
         command->add_option("index", bound.raw.indexes, "Indexes of the transfers within that month")
             ->required()
             ->type_name("INDEX...");
@@ -191,6 +201,36 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
                      "VexaComponent32.so that removes it (default: the one beside vexa)");
     addModuleCommand(Command::Component, "component", "Show which VexaComponent32.so vexa uses, and why",
                      "VexaComponent32.so to use (default: the registered one, else the one beside vexa)");
+}
+
+// One example per command, under its help.
+void AddExamples(CLI::App& app) {
+    const struct {
+        const char* command;
+        const char* footer;
+    } kExamples[] = {
+        {"status", "Example: vexa status --user kim"},
+        {"send",
+         "Example: vexa send --to 홍길동:010-1234-5678 --to 010-2222-3333 --text \"안녕하세요\"\n"
+         "Before sending it warns about characters sent as '?', a text too long for an SMS, a past "
+         "--at, an MMS without --image and receivers given twice; it ends with \"N accepted, M refused, "
+         "credit C left\"."},
+        {"logs",
+         "Example: vexa logs 2026-12 --days 1-9 --type sms\n"
+         "State of a transfer: reserved, cancelled, pending, delivered, partly delivered or failed; counts "
+         "of delivered, pending and failed receivers (JSON adds reserved and cancelled)."},
+        {"detail",
+         "Example: vexa detail 2026-12 17\n"
+         "State of a receiver (also in JSON): delivered, pending (handed over, waiting for its report), "
+         "reserved, cancelled, no such number, failed. JSON keeps the component's codes as "
+         "componentStatus and componentResult."},
+        {"cancel", "Example: vexa cancel 2026-12 17 18"},
+        {"delete", "Example: vexa delete 2026-12 17"},
+        {"register", "Example: vexa register --module /opt/vexa/lib/vexa/VexaComponent32.so"},
+        {"unregister", "Example: vexa unregister"},
+        {"component", "Example: vexa component --json"},
+    };
+    for (const auto& example : kExamples) app.get_subcommand(example.command)->footer(example.footer);
 }
 
 // How many single-character insertions, deletions and substitutions turn a into b.
@@ -265,7 +305,10 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
     CLI::App app;
     Bindings bindings;
     DescribeCommands(app, bindings);
+    AddExamples(app);
     const CLI::App* chosen = nullptr;
+    // Alone on the line, as tools take it; CLI11 would ask for a command.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") return {std::nullopt, kExitOk, true};
     if (const std::string word = UnknownCommand(app, argc, argv); !word.empty()) {
         err << "vexa: " << UnknownCommandMessage(app, word) << "\nRun with --help for the commands.\n";
         return {std::nullopt, kExitUsage};

@@ -18,6 +18,7 @@ inline constexpr int kExitPartial = 3;         // the call worked, some entries 
 struct ParseOutcome {
     std::optional<Invocation> invocation;  // none: stop with exitCode (help shown, or an error)
     int exitCode = kExitOk;
+    bool showVersion = false;  // --version: print the versions and stop
 };
 
 // Help goes to `out`, mistakes to `err`. `currentMonth` is what logs lists without a month.

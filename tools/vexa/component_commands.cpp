@@ -54,9 +54,7 @@ CommandResult RunRegistration(const std::filesystem::path& module, RegistrationR
 }
 
 CommandResult RunComponent(const ComponentLocation& location) {
-    const char* found = location.source == ModuleSource::kRegistered ? "registered"
-                        : location.source == ModuleSource::kGiven    ? "given"
-                                                                     : "beside";
+    const char* found = ModuleSourceWord(location.source);
     const std::string activation = location.source == ModuleSource::kRegistered
                                        ? "ProgID " + vexa_host::Utf8(kMessageProgId)
                                        : "the module's DllGetClassObject";

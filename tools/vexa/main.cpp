@@ -1,6 +1,7 @@
 // vexa: the command-line host of VexaComponent. Reads the command line, loads the module, runs
 // one subcommand on a Message object (or SMS, for the legacy service), or on the module itself
 // (registration), and prints its outcome as tables or as JSON.
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -121,11 +122,32 @@ int Run(Invocation& invocation) {
 
 }  // namespace
 
+// vexa's own version, then the module it would use (VEXA_MODULE, else the registered one, else
+// the one beside it) with the version its Message object reports.
+int PrintVersion(std::ostream& out) {
+    out << "vexa " << VEXA_PRODUCT_VERSION << '\n';
+    const char* given = std::getenv("VEXA_MODULE");
+    try {
+        CommonOptions options;
+        options.module = given ? given : "";
+        const ComponentLocation location = Locate(options);
+        const Session session(location);
+        const auto message = Query<IMessage>(session, session.Front().Object(), IID_IMessage, "IMessage");
+        out << "module " << location.module.string() << " (" << ModuleSourceWord(location.source)
+            << "), Message " << Get(session, message.Get(), &IMessage::get_VersionMajor, "VersionMajor")
+            << '.' << Get(session, message.Get(), &IMessage::get_VersionMinor, "VersionMinor") << '\n';
+    } catch (const std::exception& e) {
+        out << "module: none usable (" << e.what() << ")\n";
+    }
+    return kExitOk;
+}
+
 }  // namespace vexa_cli
 
 int main(int argc, char** argv) {
     vexa_cli::ParseOutcome parsed =
         vexa_cli::ParseCommandLine(argc, argv, std::cout, std::cerr, vexa_cli::CurrentMonth());
+    if (parsed.showVersion) return vexa_cli::PrintVersion(std::cout);
     if (!parsed.invocation) return parsed.exitCode;
     return vexa_cli::Run(*parsed.invocation);
 }

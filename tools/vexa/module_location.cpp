@@ -8,6 +8,18 @@
 
 namespace vexa_cli {
 
+const char* ModuleSourceWord(ModuleSource source) {
+    switch (source) {
+        case ModuleSource::kRegistered:
+            return "registered";
+        case ModuleSource::kGiven:
+            return "given";
+        case ModuleSource::kBeside:
+            break;
+    }
+    return "beside";
+}
+
 namespace {
 
 constexpr const char* kModuleName = "VexaComponent32.so";

@@ -27,6 +27,9 @@ struct ComponentLocation {
     std::filesystem::path module;
 };
 
+// "registered", "given" or "beside", as vexa prints how it found the module.
+const char* ModuleSourceWord(ModuleSource source);
+
 std::vector<std::filesystem::path> ModuleCandidates(const std::filesystem::path& executable);
 
 // `given` when not empty; otherwise the first candidate for which `exists` holds. Throws
