@@ -1,6 +1,10 @@
 #include "table.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "scoped_env.h"
+#include "terminal_style.h"
 
 namespace vexa_cli {
 namespace {
@@ -77,6 +81,27 @@ TEST(RenderTable, BoundsColumnsCleansCellsAndLeavesNoTrailingBlanks) {
               " 1  안녕…\n"
               "22  a b      x\n"
               " 3\n");
+}
+
+TEST(RenderTable, BoldHeadingsOnlyWhenAsked) {
+    const std::vector<TableColumn> columns = {{"Phone"}, {"State"}};
+    const std::vector<std::vector<std::string>> rows = {{"010-1234-5678", "delivered"}};
+    EXPECT_EQ(RenderTable(columns, rows).find('\033'), std::string::npos);
+    EXPECT_EQ(RenderTable(columns, rows, true),
+              "\033[1mPhone          State\033[0m\n"
+              "-------------  ---------\n"
+              "010-1234-5678  delivered\n");
+}
+
+TEST(StyleFor, NeverForAPipeNorWithNoColor) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    EXPECT_FALSE(StyleFor(fds[1]));
+    close(fds[0]);
+    close(fds[1]);
+    const vexa::test::ScopedEnv noColor("NO_COLOR", "1");
+    EXPECT_FALSE(StyleFor(STDOUT_FILENO));
+    EXPECT_EQ(Styled("x", Tone::Bold, false), "x");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "json.h"
 #include "picture_check.h"
+#include "terminal_style.h"
 #include "vexa/activation.h"
 
 namespace vexa_cli {
@@ -194,8 +195,8 @@ Failure DescribeFailure(const std::exception& error) {
     return f;
 }
 
-void PrintFailure(const Failure& failure, std::ostream& err) {
-    err << "vexa: " << failure.message << '\n';
+void PrintFailure(const Failure& failure, std::ostream& err, bool styled) {
+    err << "vexa: " << Styled(failure.message, Tone::Error, styled) << '\n';
     if (!failure.hint.empty()) err << "  hint: " << failure.hint << '\n';
     if (!failure.component.empty()) err << "  component: " << failure.component << '\n';
 }

@@ -41,7 +41,8 @@ Failure DescribeComponentFailure(const ComponentError& error, const FailureConte
 Failure DescribeFailure(const std::exception& error);
 
 // "vexa: <message>" and, on lines of their own, the hint and the component's words.
-void PrintFailure(const Failure& failure, std::ostream& err);
+// With `styled` (a terminal), the message stands out in bold red.
+void PrintFailure(const Failure& failure, std::ostream& err, bool styled = false);
 // {"error": {"message", "hint", "code", "name", "component"}}: absent parts are null.
 void WriteJsonFailure(const Failure& failure, std::ostream& out);
 

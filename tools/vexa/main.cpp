@@ -6,6 +6,7 @@
 #include <iostream>
 #include <iterator>
 #include <type_traits>
+#include <unistd.h>
 #include <variant>
 
 #include "account.h"
@@ -15,6 +16,7 @@
 #include "failure.h"
 #include "module_location.h"
 #include "send_warnings.h"
+#include "terminal_style.h"
 
 namespace vexa_cli {
 
@@ -42,7 +44,9 @@ void WarnBeforeSending(const SendRequest& request) {
         throw UsageError("--strict refuses to send: " + all);
     }
     if (request.quiet) return;
-    for (const std::string& warning : warnings) std::cerr << "vexa: warning: " << warning << '\n';
+    const bool styled = StyleFor(STDERR_FILENO);
+    for (const std::string& warning : warnings)
+        std::cerr << "vexa: " << Styled("warning:", Tone::Warning, styled) << ' ' << warning << '\n';
 }
 
 // The commands on the service: a front object with the account.
@@ -89,7 +93,7 @@ FailureContext ContextOf(const CommonOptions& options) {
 // The failure on standard error and, for --json, as a document on standard output too.
 int Fail(const Invocation& invocation, const Failure& failure, int exitCode) {
     std::cout.flush();
-    PrintFailure(failure, std::cerr);
+    PrintFailure(failure, std::cerr, StyleFor(STDERR_FILENO));
     if (invocation.options.json) WriteJsonFailure(failure, std::cout);
     return exitCode;
 }
@@ -100,7 +104,7 @@ int Run(Invocation& invocation) {
         if (invocation.options.json)
             WriteJson(result.report, std::cout);
         else
-            std::cout << RenderText(result.report);
+            std::cout << RenderText(result.report, StyleFor(STDOUT_FILENO));
         std::cout.flush();
         if (result.complete) return kExitOk;
         std::cerr << "vexa: the service did not do all that was asked (see the results)\n";

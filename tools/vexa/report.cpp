@@ -49,7 +49,7 @@ void WriteValue(JsonWriter& json, const Value& value) {
 
 }  // namespace
 
-std::string RenderText(const Report& report) {
+std::string RenderText(const Report& report, bool styled) {
     std::string out;
     size_t labelWidth = 0;
     for (const Field& field : report.fields)
@@ -75,7 +75,7 @@ std::string RenderText(const Report& report) {
                     cells.push_back(i < row.size() ? CellText(row[i]) : std::string());
             rows.push_back(std::move(cells));
         }
-        out += RenderTable(columns, rows);
+        out += RenderTable(columns, rows, styled);
     }
     if (!report.footer.empty()) out += (out.empty() ? "" : "\n") + TerminalText(report.footer) + '\n';
     return out;

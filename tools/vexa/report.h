@@ -44,7 +44,8 @@ struct Report {
     std::string footer;  // a line of text after the listings; not in JSON
 };
 
-std::string RenderText(const Report& report);
+// With `styled` (a terminal), table headings are bold.
+std::string RenderText(const Report& report, bool styled = false);
 // One JSON object: the fields by key, then each listing as an array of objects.
 void WriteJson(const Report& report, std::ostream& out);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "terminal_style.h"
 #include "utf8.h"
 
 namespace vexa_cli {
@@ -115,7 +116,7 @@ std::string FitToWidth(std::string_view text, size_t width) {
 }
 
 std::string RenderTable(const std::vector<TableColumn>& columns,
-                        const std::vector<std::vector<std::string>>& rows) {
+                        const std::vector<std::vector<std::string>>& rows, bool boldHeadings) {
     std::vector<std::vector<std::string>> cells;
     cells.reserve(rows.size());
     std::vector<size_t> widths;
@@ -149,6 +150,12 @@ std::string RenderTable(const std::vector<TableColumn>& columns,
         rule.emplace_back(widths[i], '-');
     }
     emit(headings);
+    if (boldHeadings) {
+        // The line as emitted, without its line break, between the escape codes.
+        const size_t start = out.rfind('\n', out.size() - 2) + 1;
+        out =
+            out.substr(0, start) + Styled(out.substr(start, out.size() - start - 1), Tone::Bold, true) + '\n';
+    }
     emit(rule);
     for (const auto& line : cells) emit(line);
     return out;

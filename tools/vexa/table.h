@@ -30,7 +30,8 @@ struct TableColumn {
 
 // Headings, a rule, then one line per row; every column as wide as its widest cell, two spaces
 // apart, no trailing blanks. Cells pass through TerminalText (and FitToWidth for a bounded column).
+// With boldHeadings, the headings line is bold (for a terminal).
 std::string RenderTable(const std::vector<TableColumn>& columns,
-                        const std::vector<std::vector<std::string>>& rows);
+                        const std::vector<std::vector<std::string>>& rows, bool boldHeadings = false);
 
 }  // namespace vexa_cli
