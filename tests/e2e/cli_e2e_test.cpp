@@ -86,6 +86,36 @@ std::string ThisMonth() {
     return month;
 }
 
+// The first value of a JSON member holding digits, as send --json prints date and index.
+std::string JsonDigits(const std::string& json, const std::string& member) {
+    const std::string key = "\"" + member + "\": \"";
+    const size_t start = json.find(key);
+    if (start == std::string::npos) return {};
+    const size_t from = start + key.size();
+    return json.substr(from, json.find('"', from) - from);
+}
+
+// A local time this many seconds from now, as --at takes it.
+std::string LocalTimeIn(int64_t seconds) {
+    const time_t then = std::time(nullptr) + seconds;
+    tm local{};
+    localtime_r(&then, &local);
+    char at[32];
+    std::strftime(at, sizeof at, "%Y-%m-%d %H:%M", &local);
+    return at;
+}
+
+// The first value of a JSON text member after `from` (a receiver's phone or a transfer's index).
+std::string MemberAfter(const std::string& json, const std::string& from, const std::string& member) {
+    const size_t start = json.find(from);
+    if (start == std::string::npos) return "(" + from + " not found)";
+    const std::string key = "\"" + member + "\": \"";
+    const size_t at = json.find(key, start);
+    if (at == std::string::npos) return "(" + member + " not found)";
+    const size_t value = at + key.size();
+    return json.substr(value, json.find('"', value) - value);
+}
+
 class CliEndToEnd : public EndToEndTest {
 protected:
     std::vector<std::string> Environment(const std::string& password = "secret") const {
@@ -247,6 +277,27 @@ TEST_F(CliEndToEnd, SendWarnsRefusesWhenStrictAndSumsUp) {
     EXPECT_EQ(silent.err, "");
 }
 
+// A bulk send from a CSV file: names and texts of their own reach the service.
+TEST_F(CliEndToEnd, SendToTheReceiversOfAFile) {
+    const std::string file = (directory_.Path() / "receivers.csv").string();
+    std::ofstream(file) << "phone,name,text\n010-1111-2222,홍길동\n010-3333-4444,,\"따로, 보내는 글\"\n";
+    const ToolRun sent = RunVexa(
+        {"send", "--to-file", file, "--to", "010-5555-6666", "--text", "공통 글", "--json"}, Environment());
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    EXPECT_NE(sent.out.find("\"accepted\": 3,"), std::string::npos) << sent.out;
+    const ToolRun detail = RunVexa(
+        {"detail", JsonDigits(sent.out, "date"), JsonDigits(sent.out, "index"), "--json"}, Environment());
+    EXPECT_EQ(MemberAfter(detail.out, "\"phone\": \"010-1111-2222\"", "name"), "홍길동") << detail.out;
+    EXPECT_EQ(MemberAfter(detail.out, "\"phone\": \"010-1111-2222\"", "message"), "공통 글") << detail.out;
+    EXPECT_EQ(MemberAfter(detail.out, "\"phone\": \"010-3333-4444\"", "message"), "따로, 보내는 글")
+        << detail.out;
+
+    std::ofstream(file) << "010-1111-2222\nnot a phone\n";
+    const ToolRun mistake = RunVexa({"send", "--to-file", file, "--text", "t"}, Environment());
+    EXPECT_EQ(mistake.exitCode, 2);
+    EXPECT_NE(mistake.err.find(file + ":2: "), std::string::npos) << mistake.err;
+}
+
 // A transfer the service does not know is a failure, and an index or month that cannot name one
 // is a usage error found before anything is sent.
 TEST_F(CliEndToEnd, DetailOfNoSuchTransferOrOfAMalformedIndex) {
@@ -265,36 +316,6 @@ TEST_F(CliEndToEnd, DetailOfNoSuchTransferOrOfAMalformedIndex) {
     }
     const ToolRun month = RunVexa({"detail", "2026", "1"}, Environment());
     EXPECT_EQ(month.exitCode, 2) << month.err;
-}
-
-// The first value of a JSON member holding digits, as send --json prints date and index.
-std::string JsonDigits(const std::string& json, const std::string& member) {
-    const std::string key = "\"" + member + "\": \"";
-    const size_t start = json.find(key);
-    if (start == std::string::npos) return {};
-    const size_t from = start + key.size();
-    return json.substr(from, json.find('"', from) - from);
-}
-
-// A local time this many seconds from now, as --at takes it.
-std::string LocalTimeIn(int64_t seconds) {
-    const time_t then = std::time(nullptr) + seconds;
-    tm local{};
-    localtime_r(&then, &local);
-    char at[32];
-    std::strftime(at, sizeof at, "%Y-%m-%d %H:%M", &local);
-    return at;
-}
-
-// The first value of a JSON text member after `from` (a receiver's phone or a transfer's index).
-std::string MemberAfter(const std::string& json, const std::string& from, const std::string& member) {
-    const size_t start = json.find(from);
-    if (start == std::string::npos) return "(" + from + " not found)";
-    const std::string key = "\"" + member + "\": \"";
-    const size_t at = json.find(key, start);
-    if (at == std::string::npos) return "(" + member + " not found)";
-    const size_t value = at + key.size();
-    return json.substr(value, json.find('"', value) - value);
 }
 
 // Receivers wait an hour for their reports, so that each state can be seen.

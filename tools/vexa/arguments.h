@@ -31,6 +31,7 @@ std::string ParsePhone(std::string_view text);
 struct ReceiverSpec {
     std::string name;  // empty when not given
     std::string phone;
+    std::string text;  // the receiver's own text; empty: the common one
     friend bool operator==(const ReceiverSpec&, const ReceiverSpec&) = default;
 };
 // "PHONE" or "NAME:PHONE"; the name is everything before the last ':' and may itself hold one.

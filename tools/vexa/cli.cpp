@@ -120,10 +120,16 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
     auto [send, s] =
         addCommand(Command::Send, "send", "Send an SMS, LMS or MMS to one or more phones, now or reserved");
     send->add_option("--to", s.raw.to, "Receiver, PHONE or NAME:PHONE; repeat for more receivers")
-        ->required()
         ->type_name("[NAME:]PHONE")
         ->allow_extra_args(false);
-    send->add_option("--text", s.raw.text, "The message; - reads it from standard input")->required();
+    send->add_option(
+            "--to-file", s.raw.toFile,
+            "Receivers from a CSV file, one per line: PHONE[,NAME[,TEXT]] (a TEXT of its own replaces "
+            "--text for that receiver); with or without --to")
+        ->type_name("FILE");
+    send->add_option("--text", s.raw.text,
+                     "The message (the receivers' common text); - reads it from standard input")
+        ->required();
     send->add_option("--subject", s.raw.subject,
                      "Subject of a long or multimedia message (implies --type lms without --image)");
     send->add_option("--image", s.raw.images,

@@ -1,6 +1,9 @@
 #include "command_request.h"
 
+#include <iterator>
 #include <utility>
+
+#include "receiver_file.h"
 
 namespace vexa_cli {
 
@@ -23,6 +26,12 @@ void CheckForLegacy(const RawOptions& raw) {
 SendRequest MakeSend(const RawOptions& raw) {
     SendRequest r;
     for (const std::string& to : raw.to) r.receivers.push_back(ParseReceiver(to));
+    if (!raw.toFile.empty()) {
+        std::vector<ReceiverSpec> listed = ReadReceiverFile(raw.toFile);
+        r.receivers.insert(r.receivers.end(), std::make_move_iterator(listed.begin()),
+                           std::make_move_iterator(listed.end()));
+    }
+    if (r.receivers.empty()) throw UsageError("give the receivers with --to or --to-file");
     // Standard input is read when the command runs, after any password prompt.
     r.text = raw.text == "-" ? raw.text : CheckMessageText(raw.text);
     CheckUtf8(raw.subject, "the subject");
@@ -109,6 +118,13 @@ Invocation MakeInvocation(Command command, const RawOptions& options, YearMonth 
         invocation.options.cacert.clear();
     }
     invocation.request = MakeRequest(command, options, currentMonth);
+    // Names may also come from a receiver file, read with the request.
+    if (const auto* send = std::get_if<SendRequest>(&invocation.request); send && options.legacy) {
+        for (const ReceiverSpec& to : send->receivers)
+            if (!to.name.empty())
+                throw UsageError("the legacy service takes no receiver names: " + options.toFile + " names " +
+                                 to.phone + " '" + to.name + "'");
+    }
     return invocation;
 }
 

@@ -16,6 +16,7 @@ enum class Command { Status, Send, Logs, Detail, Cancel, Delete, Register, Unreg
 struct RawOptions {
     CommonOptions common;  // all but `legacy`, which is made from the text below
     std::vector<std::string> to, images;
+    std::string toFile;
     std::string text, subject, type = "all", from, at;
     bool typeGiven = false;
     std::string month, days, index;

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <iostream>
 
 #include "commands.h"
+#include "progress.h"
 
 namespace vexa_cli {
 
@@ -8,20 +10,24 @@ using vexa::ComPtr;
 
 namespace {
 
-// The receivers collection, one Receiver per --to, each with the whole text so that no
-// per-receiver text differs from the common one.
-ComPtr<IDispatch> MakeReceivers(const Session& session, const SendRequest& request, DATE sendTime) {
+// The receivers collection, one Receiver per receiver given, each with its own text from a
+// receiver file or else the whole common one.
+ComPtr<IDispatch> MakeReceivers(const Session& session, const SendRequest& request, DATE sendTime,
+                                Progress& progress) {
     const Backend& front = session.Front();
     ComPtr<IDispatch> receivers = front.CreateReceivers();
     const auto list = Query<IReceivers>(session, receivers.Get(), IID_IReceivers, "IReceivers");
+    size_t prepared = 0;
     const VEXA_SENDMODE mode = request.reservation ? VEXA_RESERVATION : VEXA_DIRECT;
     for (const ReceiverSpec& to : request.receivers) {
-        const ComPtr<IDispatch> receiver = front.CreateReceiverDirect(to.phone, request.text, mode, sendTime);
+        const ComPtr<IDispatch> receiver =
+            front.CreateReceiverDirect(to.phone, to.text.empty() ? request.text : to.text, mode, sendTime);
         if (!to.name.empty()) {
             const auto named = Query<IReceiver2>(session, receiver.Get(), IID_IReceiver2, "IReceiver2");
             session.Check(named->put_Name(session.String(to.name).Get()), "Receiver.Name");
         }
         session.Check(list->Add(receiver.Get()), "Receivers.Add");
+        progress.Step("preparing receivers", ++prepared, request.receivers.size());
     }
     return receivers;
 }
@@ -77,10 +83,12 @@ CommandResult RunSend(const Session& session, const SendRequest& request) {
     // Checked when the command line was read.
     if (request.reservation) vexa::PartsToDate(*request.reservation, sendTime);
 
-    const ComPtr<IDispatch> receivers = MakeReceivers(session, request, sendTime);
     SendOutcome sent;
     try {
-        sent = session.Front().Send(request, receivers.Get());
+        Progress progress(std::cerr, Progress::ShownFor(request.receivers.size()));
+        const ComPtr<IDispatch> receivers = MakeReceivers(session, request, sendTime, progress);
+        progress.While("sending " + std::to_string(request.receivers.size()) + " receivers",
+                       [&] { sent = session.Front().Send(request, receivers.Get()); });
     } catch (ComponentError& e) {
         if (e.Code() == VEXA_E_NEEDFORCALL) e.detail = CreditShortfall(session, request);
         throw;

@@ -72,12 +72,37 @@ std::vector<std::string> SendWarnings(const SendRequest& request, DATE now) {
                            Plural(fit.unsupported.size(), "character", "characters") +
                            " that the service's code page (CP949) cannot carry, sent as '?': " + list);
     }
+    // Texts of their own (from a receiver file): one warning for all of them.
+    std::vector<std::string> ownUnsupported;
+    size_t ownTooLong = 0, longest = 0;
+    for (const ReceiverSpec& to : request.receivers) {
+        if (to.text.empty()) continue;
+        const CodePageFit fit = FitCodePage(to.text);
+        for (const std::string& c : fit.unsupported)
+            if (std::find(ownUnsupported.begin(), ownUnsupported.end(), c) == ownUnsupported.end())
+                ownUnsupported.push_back(c);
+        if (fit.bytes > kSmsBytes) ++ownTooLong;
+        longest = std::max(longest, fit.bytes);
+    }
+    if (!ownUnsupported.empty()) {
+        std::string list;
+        for (const std::string& c : ownUnsupported) list += (list.empty() ? "" : " ") + c;
+        warnings.push_back(
+            "the receivers' own texts hold characters that the service's code page (CP949) cannot carry, "
+            "sent as "
+            "'?': " +
+            list);
+    }
     if (request.type == VEXA_MESSAGE_TYPE_SMS) {
         if (const size_t bytes = FitCodePage(request.text).bytes; bytes > kSmsBytes)
             warnings.push_back("the text is " + std::to_string(bytes) + " bytes; an SMS carries " +
                                std::to_string(kSmsBytes) +
-                               ", so the service may cut it short: send it as an LMS "
-                               "with --type lms");
+                               ", so the service may cut it short: send it as an LMS with --type lms");
+        if (ownTooLong > 0)
+            warnings.push_back(Plural(ownTooLong, "receiver's own text is", "receivers' own texts are") +
+                               " longer than the " + std::to_string(kSmsBytes) +
+                               " bytes an SMS carries (the longest " + std::to_string(longest) +
+                               "): send them as an LMS with --type lms");
     }
     if (request.type == VEXA_MESSAGE_TYPE_MMS && request.images.empty())
         warnings.push_back(
