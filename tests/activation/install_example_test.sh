@@ -53,7 +53,8 @@ library=$(find "$prefix" -name libvexa-activation.so -print -quit)
 libdir=$(dirname "$library")
 module=$libdir/vexa/VexaComponent32.so
 for file in bin/vexa bin/vexa-sandbox include/vexa/activation.h include/vexa/automation.h \
-    include/vexa/VexaComponent.h include/vexa/com_ptr.h; do
+    include/vexa/VexaComponent.h include/vexa/com_ptr.h share/bash-completion/completions/vexa \
+    share/zsh/site-functions/_vexa share/fish/vendor_completions.d/vexa.fish share/man/man1/vexa.1; do
     [ -f "$prefix/$file" ] || fail "$file not installed"
 done
 for file in "$module" "$libdir/libvexa-activation.so.1" "$libdir/cmake/VexaComponent/VexaComponentConfig.cmake" \

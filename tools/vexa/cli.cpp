@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "command_request.h"
+#include "completion.h"
 
 namespace vexa_cli {
 
@@ -257,6 +258,7 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
     CLI::App app;
     Bindings bindings;
     DescribeCommands(app, bindings);
+    AddCompletionCommand(app, out);
     const CLI::App* chosen = nullptr;
     if (const std::string word = UnknownCommand(app, argc, argv); !word.empty()) {
         err << "vexa: " << UnknownCommandMessage(app, word) << "\nRun with --help for the commands.\n";
