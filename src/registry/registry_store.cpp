@@ -103,12 +103,13 @@ HRESULT Lock(int fd, int operation) {
 // Without create, a missing lock file is no failure: lock stays invalid.
 HRESULT AcquireLock(const fs::path& path, bool create, int operation, Descriptor& lock) {
     for (;;) {
+        lock.Reset();  // before open, so that closing cannot touch the errno it may set
         lock = Descriptor(create ? ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode)
                                  : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         if (!lock.Valid()) return create || errno != ENOENT ? FromErrno(errno) : S_OK;
         if (const HRESULT hr = Lock(lock.Get(), operation); FAILED(hr)) return hr;
-        struct stat locked {
-        }, named{};
+        struct stat locked {};
+        struct stat named {};
         if (::fstat(lock.Get(), &locked) != 0) return FromErrno(errno);
         if (::stat(path.c_str(), &named) != 0) {
             if (errno != ENOENT) return FromErrno(errno);
