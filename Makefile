@@ -1,5 +1,8 @@
 # The two commands: `make demo` runs the product, `make test` runs every test.
-.PHONY: demo test deps build build-asan clean
+# `make install PREFIX=/opt/vexa` installs a stripped release build.
+.PHONY: demo test deps build build-asan install clean
+
+PREFIX ?= /usr/local
 
 deps:
 	@scripts/install-deps --check 2>/dev/null || scripts/install-deps
@@ -15,6 +18,12 @@ build-asan: deps
 test: build build-asan
 	ctest --preset default
 	ctest --preset asan
+
+# Its own build (build/release): the plain one carries debug information, tests and benchmarks.
+install: deps
+	cmake --preset release
+	cmake --build --preset release
+	cmake --install build/release --prefix $(PREFIX) --strip
 
 demo: build
 	scripts/demo build/default

@@ -51,4 +51,11 @@ VEXA_ACTIVATION_EXPORT HRESULT VexaCreateObject(const OLECHAR* progIdOrClsid, co
 // CO_E_DLLNOTFOUND (a module path that is not absolute), VEXA_E_REGISTRYDAMAGED.
 VEXA_ACTIVATION_EXPORT HRESULT VexaResolveClass(const OLECHAR* progIdOrClsid, CLSID* clsid, char* modulePath,
                                                 size_t* pathSize);
+
+// The registry file that a module's DllRegisterServer and DllUnregisterServer write when called in
+// this process: the effective user's ($XDG_DATA_HOME/vexa/registry.reg), or the machine-wide one
+// when running as root. path and pathSize as VexaResolveClass's modulePath and pathSize;
+// machineWide (may be null) receives 1 for the machine-wide file, 0 for the user's. E_FAIL when
+// the user has no home folder to hold one.
+VEXA_ACTIVATION_EXPORT HRESULT VexaRegistrationFile(char* path, size_t* pathSize, int* machineWide);
 }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <string>
@@ -41,18 +42,32 @@ HRESULT CreateObject(const OLECHAR* progIdOrClsid, const GUID& riid, void** ppv)
     return hr;
 }
 
+// A path into a caller's buffer of *size bytes, NUL-terminated; *size becomes the bytes it takes.
+HRESULT CopyPath(const std::string& text, char* buffer, size_t* size) {
+    if (!size) return S_OK;
+    const size_t needed = text.size() + 1;
+    const size_t room = *size;
+    *size = needed;
+    if (!buffer) return S_OK;
+    if (room < needed) return VEXA_E_INSUFFICIENTBUFFER;
+    std::memcpy(buffer, text.c_str(), needed);
+    return S_OK;
+}
+
 HRESULT ResolveInto(const OLECHAR* progIdOrClsid, CLSID* clsid, char* modulePath, size_t* pathSize) {
     ResolvedClass resolved;
     if (const HRESULT hr = Resolve(progIdOrClsid, resolved); FAILED(hr)) return hr;
     if (clsid) *clsid = resolved.clsid;
-    if (!pathSize) return S_OK;
-    const size_t needed = resolved.modulePath.size() + 1;
-    const size_t room = *pathSize;
-    *pathSize = needed;
-    if (!modulePath) return S_OK;
-    if (room < needed) return VEXA_E_INSUFFICIENTBUFFER;
-    std::memcpy(modulePath, resolved.modulePath.c_str(), needed);
-    return S_OK;
+    return CopyPath(resolved.modulePath, modulePath, pathSize);
+}
+
+// The module's self-registration picks its file with the same registry code, linked into both.
+HRESULT RegistrationFileInto(char* path, size_t* pathSize, int* machineWide) {
+    const RegistryScope scope = RegistrationScope();
+    const std::filesystem::path file = RegistryPath(scope);
+    if (file.empty()) return E_FAIL;
+    if (machineWide) *machineWide = scope == RegistryScope::kMachine ? 1 : 0;
+    return CopyPath(file.string(), path, pathSize);
 }
 
 }  // namespace
@@ -79,6 +94,17 @@ HRESULT VexaResolveClass(const OLECHAR* progIdOrClsid, CLSID* clsid, char* modul
     if (modulePath && !pathSize) return E_POINTER;
     try {
         return vexa::activation::ResolveInto(progIdOrClsid, clsid, modulePath, pathSize);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return E_FAIL;  // nothing may unwind into a host's C frames
+    }
+}
+
+HRESULT VexaRegistrationFile(char* path, size_t* pathSize, int* machineWide) {
+    if (path && !pathSize) return E_POINTER;
+    try {
+        return vexa::activation::RegistrationFileInto(path, pathSize, machineWide);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception&) {

@@ -1,5 +1,6 @@
 #include "registry/registry_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -96,6 +97,40 @@ HRESULT Lock(int fd, int operation) {
     return S_OK;
 }
 
+// The lock file, open and locked. A writer that empties the registry removes the lock file while
+// holding it; whoever opened it before then and was waiting holds a lock that no longer keeps
+// anybody out, so the lock counts only once the path still names the file that was locked.
+// Without create, a missing lock file is no failure: lock stays invalid.
+HRESULT AcquireLock(const fs::path& path, bool create, int operation, Descriptor& lock) {
+    for (;;) {
+        lock.Reset();  // before open, so that closing cannot touch the errno it may set
+        lock = Descriptor(create ? ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode)
+                                 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!lock.Valid()) return create || errno != ENOENT ? FromErrno(errno) : S_OK;
+        if (const HRESULT hr = Lock(lock.Get(), operation); FAILED(hr)) return hr;
+        struct stat locked {};
+        struct stat named {};
+        if (::fstat(lock.Get(), &locked) != 0) return FromErrno(errno);
+        if (::stat(path.c_str(), &named) != 0) {
+            if (errno != ENOENT) return FromErrno(errno);
+        } else if (named.st_dev == locked.st_dev && named.st_ino == locked.st_ino) {
+            return S_OK;
+        }
+    }
+}
+
+// Keys without values are only the folders where other keys would sit (such as the roots that
+// registration makes); a registry of nothing else holds nothing.
+bool HoldsAValue(const RegistryFile& registry) {
+    return std::ranges::any_of(
+        registry.Keys(), [](const RegistryKey& key) { return key.defaultValue || !key.values.empty(); });
+}
+
+// Unlinks path; one that is gone already is no failure.
+HRESULT RemoveFile(const fs::path& path) {
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT ? S_OK : FromErrno(errno);
+}
+
 HRESULT ReadAll(int fd, std::string& out) {
     char chunk[8192];
     for (;;) {
@@ -185,10 +220,8 @@ HRESULT ReadRegistry(const std::filesystem::path& file, RegistryFile& out) {
     // Readers include hosts activating from the machine-wide file, which may not create its lock
     // file; without one they read unlocked, which the rename in Store keeps safe. With it they
     // wait for a writer at work and see what it wrote.
-    const Descriptor lock(::open(LockPath(file).c_str(), O_RDONLY | O_CLOEXEC));
-    if (lock.Valid()) {
-        if (const HRESULT hr = Lock(lock.Get(), LOCK_SH); FAILED(hr)) return hr;
-    }
+    Descriptor lock;
+    if (const HRESULT hr = AcquireLock(LockPath(file), false, LOCK_SH, lock); FAILED(hr)) return hr;
     return Load(file, out);
 }
 
@@ -196,13 +229,17 @@ HRESULT UpdateRegistry(const std::filesystem::path& file, const std::function<HR
     if (const HRESULT hr = MakeDirectories(DirectoryOf(file)); FAILED(hr)) return hr;
     // A lock file beside the registry, not the registry itself: rename replaces the registry's
     // inode, and a lock on the old one would not keep out a writer that opened the new one.
-    const Descriptor lock(::open(LockPath(file).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode));
-    if (!lock.Valid()) return FromErrno(errno);
-    if (const HRESULT hr = Lock(lock.Get(), LOCK_EX); FAILED(hr)) return hr;
+    const fs::path lockPath = LockPath(file);
+    Descriptor lock;
+    if (const HRESULT hr = AcquireLock(lockPath, true, LOCK_EX, lock); FAILED(hr)) return hr;
     RegistryFile registry;
     if (const HRESULT hr = Load(file, registry); FAILED(hr)) return hr;
     if (const HRESULT hr = edit(registry); FAILED(hr)) return hr;
-    return Store(file, registry.Serialize());
+    if (HoldsAValue(registry)) return Store(file, registry.Serialize());
+    // Nothing left to keep: no file reads as an empty registry. The registry goes first: once the
+    // lock file is gone, a newcomer may lock a new one and write a registry that must stay.
+    if (const HRESULT hr = RemoveFile(file); FAILED(hr)) return hr;
+    return RemoveFile(lockPath);
 }
 
 }  // namespace vexa

@@ -27,7 +27,8 @@ HRESULT ReadRegistry(const std::filesystem::path& file, RegistryFile& out);
 // Reads the file, lets edit change it and writes it back, all under an exclusive advisory lock
 // (so two writers never lose each other's keys), atomically (a temporary file in the same
 // directory, then rename). The directory is made when missing. A file that does not parse is left
-// untouched (kRegistryDamaged); a failing edit writes nothing and its HRESULT is returned.
+// untouched (kRegistryDamaged); a failing edit writes nothing and its HRESULT is returned. An edit
+// that leaves no value in any key removes the file and its lock file.
 HRESULT UpdateRegistry(const std::filesystem::path& file, const std::function<HRESULT(RegistryFile&)>& edit);
 
 }  // namespace vexa

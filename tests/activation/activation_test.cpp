@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "activation/class_text.h"
@@ -306,6 +307,24 @@ TEST_F(Activation, TheModulePathComesInTheBufferOnlyWhenItFits) {
     buffer.assign(expected.size() + 1, '#');
     EXPECT_EQ(VexaResolveClass(u"VexaComponent.Message", nullptr, buffer.data(), &size), S_OK);
     EXPECT_EQ(buffer, expected + '\0');
+}
+
+TEST_F(Activation, TheRegistrationFileIsTheUsersOrForRootTheMachines) {
+    const bool root = geteuid() == 0;
+    const std::string expected = root ? "/etc/vexa/registry.reg" : UserFile().string();
+    size_t size = 0;
+    int machineWide = -1;
+    ASSERT_EQ(VexaRegistrationFile(nullptr, &size, &machineWide), S_OK);
+    EXPECT_EQ(size, expected.size() + 1);
+    EXPECT_EQ(machineWide, root ? 1 : 0);
+
+    std::string buffer(expected.size(), '#');
+    size = buffer.size();
+    EXPECT_EQ(VexaRegistrationFile(buffer.data(), &size, nullptr), VEXA_E_INSUFFICIENTBUFFER);
+    buffer.assign(expected.size() + 1, '#');
+    EXPECT_EQ(VexaRegistrationFile(buffer.data(), &size, nullptr), S_OK);
+    EXPECT_EQ(buffer, expected + '\0');
+    EXPECT_EQ(VexaRegistrationFile(buffer.data(), nullptr, nullptr), E_POINTER);
 }
 
 TEST_F(Activation, HostThreadsActivateAtOnce) {

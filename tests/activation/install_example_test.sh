@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # What a host developer does with an installation: cmake --install into a scratch prefix; build the
-# example host against it with find_package(VexaComponent) and with pkg-config; register the
-# installed module with the installed vexa; activate it by ProgID and by CLSID; unregister, and see
-# activation fail.
+# example hosts against it with find_package(VexaComponent) and with pkg-config; register the
+# installed module with the installed vexa; activate it by ProgID and by CLSID; send an SMS with
+# the example through the installed sandbox; unregister, and see activation fail.
 #   install_example_test.sh BUILD_DIR EXAMPLES_DIR CMAKE CXX
 set -euo pipefail
 build=$1 examples=$2 cmake=$3 cxx=$4
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vexa-install.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+sandbox_pid=
+cleanup() {
+    if [ -n "$sandbox_pid" ]; then
+        kill "$sandbox_pid" 2>/dev/null || true
+        wait "$sandbox_pid" 2>/dev/null || true
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
 # Root registers machine wide, so as root registration runs as nobody (see as_user), who must
 # reach the installation.
 chmod 755 "$scratch"
@@ -53,7 +61,8 @@ library=$(find "$prefix" -name libvexa-activation.so -print -quit)
 libdir=$(dirname "$library")
 module=$libdir/vexa/VexaComponent32.so
 for file in bin/vexa bin/vexa-sandbox include/vexa/activation.h include/vexa/automation.h \
-    include/vexa/VexaComponent.h include/vexa/com_ptr.h; do
+    include/vexa/VexaComponent.h include/vexa/com_ptr.h share/bash-completion/completions/vexa \
+    share/zsh/site-functions/_vexa share/fish/vendor_completions.d/vexa.fish share/man/man1/vexa.1; do
     [ -f "$prefix/$file" ] || fail "$file not installed"
 done
 for file in "$module" "$libdir/libvexa-activation.so.1" "$libdir/cmake/VexaComponent/VexaComponentConfig.cmake" \
@@ -101,6 +110,25 @@ expect_output "VexaComponent.Message 4.2 from $module" "$example"
 expect_output "VexaComponent.Message.1 4.2 from $module" "$scratch/message_version_pc" VexaComponent.Message.1
 expect_output "{E17CBD66-320E-4BBD-96EF-FA7DAB21974A} 4.2 from $module" "$example" "{E17CBD66-320E-4BBD-96EF-FA7DAB21974A}"
 expect_output "registered" sh -c "'$prefix/bin/vexa' component --json | sed -n 's/.*\"found\": \"\\(.*\\)\".*/\\1/p'"
+
+step "the SMS example, through the installed sandbox"
+"$prefix/bin/vexa-sandbox" --data-dir "$scratch/sandbox" --account demo:secret:100 2>"$scratch/sandbox.log" &
+sandbox_pid=$!
+for _ in $(seq 1 100); do
+    [ -s "$scratch/sandbox/endpoints" ] && break
+    kill -0 "$sandbox_pid" 2>/dev/null || { cat "$scratch/sandbox.log"; fail "the sandbox did not start"; }
+    sleep 0.1
+done
+[ -s "$scratch/sandbox/endpoints" ] || fail "the sandbox wrote no endpoints"
+VEXA_ENDPOINT=$(sed -n 's/^https=//p' "$scratch/sandbox/endpoints")
+VEXA_CACERT=$(sed -n 's/^certificate=//p' "$scratch/sandbox/endpoints")
+export VEXA_ENDPOINT VEXA_CACERT VEXA_USER=demo VEXA_PASSWORD=secret NO_PROXY=127.0.0.1 no_proxy=127.0.0.1
+sent=$("$scratch/example/send_sms" 010-1234-5678 "안녕하세요") || fail "send_sms exited with $?"
+case $sent in "010-1234-5678: sent (month "*", index 1)") ;; *) fail "send_sms printed '$sent'" ;; esac
+"$prefix/bin/vexa" logs --json | grep -q '"안녕하세요"' || fail "the service did not log the text as sent"
+if refused=$("$scratch/example/send_sms" no-phone "x"); then fail "a refused receiver exits 0"; fi
+[ "$refused" = "no-phone: not sent" ] || fail "send_sms printed '$refused' for a refused receiver"
+expect_failure 0x8004A003 env VEXA_PASSWORD=wrong "$scratch/example/send_sms" 010-1234-5678 "x"
 
 step "vexa unregister"
 as_user "$prefix/bin/vexa" unregister

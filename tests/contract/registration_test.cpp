@@ -283,9 +283,20 @@ TEST_F(ExportedRegistration, RegistersThisModuleAndUnregistersIt) {
     ASSERT_EQ(ReadRegistry(File(), registry), S_OK);
     EXPECT_EQ(registry.Serialize(), Expected(VEXA_MODULE_PATH));
 
+    // Bare roots are all that is left: the file goes, and its lock file with it.
     ASSERT_EQ(AsUser(unregisterServer_), S_OK);
+    EXPECT_FALSE(fs::exists(File()));
+    EXPECT_FALSE(fs::exists(File().string() + ".lock"));
+}
+
+TEST_F(ExportedRegistration, UnregisteringKeepsAFileThatHoldsOtherClasses) {
+    fs::create_directories(File().parent_path());
+    std::ofstream(File(), std::ios::binary) << kNeighbours;
+    ASSERT_EQ(AsUser(registerServer_), S_OK);
+    ASSERT_EQ(AsUser(unregisterServer_), S_OK);
+    RegistryFile registry;
     ASSERT_EQ(ReadRegistry(File(), registry), S_OK);
-    EXPECT_EQ(registry.Serialize(), Parsed(kRoots).Serialize());
+    EXPECT_EQ(registry.Serialize(), Parsed(kNeighbours).Serialize());
 }
 
 TEST_F(ExportedRegistration, UnregisteringWhatWasNeverRegisteredWritesNothing) {

@@ -1,5 +1,8 @@
 #include "registry/registry_store.h"
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
@@ -7,13 +10,17 @@
 #include <optional>
 #include <pwd.h>
 #include <set>
+#include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "child_process.h"
+#include "platform/unique_fd.h"
 #include "scoped_env.h"
 #include "scratch_directory.h"
 
@@ -221,6 +228,114 @@ TEST(RegistryStoreTest, WritersAtTheSameTimeNeverLoseEachOthersKeys) {
         }
     }
     EXPECT_EQ(Listing(file.parent_path()), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+}
+
+TEST(RegistryStoreTest, AnEditThatLeavesNoValueRemovesTheFileAndItsLock) {
+    struct Case {
+        const char* name;
+        std::function<void(RegistryFile&)> edit;
+        bool kept;
+    };
+    const Case kCases[] = {
+        {"every key removed", [](RegistryFile& r) { r = RegistryFile(); }, false},
+        {"bare keys left",
+         [](RegistryFile& r) {
+             r.RemoveTree("A\\Value");
+             r.RemoveTree("B");
+             r.Ensure("A");
+         },
+         false},
+        {"a default value left", [](RegistryFile& r) { r.RemoveTree("B"); }, true},
+        {"a named value left",
+         [](RegistryFile& r) {
+             r = RegistryFile();
+             r.SetValue("C", "name", "value");
+         },
+         true},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const test::ScratchDirectory scratch;
+        const fs::path file = scratch.Path() / "registry.reg";
+        ASSERT_EQ(AddKey(file, "A\\Value"), S_OK);
+        ASSERT_EQ(AddKey(file, "B"), S_OK);
+        EXPECT_EQ(UpdateRegistry(file,
+                                 [&](RegistryFile& registry) {
+                                     c.edit(registry);
+                                     return S_OK;
+                                 }),
+                  S_OK);
+        const std::set<std::string> kept = {"registry.reg", "registry.reg.lock"};
+        EXPECT_EQ(Listing(scratch.Path()), c.kept ? kept : std::set<std::string>{});
+    }
+}
+
+// Whether somebody waits in flock for the file with this inode, as /proc/locks tells
+// ("1: -> FLOCK  ADVISORY  WRITE 4242 fe:00:1234 0 EOF").
+bool SomebodyWaitsFor(ino_t inode) {
+    std::ifstream locks("/proc/locks");
+    const std::string device_inode_end = ":" + std::to_string(inode);
+    for (std::string line; std::getline(locks, line);) {
+        if (line.find(" -> ") == std::string::npos) continue;
+        std::istringstream words(line);
+        for (std::string word; words >> word;)
+            if (word.ends_with(device_inode_end)) return true;
+    }
+    return false;
+}
+
+void WaitUntil(const std::function<bool()>& condition) {
+    while (!condition()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+struct LockedFile {
+    UniqueFd fd;
+    ino_t inode = 0;
+};
+
+LockedFile LockExclusively(const fs::path& path) {
+    LockedFile locked{UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644))};
+    struct stat status {};
+    EXPECT_TRUE(locked.fd.Valid());
+    EXPECT_EQ(::flock(locked.fd.Get(), LOCK_EX), 0);
+    EXPECT_EQ(::fstat(locked.fd.Get(), &status), 0);
+    locked.inode = status.st_ino;
+    return locked;
+}
+
+TEST(RegistryStoreTest, AWriterWaitingOnALockFileThatIsRemovedWaitsForItsSuccessor) {
+    if (!fs::exists("/proc/locks")) GTEST_SKIP() << "no /proc/locks to see who waits";
+    const test::ScratchDirectory scratch;
+    const fs::path file = scratch.Path() / "registry.reg";
+    const fs::path lockPath = scratch.Path() / "registry.reg.lock";
+
+    // A writer at work holds the lock; another one opens the lock file and waits for it.
+    LockedFile atWork = LockExclusively(lockPath);
+    std::atomic<bool> edited = false;
+    HRESULT waiterResult = E_UNEXPECTED;
+    std::thread waiter([&] {
+        waiterResult = UpdateRegistry(file, [&](RegistryFile& registry) {
+            edited = true;
+            registry.SetDefault("Waited", "yes");
+            return S_OK;
+        });
+    });
+    WaitUntil([&] { return SomebodyWaitsFor(atWork.inode); });
+
+    // The writer at work empties the registry, removing the lock file; a newcomer makes a new one
+    // and locks it before the waiter wakes.
+    ASSERT_EQ(::unlink(lockPath.c_str()), 0);
+    LockedFile newcomer = LockExclusively(lockPath);
+    atWork.fd.Reset();
+    WaitUntil([&] { return edited || SomebodyWaitsFor(newcomer.inode); });
+    EXPECT_FALSE(edited) << "the waiter wrote while the newcomer held the lock";
+
+    newcomer.fd.Reset();
+    waiter.join();
+    EXPECT_EQ(waiterResult, S_OK);
+    RegistryFile registry;
+    ASSERT_EQ(ReadRegistry(file, registry), S_OK);
+    EXPECT_NE(registry.Find("Waited"), nullptr);
 }
 
 }  // namespace

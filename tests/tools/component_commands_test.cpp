@@ -27,10 +27,12 @@ TEST(ComponentCommands, RegisteringMakesEveryProgIdActivateTheModuleAndUnregiste
     if (MachineRegistersTheComponent()) GTEST_SKIP() << "the component is registered machine wide";
     const vexa::test::ScratchDirectory data;
     const std::string module = VEXA_MODULE_PATH;
-    const std::string registered = "Module                 " + module + "\nVexaComponent.Message  " + module +
-                                   "\nVexaComponent.SMS      " + module + "\n";
-    const std::string unregistered =
-        "Module                 " + module + "\nVexaComponent.Message  -\nVexaComponent.SMS      -\n";
+    const std::filesystem::path file = data.Path() / "vexa" / "registry.reg";
+    const std::string where = "Module                 " + module + "\nRegistry               " +
+                              file.string() + "\nScope                  per user\n";
+    const std::string registered =
+        where + "VexaComponent.Message  " + module + "\nVexaComponent.SMS      " + module + "\n";
+    const std::string unregistered = where + "VexaComponent.Message  -\nVexaComponent.SMS      -\n";
     // The child answers with a code telling which step went wrong.
     constexpr HRESULT kRegisterReport = 0x20001, kUnregisterReport = 0x20002;
     const HRESULT hr = vexa::test::AsRegistryUser(data.Path(), [&]() -> HRESULT {
@@ -45,6 +47,9 @@ TEST(ComponentCommands, RegisteringMakesEveryProgIdActivateTheModuleAndUnregiste
         return S_OK;
     });
     EXPECT_EQ(hr, S_OK);
+    // Nothing else was registered: the file and its lock file are gone with the keys.
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(file.string() + ".lock"));
 }
 
 TEST(ComponentCommands, AFailedRegistrationCarriesTheModulesCode) {

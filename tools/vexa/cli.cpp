@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "command_request.h"
+#include "completion.h"
 
 namespace vexa_cli {
 
@@ -217,7 +218,7 @@ void AddExamples(CLI::App& app) {
     } kExamples[] = {
         {"status", "Example: vexa status --user kim"},
         {"send",
-         "Example: vexa send --to 홍길동:010-1234-5678 --to 010-2222-3333 --text \"안녕하세요\"\n"
+         "Example: vexa send --to Kim:010-1234-5678 --to 010-2222-3333 --text \"See you at ten\"\n"
          "Before sending it warns about characters sent as '?', a text too long for an SMS, a past "
          "--at, an MMS without --image and receivers given twice; it ends with \"N accepted, M refused, "
          "credit C left\"."},
@@ -312,6 +313,7 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, std::ostream& o
     Bindings bindings;
     DescribeCommands(app, bindings);
     AddExamples(app);
+    AddCompletionCommand(app, out);
     const CLI::App* chosen = nullptr;
     // Alone on the line, as tools take it; CLI11 would ask for a command.
     if (argc == 2 && std::string_view(argv[1]) == "--version") return {std::nullopt, kExitOk, true};

@@ -28,6 +28,24 @@ std::string Why(HRESULT hr) {
     }
 }
 
+// The registry file that the module's registration in this process wrote, and whose it is;
+// nothing when it cannot be told (the registration has succeeded all the same).
+void AddRegistryFile(Report& report) {
+    std::string path;
+    size_t size = 0;
+    int machineWide = 0;
+    HRESULT hr = VexaRegistrationFile(nullptr, &size, &machineWide);
+    if (SUCCEEDED(hr)) {
+        path.resize(size);
+        hr = VexaRegistrationFile(path.data(), &size, nullptr);
+    }
+    const bool known = SUCCEEDED(hr);
+    if (known) path.resize(size - 1);
+    report.fields.push_back({"registry", "Registry", known ? Value(path) : Value()});
+    report.fields.push_back(
+        {"scope", "Scope", known ? Value(std::string(machineWide ? "machine-wide" : "per user")) : Value()});
+}
+
 }  // namespace
 
 CommandResult RunRegistration(const std::filesystem::path& module, RegistrationRequest::Action action,
@@ -44,6 +62,7 @@ CommandResult RunRegistration(const std::filesystem::path& module, RegistrationR
     CommandResult result;
     result.report.fields.push_back(
         {"module", "Module", std::filesystem::absolute(module).lexically_normal().string()});
+    AddRegistryFile(result.report);
     // What hosts activate now; after removal, a machine-wide registration may still answer.
     for (const OLECHAR* progId : {kMessageProgId, kSmsProgId}) {
         const std::optional<std::filesystem::path> now = registered(progId);

@@ -10,8 +10,9 @@
 
 namespace vexa_cli {
 
-// Runs the module's DllRegisterServer or DllUnregisterServer, then reports what the registry now
-// names for each ProgID of the component. A failure throws ComponentError.
+// Runs the module's DllRegisterServer or DllUnregisterServer, then reports the registry file it
+// wrote and its scope, and what the registry now names for each ProgID of the component. A
+// failure throws ComponentError.
 CommandResult RunRegistration(const std::filesystem::path& module, RegistrationRequest::Action action,
                               const RegisteredModule& registered);
 
