@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#ifndef VEXA_VERSION
+#error "VEXA_VERSION comes from the build"
+#endif
+
 namespace vexa::sandbox {
 
 namespace {
@@ -45,6 +49,7 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
         "A local stand-in of the messaging service: its REST API and, optionally, its legacy TCP "
         "protocol, kept in SQLite.",
         "vexa-sandbox"};
+    app.set_version_flag("--version", std::string("vexa-sandbox ") + VEXA_VERSION);
     std::string dataDir;
     std::vector<std::string> accounts;
     app.add_option("--data-dir", dataDir, "Directory of the store, the certificate and the endpoints file")
@@ -80,7 +85,8 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        // Help is a success; every usage error exits 2, as vexa's do, whatever CLI11 numbers it.
+        // Help and the version are a success; every usage error exits 2, as vexa's do, whatever
+        // CLI11 numbers it.
         return app.exit(e, out, err) == 0 ? 0 : 2;
     }
     options.dataDir = dataDir;

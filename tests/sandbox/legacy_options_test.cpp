@@ -1,4 +1,5 @@
-// The command line: usage errors, help, and the legacy listener's options.
+// The command line: usage errors, help, the version and the legacy listener's options.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <vector>
@@ -40,8 +41,8 @@ TEST(LegacyOptionsTest, ALegacyListenerOnlyWhenAPortIsGiven) {
     }
 }
 
-// Like vexa's: 2 for every usage error, whatever the parser calls it, and 0 for help.
-TEST(CommandLineTest, UsageErrorsExitTwoAndHelpZero) {
+// Like vexa's: 2 for every usage error, whatever the parser calls it, and 0 for help and the version.
+TEST(CommandLineTest, UsageErrorsExitTwoHelpAndVersionZero) {
     struct Case {
         std::vector<const char*> args;
         int code;
@@ -51,6 +52,7 @@ TEST(CommandLineTest, UsageErrorsExitTwoAndHelpZero) {
         {{"vexa-sandbox", "--data-dir", "d", "--bogus"}, 2},         // an unknown option
         {{"vexa-sandbox", "--data-dir", "d", "--account", "x"}, 2},  // a malformed value
         {{"vexa-sandbox", "--help"}, 0},
+        {{"vexa-sandbox", "--version"}, 0},  // no --data-dir needed
     };
     for (const Case& c : cases) {
         SandboxOptions options;
@@ -58,6 +60,15 @@ TEST(CommandLineTest, UsageErrorsExitTwoAndHelpZero) {
         EXPECT_EQ(ParseCommandLine(static_cast<int>(c.args.size()), c.args.data(), options, out, err), c.code)
             << c.args.back();
     }
+}
+
+TEST(CommandLineTest, VersionNamesTheProgramAndItsFourPartVersion) {
+    const char* args[] = {"vexa-sandbox", "--version"};
+    SandboxOptions options;
+    std::ostringstream out, err;
+    ASSERT_EQ(ParseCommandLine(2, args, options, out, err), 0);
+    EXPECT_THAT(out.str(), ::testing::MatchesRegex("vexa-sandbox [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\n"));
+    EXPECT_EQ(err.str(), "");
 }
 
 }  // namespace
