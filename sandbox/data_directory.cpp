@@ -1,14 +1,32 @@
 #include "sandbox/data_directory.h"
 
 #include <cerrno>
+#include <charconv>
 #include <fcntl.h>
-#include <fstream>
+#include <map>
 #include <stdexcept>
 #include <sys/file.h>
 #include <system_error>
 #include <unistd.h>
 
+#include "sandbox/key_value_file.h"
+
 namespace vexa::sandbox {
+
+namespace {
+
+// 0 unless the text is a whole port number.
+int ReadPort(const std::map<std::string, std::string>& values, const std::string& key) {
+    const auto found = values.find(key);
+    if (found == values.end()) return 0;
+    const std::string& text = found->second;
+    int port = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (error != std::errc() || end != text.data() + text.size() || port < 1 || port > 65535) return 0;
+    return port;
+}
+
+}  // namespace
 
 std::string FormatEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate) {
     std::string text = "http=" + endpoints.http + "\nhttps=" + endpoints.https +
@@ -34,15 +52,20 @@ DataDirectory::DataDirectory(const std::filesystem::path& directory) {
     RemoveEndpoints();
 }
 
+ListeningPorts DataDirectory::RecordedPorts() const {
+    const auto values = ReadKeyValues(PortsFile());
+    return {ReadPort(values, "http"), ReadPort(values, "https"), ReadPort(values, "legacy")};
+}
+
+void DataDirectory::RecordPorts(const ListeningPorts& ports) const {
+    std::string text = "http=" + std::to_string(ports.http) + "\nhttps=" + std::to_string(ports.https) + "\n";
+    if (ports.legacy != 0) text += "legacy=" + std::to_string(ports.legacy) + "\n";
+    WriteWhole(PortsFile(), text);
+}
+
 void DataDirectory::WriteEndpoints(const Endpoints& endpoints,
                                    const std::filesystem::path& certificate) const {
-    const std::filesystem::path temporary = path_ / "endpoints.tmp";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << FormatEndpoints(endpoints, std::filesystem::absolute(certificate));
-        if (!out.flush()) throw std::runtime_error("cannot write " + temporary.string());
-    }
-    std::filesystem::rename(temporary, EndpointsFile());
+    WriteWhole(EndpointsFile(), FormatEndpoints(endpoints, std::filesystem::absolute(certificate)));
 }
 
 void DataDirectory::RemoveEndpoints() const {

@@ -1,11 +1,13 @@
-// The sandbox's data directory: the store, the certificate, and the endpoints file that tells
-// scripts where a running sandbox listens. One sandbox at a time holds it.
+// The sandbox's data directory: the store, the certificate, the ports of the last start, and the
+// endpoints file that tells scripts where a running sandbox listens. One sandbox at a time holds it.
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "platform/unique_fd.h"
 #include "sandbox/http_server.h"
+#include "sandbox/ports.h"
 
 namespace vexa::sandbox {
 
@@ -19,6 +21,11 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::filesystem::path StoreFile() const { return path_ / "sandbox.db"; }
     std::filesystem::path EndpointsFile() const { return path_ / "endpoints"; }
+    std::filesystem::path PortsFile() const { return path_ / "ports"; }
+
+    // The ports the last start listened on, so that a restart can take them again.
+    ListeningPorts RecordedPorts() const;
+    void RecordPorts(const ListeningPorts& ports) const;
 
     // Writes the endpoints file whole (a reader never sees half of it):
     //   http=http://127.0.0.1:PORT

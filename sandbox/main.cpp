@@ -39,6 +39,11 @@ int main(int argc, char** argv) {
                           << (change == Store::AccountChange::kCreated ? ": created" : ": password set")
                           << "\n";
             }
+            for (const MovedPort& moved : sandbox.MovedPorts()) {
+                std::cout << moved.listener << ": port " << moved.recorded
+                          << " of the last start is taken by another process; listening on " << moved.now
+                          << " instead\n";
+            }
             std::cout << FormatEndpoints(sandbox.GetEndpoints(), sandbox.Certificate().certificate)
                       << std::flush;
         }

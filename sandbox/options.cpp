@@ -55,10 +55,12 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
     app.add_option("--data-dir", dataDir, "Directory of the store, the certificate and the endpoints file")
         ->required();
     app.add_option("--bind", options.bindAddress, "Address to listen on")->capture_default_str();
-    app.add_option("--http-port", options.httpPort, "Port of plain HTTP (0: a free port)")
+    app.add_option("--http-port", options.httpPort,
+                   "Port of plain HTTP (0: the one of the last start on the data directory when it is free, "
+                   "else a free one)")
         ->check(CLI::Range(0, 65535))
         ->capture_default_str();
-    app.add_option("--https-port", options.httpsPort, "Port of HTTPS (0: a free port)")
+    app.add_option("--https-port", options.httpsPort, "Port of HTTPS (0: as for --http-port)")
         ->check(CLI::Range(0, 65535))
         ->capture_default_str();
     app.add_option("--realm", options.realm, "Realm that requests must name in Auth-Realm")
@@ -75,9 +77,10 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
     CLI::Option* legacyPort =
-        app.add_option("--legacy-port", options.legacyPort,
-                       "Port of the legacy TCP protocol on the same address (0: a free port); without it, no "
-                       "legacy listener")
+        app.add_option(
+               "--legacy-port", options.legacyPort,
+               "Port of the legacy TCP protocol on the same address (0: as for --http-port); without it, "
+               "no legacy listener")
             ->check(CLI::Range(0, 65535));
     app.add_flag("--legacy-substitute", options.legacySubstitute,
                  "Send every legacy reply in the byte-substituted [PV1090] form")
