@@ -28,6 +28,10 @@ int ReadPort(const std::map<std::string, std::string>& values, const std::string
 
 }  // namespace
 
+std::filesystem::path EndpointsFileOf(const std::filesystem::path& directory) {
+    return directory / "endpoints";
+}
+
 std::string FormatEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate) {
     std::string text = "http=" + endpoints.http + "\nhttps=" + endpoints.https +
                        "\ncertificate=" + certificate.string() + "\n";
@@ -52,6 +56,8 @@ DataDirectory::DataDirectory(const std::filesystem::path& directory) {
     RemoveEndpoints();
 }
 
+std::filesystem::path DataDirectory::EndpointsFile() const { return EndpointsFileOf(path_); }
+
 ListeningPorts DataDirectory::RecordedPorts() const {
     const auto values = ReadKeyValues(PortsFile());
     return {ReadPort(values, "http"), ReadPort(values, "https"), ReadPort(values, "legacy")};
@@ -63,9 +69,12 @@ void DataDirectory::RecordPorts(const ListeningPorts& ports) const {
     WriteWhole(PortsFile(), text);
 }
 
-void DataDirectory::WriteEndpoints(const Endpoints& endpoints,
-                                   const std::filesystem::path& certificate) const {
-    WriteWhole(EndpointsFile(), FormatEndpoints(endpoints, std::filesystem::absolute(certificate)));
+void DataDirectory::WriteEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate,
+                                   const std::string& soleUser) const {
+    std::string text = FormatEndpoints(endpoints, std::filesystem::absolute(certificate));
+    if (!soleUser.empty()) text += "user=" + soleUser + "\n";
+    text += "pid=" + std::to_string(::getpid()) + "\n";
+    WriteWhole(EndpointsFile(), text);
 }
 
 void DataDirectory::RemoveEndpoints() const {

@@ -20,7 +20,7 @@ public:
 
     const std::filesystem::path& Path() const { return path_; }
     std::filesystem::path StoreFile() const { return path_ / "sandbox.db"; }
-    std::filesystem::path EndpointsFile() const { return path_ / "endpoints"; }
+    std::filesystem::path EndpointsFile() const;
     std::filesystem::path PortsFile() const { return path_ / "ports"; }
 
     // The ports the last start listened on, so that a restart can take them again.
@@ -32,7 +32,10 @@ public:
     //   https=https://127.0.0.1:PORT
     //   certificate=/absolute/path/cert.pem
     //   legacy=127.0.0.1:PORT          (only with a legacy listener)
-    void WriteEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate) const;
+    //   user=USER                      (only when the store has exactly one account)
+    //   pid=PID                        (this process: a file left by one that died is told apart)
+    void WriteEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate,
+                        const std::string& soleUser) const;
     void RemoveEndpoints() const;
 
 private:
@@ -40,7 +43,10 @@ private:
     UniqueFd lock_;
 };
 
-// The endpoints file's text.
+// Where the endpoints file of the data directory `directory` lies, for readers that do not hold it.
+std::filesystem::path EndpointsFileOf(const std::filesystem::path& directory);
+
+// The endpoints' lines of that file, as a start prints them.
 std::string FormatEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate);
 
 }  // namespace vexa::sandbox

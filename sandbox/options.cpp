@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <charconv>
+#include <cmath>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 namespace vexa::sandbox {
 
 namespace {
+
+// Longer than anyone waits for a start, short enough to stay a count of milliseconds.
+constexpr double kMaxWaitSeconds = 24 * 60 * 60;
 
 bool ParseCredit(std::string_view text, int64_t& credit) {
     if (text.empty() || text.size() > 15) return false;
@@ -43,8 +47,9 @@ std::optional<AccountSetup> ParseAccountSpec(std::string_view text) {
     return setup;
 }
 
-int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options, std::ostream& out,
+int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::ostream& out,
                      std::ostream& err) {
+    SandboxOptions& options = line.sandbox;
     CLI::App app{
         "A local stand-in of the messaging service: its REST API and, optionally, its legacy TCP "
         "protocol, kept in SQLite.",
@@ -52,6 +57,7 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
     app.set_version_flag("--version", std::string("vexa-sandbox ") + VEXA_VERSION);
     std::string dataDir;
     std::vector<std::string> accounts;
+    double waitSeconds = std::chrono::duration<double>(kDefaultPrintEnvWait).count();
     app.add_option("--data-dir", dataDir, "Directory of the store, the certificate and the endpoints file")
         ->required();
     app.add_option("--bind", options.bindAddress, "Address to listen on")->capture_default_str();
@@ -85,6 +91,15 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
     app.add_flag("--legacy-substitute", options.legacySubstitute,
                  "Send every legacy reply in the byte-substituted [PV1090] form")
         ->needs(legacyPort);
+    bool printEnv = false;
+    CLI::Option* printEnvFlag =
+        app.add_flag("--print-env", printEnv,
+                     "Start no sandbox: print export lines for vexa (VEXA_ENDPOINT, VEXA_CACERT, "
+                     "VEXA_LEGACY, VEXA_USER) of the one running on the data directory");
+    app.add_option("--wait", waitSeconds, "Seconds --print-env waits for that sandbox to be up")
+        ->check(CLI::Range(0.0, kMaxWaitSeconds))
+        ->capture_default_str()
+        ->needs(printEnvFlag);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -95,6 +110,8 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
     options.dataDir = dataDir;
     options.accounts.clear();
     for (const std::string& text : accounts) options.accounts.push_back(*ParseAccountSpec(text));
+    line.printEnvWait.reset();
+    if (printEnv) line.printEnvWait = std::chrono::milliseconds(std::llround(waitSeconds * 1000));
     return -1;
 }
 

@@ -13,6 +13,14 @@ PortChoice Choose(int given, int recorded) {
     return {recorded, true};
 }
 
+// The one account's user ID, for scripts that set up a client; empty when there are more (or
+// none), or when it would not fit on one line of the endpoints file.
+std::string SoleUser(Store& store) {
+    const std::vector<std::string> ids = store.UserIds();
+    if (ids.size() != 1 || ids[0].find_first_of("\r\n") != std::string::npos) return {};
+    return ids[0];
+}
+
 }  // namespace
 
 std::string DefaultRealm() { return VEXA_AUTH_REALM; }
@@ -55,7 +63,7 @@ Sandbox::Sandbox(const SandboxOptions& options, Clock clock, std::function<void(
     }
     // A start without the legacy listener keeps its port for the next one with it.
     directory_.RecordPorts({ports_.http, ports_.https, legacy_ ? ports_.legacy : recorded.legacy});
-    directory_.WriteEndpoints(endpoints_, certificate_.certificate);
+    directory_.WriteEndpoints(endpoints_, certificate_.certificate, SoleUser(store_));
 }
 
 Sandbox::~Sandbox() { Stop(); }
