@@ -1,7 +1,6 @@
 #include "sandbox/data_directory.h"
 
 #include <cerrno>
-#include <charconv>
 #include <fcntl.h>
 #include <map>
 #include <stdexcept>
@@ -15,15 +14,10 @@ namespace vexa::sandbox {
 
 namespace {
 
-// 0 unless the text is a whole port number.
+// 0 unless the value is a port number.
 int ReadPort(const std::map<std::string, std::string>& values, const std::string& key) {
-    const auto found = values.find(key);
-    if (found == values.end()) return 0;
-    const std::string& text = found->second;
-    int port = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
-    if (error != std::errc() || end != text.data() + text.size() || port < 1 || port > 65535) return 0;
-    return port;
+    const std::optional<long long> port = NumberOf(values, key);
+    return port && *port >= 1 && *port <= 65535 ? static_cast<int>(*port) : 0;
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #include "sandbox/print_env.h"
 
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <ostream>
 #include <sstream>
@@ -21,16 +21,10 @@ constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
 using KeyValues = std::map<std::string, std::string>;
 
-std::string Value(const KeyValues& values, const std::string& key) {
-    const auto found = values.find(key);
-    return found == values.end() ? std::string() : found->second;
-}
-
+// 0 unless the value is a process ID.
 pid_t ReadPid(const KeyValues& values) {
-    const std::string text = Value(values, "pid");
-    pid_t pid = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), pid);
-    return error == std::errc() && end == text.data() + text.size() ? pid : 0;
+    const std::optional<long long> pid = NumberOf(values, "pid");
+    return pid && *pid > 0 && *pid <= std::numeric_limits<pid_t>::max() ? static_cast<pid_t>(*pid) : 0;
 }
 
 // EPERM: it runs, as another user. A process killed but not yet waited for by its parent is a
@@ -47,7 +41,7 @@ bool Alive(pid_t pid) {
 std::string WhyNotRunning(const std::filesystem::path& file, const KeyValues& values) {
     if (values.empty()) return file.string() + " is not there";
     const pid_t pid = ReadPid(values);
-    if (Value(values, "https").empty() || Value(values, "certificate").empty() || pid == 0) {
+    if (ValueOf(values, "https").empty() || ValueOf(values, "certificate").empty() || pid == 0) {
         return file.string() + " does not name the HTTPS endpoint, the certificate and the process";
     }
     if (!Alive(pid)) {
@@ -82,10 +76,10 @@ int PrintEnvironment(const std::filesystem::path& directory, std::chrono::millis
         const KeyValues values = ReadKeyValues(file);
         const std::string why = WhyNotRunning(file, values);
         if (why.empty()) {
-            Export(out, "VEXA_ENDPOINT", Value(values, "https"));
-            Export(out, "VEXA_CACERT", Value(values, "certificate"));
-            Export(out, "VEXA_LEGACY", Value(values, "legacy"));
-            Export(out, "VEXA_USER", Value(values, "user"));
+            Export(out, "VEXA_ENDPOINT", ValueOf(values, "https"));
+            Export(out, "VEXA_CACERT", ValueOf(values, "certificate"));
+            Export(out, "VEXA_LEGACY", ValueOf(values, "legacy"));
+            Export(out, "VEXA_USER", ValueOf(values, "user"));
             out << std::flush;
             return 0;
         }
