@@ -2,13 +2,29 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <fstream>
+#include <map>
 #include <stdexcept>
 #include <sys/file.h>
 #include <system_error>
 #include <unistd.h>
 
+#include "sandbox/key_value_file.h"
+
 namespace vexa::sandbox {
+
+namespace {
+
+// 0 unless the value is a port number.
+int ReadPort(const std::map<std::string, std::string>& values, const std::string& key) {
+    const std::optional<long long> port = NumberOf(values, key);
+    return port && *port >= 1 && *port <= 65535 ? static_cast<int>(*port) : 0;
+}
+
+}  // namespace
+
+std::filesystem::path EndpointsFileOf(const std::filesystem::path& directory) {
+    return directory / "endpoints";
+}
 
 std::string FormatEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate) {
     std::string text = "http=" + endpoints.http + "\nhttps=" + endpoints.https +
@@ -34,15 +50,25 @@ DataDirectory::DataDirectory(const std::filesystem::path& directory) {
     RemoveEndpoints();
 }
 
-void DataDirectory::WriteEndpoints(const Endpoints& endpoints,
-                                   const std::filesystem::path& certificate) const {
-    const std::filesystem::path temporary = path_ / "endpoints.tmp";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << FormatEndpoints(endpoints, std::filesystem::absolute(certificate));
-        if (!out.flush()) throw std::runtime_error("cannot write " + temporary.string());
-    }
-    std::filesystem::rename(temporary, EndpointsFile());
+std::filesystem::path DataDirectory::EndpointsFile() const { return EndpointsFileOf(path_); }
+
+ListeningPorts DataDirectory::RecordedPorts() const {
+    const auto values = ReadKeyValues(PortsFile());
+    return {ReadPort(values, "http"), ReadPort(values, "https"), ReadPort(values, "legacy")};
+}
+
+void DataDirectory::RecordPorts(const ListeningPorts& ports) const {
+    std::string text = "http=" + std::to_string(ports.http) + "\nhttps=" + std::to_string(ports.https) + "\n";
+    if (ports.legacy != 0) text += "legacy=" + std::to_string(ports.legacy) + "\n";
+    WriteWhole(PortsFile(), text);
+}
+
+void DataDirectory::WriteEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate,
+                                   const std::string& soleUser) const {
+    std::string text = FormatEndpoints(endpoints, std::filesystem::absolute(certificate));
+    if (!soleUser.empty()) text += "user=" + soleUser + "\n";
+    text += "pid=" + std::to_string(::getpid()) + "\n";
+    WriteWhole(EndpointsFile(), text);
 }
 
 void DataDirectory::RemoveEndpoints() const {

@@ -1,11 +1,13 @@
-// The sandbox's data directory: the store, the certificate, and the endpoints file that tells
-// scripts where a running sandbox listens. One sandbox at a time holds it.
+// The sandbox's data directory: the store, the certificate, the ports of the last start, and the
+// endpoints file that tells scripts where a running sandbox listens. One sandbox at a time holds it.
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "platform/unique_fd.h"
 #include "sandbox/http_server.h"
+#include "sandbox/ports.h"
 
 namespace vexa::sandbox {
 
@@ -18,14 +20,22 @@ public:
 
     const std::filesystem::path& Path() const { return path_; }
     std::filesystem::path StoreFile() const { return path_ / "sandbox.db"; }
-    std::filesystem::path EndpointsFile() const { return path_ / "endpoints"; }
+    std::filesystem::path EndpointsFile() const;
+    std::filesystem::path PortsFile() const { return path_ / "ports"; }
+
+    // The ports the last start listened on, so that a restart can take them again.
+    ListeningPorts RecordedPorts() const;
+    void RecordPorts(const ListeningPorts& ports) const;
 
     // Writes the endpoints file whole (a reader never sees half of it):
     //   http=http://127.0.0.1:PORT
     //   https=https://127.0.0.1:PORT
     //   certificate=/absolute/path/cert.pem
     //   legacy=127.0.0.1:PORT          (only with a legacy listener)
-    void WriteEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate) const;
+    //   user=USER                      (only when the store has exactly one account)
+    //   pid=PID                        (this process: a file left by one that died is told apart)
+    void WriteEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate,
+                        const std::string& soleUser) const;
     void RemoveEndpoints() const;
 
 private:
@@ -33,7 +43,10 @@ private:
     UniqueFd lock_;
 };
 
-// The endpoints file's text.
+// Where the endpoints file of the data directory `directory` lies, for readers that do not hold it.
+std::filesystem::path EndpointsFileOf(const std::filesystem::path& directory);
+
+// The endpoints' lines of that file, as a start prints them.
 std::string FormatEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate);
 
 }  // namespace vexa::sandbox

@@ -42,7 +42,7 @@ std::string EndpointHost(const std::string& bindAddress) {
 class HttpServer::Listener {
 public:
     Listener(std::unique_ptr<httplib::Server> server, const std::string& scheme, Service& service,
-             const ListenerOptions& options, int port)
+             const ListenerOptions& options, const PortChoice& choice)
         : server_(std::move(server)) {
         if (!server_->is_valid()) {
             throw std::runtime_error(scheme + " listener: cannot be set up (certificate?)");
@@ -66,13 +66,16 @@ public:
                     log(scheme + " " + req.method + " " + req.target + " " + std::to_string(res.status));
                 });
         }
-        const int bound = port == 0 ? server_->bind_to_any_port(options.bindAddress)
-                                    : (server_->bind_to_port(options.bindAddress, port) ? port : -1);
-        if (bound <= 0) {
-            throw std::runtime_error(scheme + " listener: cannot listen on " + options.bindAddress + ":" +
-                                     std::to_string(port));
-        }
-        baseUrl_ = scheme + "://" + EndpointHost(options.bindAddress) + ":" + std::to_string(bound);
+        port_ = ListenOn(choice, [&](int port) {
+            const int bound = port == 0 ? server_->bind_to_any_port(options.bindAddress)
+                                        : (server_->bind_to_port(options.bindAddress, port) ? port : -1);
+            if (bound <= 0) {
+                throw std::runtime_error(scheme + " listener: cannot listen on " + options.bindAddress + ":" +
+                                         std::to_string(port));
+            }
+            return bound;
+        });
+        baseUrl_ = scheme + "://" + EndpointHost(options.bindAddress) + ":" + std::to_string(port_);
 
         thread_ = std::thread([this] {
             // A client that hangs up while it is answered must not end the process; the workers
@@ -110,6 +113,7 @@ public:
     }
 
     const std::string& BaseUrl() const { return baseUrl_; }
+    int Port() const { return port_; }
 
 private:
     void Route(Service& service, const std::string& scheme) {
@@ -139,6 +143,7 @@ private:
     }
 
     std::unique_ptr<httplib::Server> server_;
+    int port_ = 0;
     std::string baseUrl_;
     std::atomic<bool> finished_{false};
     bool stopRequested_ = false;
@@ -147,15 +152,18 @@ private:
 
 HttpServer::HttpServer(Service& service, const ListenerOptions& options) {
     http_ = std::make_unique<Listener>(std::make_unique<httplib::Server>(), "http", service, options,
-                                       options.httpPort);
+                                       options.http);
     https_ = std::make_unique<Listener>(
         std::make_unique<httplib::SSLServer>(options.certificate.certificate.c_str(),
                                              options.certificate.privateKey.c_str()),
-        "https", service, options, options.httpsPort);
+        "https", service, options, options.https);
     endpoints_ = {http_->BaseUrl(), https_->BaseUrl()};
 }
 
 HttpServer::~HttpServer() { Stop(); }
+
+int HttpServer::HttpPort() const { return http_->Port(); }
+int HttpServer::HttpsPort() const { return https_->Port(); }
 
 void HttpServer::Stop() {
     // Both stop accepting first, then both drain.

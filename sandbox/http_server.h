@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sandbox/certificate.h"
+#include "sandbox/ports.h"
 #include "sandbox/service.h"
 
 namespace vexa::sandbox {
@@ -19,8 +20,8 @@ struct Endpoints {
 
 struct ListenerOptions {
     std::string bindAddress = "127.0.0.1";
-    int httpPort = 0;  // 0: a free port
-    int httpsPort = 0;
+    PortChoice http;
+    PortChoice https;
     CertificateFiles certificate;
     // Told one line per request answered; called from the listeners' threads.
     std::function<void(const std::string&)> log;
@@ -35,6 +36,8 @@ public:
     HttpServer& operator=(const HttpServer&) = delete;
 
     const Endpoints& GetEndpoints() const { return endpoints_; }
+    int HttpPort() const;
+    int HttpsPort() const;
 
     // Stops accepting, lets the requests in flight finish, and returns when both have.
     void Stop();

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
+#include <tuple>
 
 #include "legacy/protocol/packet_frame.h"
 #include "sandbox/http_server.h"
@@ -75,9 +76,9 @@ void DrainUntilClosed(int socket, Deadline deadline, int wake) {
 
 LegacyListener::LegacyListener(LegacyService& service, LegacyListenerOptions options)
     : service_(service), options_(std::move(options)) {
-    auto [socket, port] = ListenTcp(options_.bindAddress, options_.port);
-    listener_ = std::move(socket);
-    address_ = EndpointHost(options_.bindAddress) + ":" + std::to_string(port);
+    std::tie(listener_, port_) =
+        ListenOn(options_.port, [this](int port) { return ListenTcp(options_.bindAddress, port); });
+    address_ = EndpointHost(options_.bindAddress) + ":" + std::to_string(port_);
     const int workers = std::max(1, options_.workers);
     try {
         for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { WorkLoop(); });

@@ -14,12 +14,13 @@
 
 #include "sandbox/legacy_service.h"
 #include "sandbox/legacy_socket.h"
+#include "sandbox/ports.h"
 
 namespace vexa::sandbox {
 
 struct LegacyListenerOptions {
     std::string bindAddress = "127.0.0.1";
-    int port = 0;             // 0: a free port
+    PortChoice port;
     bool substitute = false;  // every reply in the byte-substituted form
     // How long a client may take to send its whole request, and again to take the whole reply;
     // a client that stalls longer is dropped.
@@ -39,6 +40,7 @@ public:
 
     // "127.0.0.1:PORT", where clients reach it.
     const std::string& Address() const { return address_; }
+    int Port() const { return port_; }
 
     // Stops accepting, drops the connections whose request has not arrived whole, lets the
     // requests in flight be answered, and returns when every worker has finished.
@@ -61,6 +63,7 @@ private:
     LegacyService& service_;
     const LegacyListenerOptions options_;
     UniqueFd listener_;
+    int port_ = 0;
     std::string address_;
     WakePipe wake_;
 

@@ -1,5 +1,6 @@
 // vexa-sandbox: serves the messaging service's REST API, and with --legacy-port its legacy TCP
-// protocol, on loopback until SIGINT or SIGTERM.
+// protocol, on loopback until SIGINT or SIGTERM; with --print-env, tells a shell where the one
+// running on a data directory listens.
 #include <csignal>
 #include <exception>
 #include <iostream>
@@ -7,13 +8,16 @@
 #include <pthread.h>
 
 #include "sandbox/options.h"
+#include "sandbox/print_env.h"
 #include "sandbox/sandbox.h"
 
 using namespace vexa::sandbox;
 
 int main(int argc, char** argv) {
-    SandboxOptions options;
-    if (const int code = ParseCommandLine(argc, argv, options, std::cout, std::cerr); code >= 0) return code;
+    CommandLine line;
+    if (const int code = ParseCommandLine(argc, argv, line, std::cout, std::cerr); code >= 0) return code;
+    const SandboxOptions& options = line.sandbox;
+    if (line.printEnvWait) return PrintEnvironment(options.dataDir, *line.printEnvWait, std::cout, std::cerr);
 
     // The stop signals are taken below with sigwait; every thread started from here on inherits
     // the mask, so none of them is interrupted by one.
@@ -39,7 +43,14 @@ int main(int argc, char** argv) {
                           << (change == Store::AccountChange::kCreated ? ": created" : ": password set")
                           << "\n";
             }
+            for (const MovedPort& moved : sandbox.MovedPorts()) {
+                std::cout << moved.listener << ": port " << moved.recorded
+                          << " of the last start is taken by another process; listening on " << moved.now
+                          << " instead\n";
+            }
             std::cout << FormatEndpoints(sandbox.GetEndpoints(), sandbox.Certificate().certificate)
+                      << "for vexa: eval \"$(vexa-sandbox --data-dir "
+                      << ShellQuote(sandbox.Directory().Path()) << " --print-env)\"\n"
                       << std::flush;
         }
         int received = 0;

@@ -2,13 +2,21 @@
 
 #include <CLI/CLI.hpp>
 #include <charconv>
+#include <cmath>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#ifndef VEXA_VERSION
+#error "VEXA_VERSION comes from the build"
+#endif
+
 namespace vexa::sandbox {
 
 namespace {
+
+// Longer than anyone waits for a start, short enough to stay a count of milliseconds.
+constexpr double kMaxWaitSeconds = 24 * 60 * 60;
 
 bool ParseCredit(std::string_view text, int64_t& credit) {
     if (text.empty() || text.size() > 15) return false;
@@ -39,21 +47,26 @@ std::optional<AccountSetup> ParseAccountSpec(std::string_view text) {
     return setup;
 }
 
-int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options, std::ostream& out,
+int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::ostream& out,
                      std::ostream& err) {
+    SandboxOptions& options = line.sandbox;
     CLI::App app{
         "A local stand-in of the messaging service: its REST API and, optionally, its legacy TCP "
         "protocol, kept in SQLite.",
         "vexa-sandbox"};
+    app.set_version_flag("--version", std::string("vexa-sandbox ") + VEXA_VERSION);
     std::string dataDir;
     std::vector<std::string> accounts;
+    double waitSeconds = std::chrono::duration<double>(kDefaultPrintEnvWait).count();
     app.add_option("--data-dir", dataDir, "Directory of the store, the certificate and the endpoints file")
         ->required();
     app.add_option("--bind", options.bindAddress, "Address to listen on")->capture_default_str();
-    app.add_option("--http-port", options.httpPort, "Port of plain HTTP (0: a free port)")
+    app.add_option("--http-port", options.httpPort,
+                   "Port of plain HTTP (0: the one of the last start on the data directory when it is free, "
+                   "else a free one)")
         ->check(CLI::Range(0, 65535))
         ->capture_default_str();
-    app.add_option("--https-port", options.httpsPort, "Port of HTTPS (0: a free port)")
+    app.add_option("--https-port", options.httpsPort, "Port of HTTPS (0: as for --http-port)")
         ->check(CLI::Range(0, 65535))
         ->capture_default_str();
     app.add_option("--realm", options.realm, "Realm that requests must name in Auth-Realm")
@@ -70,22 +83,35 @@ int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options,
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
     CLI::Option* legacyPort =
-        app.add_option("--legacy-port", options.legacyPort,
-                       "Port of the legacy TCP protocol on the same address (0: a free port); without it, no "
-                       "legacy listener")
+        app.add_option(
+               "--legacy-port", options.legacyPort,
+               "Port of the legacy TCP protocol on the same address (0: as for --http-port); without it, "
+               "no legacy listener")
             ->check(CLI::Range(0, 65535));
     app.add_flag("--legacy-substitute", options.legacySubstitute,
                  "Send every legacy reply in the byte-substituted [PV1090] form")
         ->needs(legacyPort);
+    bool printEnv = false;
+    CLI::Option* printEnvFlag =
+        app.add_flag("--print-env", printEnv,
+                     "Start no sandbox: print export lines for vexa (VEXA_ENDPOINT, VEXA_CACERT, "
+                     "VEXA_LEGACY, VEXA_USER) of the one running on the data directory");
+    app.add_option("--wait", waitSeconds, "Seconds --print-env waits for that sandbox to be up")
+        ->check(CLI::Range(0.0, kMaxWaitSeconds))
+        ->capture_default_str()
+        ->needs(printEnvFlag);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        // Help is a success; every usage error exits 2, as vexa's do, whatever CLI11 numbers it.
+        // Help and the version are a success; every usage error exits 2, as vexa's do, whatever
+        // CLI11 numbers it.
         return app.exit(e, out, err) == 0 ? 0 : 2;
     }
     options.dataDir = dataDir;
     options.accounts.clear();
     for (const std::string& text : accounts) options.accounts.push_back(*ParseAccountSpec(text));
+    line.printEnvWait.reset();
+    if (printEnv) line.printEnvWait = std::chrono::milliseconds(std::llround(waitSeconds * 1000));
     return -1;
 }
 

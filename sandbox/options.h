@@ -1,6 +1,7 @@
 // vexa-sandbox's command line.
 #pragma once
 
+#include <chrono>
 #include <iosfwd>
 #include <optional>
 #include <string_view>
@@ -18,9 +19,19 @@ inline constexpr const char* kDefaultReturnPhone = "02-000-0000";
 // after its user ID and gets the default return phone.
 std::optional<AccountSetup> ParseAccountSpec(std::string_view text);
 
-// Fills `options` from the arguments. -1 to go on; otherwise the process's exit code (0 after help,
-// 2 after a usage error), with what was asked or wrong written to `out` or `err`.
-int ParseCommandLine(int argc, const char* const* argv, SandboxOptions& options, std::ostream& out,
+// How long --print-env waits for a sandbox to be up, unless --wait says otherwise.
+inline constexpr std::chrono::milliseconds kDefaultPrintEnvWait{10000};
+
+struct CommandLine {
+    SandboxOptions sandbox;
+    // With --print-env: no sandbox starts; the environment of the one running on the data
+    // directory is printed, waiting this long for it.
+    std::optional<std::chrono::milliseconds> printEnvWait;
+};
+
+// Fills `line` from the arguments. -1 to go on; otherwise the process's exit code (0 after help or
+// the version, 2 after a usage error), with what was asked or wrong written to `out` or `err`.
+int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::ostream& out,
                      std::ostream& err);
 
 }  // namespace vexa::sandbox

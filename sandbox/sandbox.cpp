@@ -6,6 +6,23 @@
 
 namespace vexa::sandbox {
 
+namespace {
+
+PortChoice Choose(int given, int recorded) {
+    if (given != 0 || recorded == 0) return {given, false};
+    return {recorded, true};
+}
+
+// The one account's user ID, for scripts that set up a client; empty when there are more (or
+// none), or when it would not fit on one line of the endpoints file.
+std::string SoleUser(Store& store) {
+    const std::vector<std::string> ids = store.UserIds();
+    if (ids.size() != 1 || ids[0].find_first_of("\r\n") != std::string::npos) return {};
+    return ids[0];
+}
+
+}  // namespace
+
 std::string DefaultRealm() { return VEXA_AUTH_REALM; }
 
 Sandbox::Sandbox(const SandboxOptions& options, Clock clock, std::function<void(const std::string&)> log)
@@ -16,30 +33,44 @@ Sandbox::Sandbox(const SandboxOptions& options, Clock clock, std::function<void(
     for (const AccountSetup& account : options.accounts) {
         accountChanges_.emplace_back(account.userId, store_.SetUpAccount(account));
     }
+    const ListeningPorts recorded = directory_.RecordedPorts();
     ListenerOptions listeners;
     listeners.bindAddress = options.bindAddress;
-    listeners.httpPort = options.httpPort;
-    listeners.httpsPort = options.httpsPort;
+    listeners.http = Choose(options.httpPort, recorded.http);
+    listeners.https = Choose(options.httpsPort, recorded.https);
     listeners.certificate = certificate_;
     listeners.log = log;
     server_ = std::make_unique<HttpServer>(service_, listeners);
     endpoints_ = server_->GetEndpoints();
+    ports_.http = server_->HttpPort();
+    ports_.https = server_->HttpsPort();
+    NoteMove("http", listeners.http, ports_.http);
+    NoteMove("https", listeners.https, ports_.https);
     if (options.legacyPort) {
         legacyService_ =
             std::make_unique<LegacyService>(store_, LegacySettings{options.deliveryDelay}, std::move(clock));
         LegacyListenerOptions legacy;
         legacy.bindAddress = options.bindAddress;
-        legacy.port = *options.legacyPort;
+        legacy.port = Choose(*options.legacyPort, recorded.legacy);
+        const PortChoice legacyChoice = legacy.port;
         legacy.substitute = options.legacySubstitute;
         legacy.timeout = options.legacyTimeout;
         legacy.log = std::move(log);
         legacy_ = std::make_unique<LegacyListener>(*legacyService_, std::move(legacy));
         endpoints_.legacy = legacy_->Address();
+        ports_.legacy = legacy_->Port();
+        NoteMove("legacy", legacyChoice, ports_.legacy);
     }
-    directory_.WriteEndpoints(endpoints_, certificate_.certificate);
+    // A start without the legacy listener keeps its port for the next one with it.
+    directory_.RecordPorts({ports_.http, ports_.https, legacy_ ? ports_.legacy : recorded.legacy});
+    directory_.WriteEndpoints(endpoints_, certificate_.certificate, SoleUser(store_));
 }
 
 Sandbox::~Sandbox() { Stop(); }
+
+void Sandbox::NoteMove(const std::string& listener, const PortChoice& choice, int now) {
+    if (choice.elseFree && now != choice.port) movedPorts_.push_back({listener, choice.port, now});
+}
 
 void Sandbox::Stop() {
     directory_.RemoveEndpoints();

@@ -29,15 +29,25 @@ std::string DefaultRealm();
 struct SandboxOptions {
     std::filesystem::path dataDir;
     std::string bindAddress = "127.0.0.1";
+    // A port given outright is taken or the start fails. 0 takes the port that listener had at
+    // the last start on the data directory when it is free, else a free one, so that endpoints
+    // handed out before a restart keep working.
     int httpPort = 0;
     int httpsPort = 0;
     std::string realm = DefaultRealm();
     std::vector<AccountSetup> accounts;
     int64_t deliveryDelay = 0;
-    // The legacy TCP listener, on the same address: none without a port (0: a free one).
+    // The legacy TCP listener, on the same address: none without a port (0 as above).
     std::optional<int> legacyPort;
     bool legacySubstitute = false;                   // its replies in the byte-substituted form
     std::chrono::milliseconds legacyTimeout{30000};  // a client stalling longer is dropped
+};
+
+// A listener that could not take its port of the last start, which another process holds.
+struct MovedPort {
+    std::string listener;  // "http", "https", "legacy"
+    int recorded = 0;
+    int now = 0;
 };
 
 class Sandbox {
@@ -50,6 +60,8 @@ public:
     Sandbox& operator=(const Sandbox&) = delete;
 
     const Endpoints& GetEndpoints() const { return endpoints_; }
+    const ListeningPorts& Ports() const { return ports_; }
+    const std::vector<MovedPort>& MovedPorts() const { return movedPorts_; }
     const CertificateFiles& Certificate() const { return certificate_; }
     const DataDirectory& Directory() const { return directory_; }
     Store& GetStore() { return store_; }
@@ -63,6 +75,8 @@ public:
     void Stop();
 
 private:
+    void NoteMove(const std::string& listener, const PortChoice& choice, int now);
+
     DataDirectory directory_;
     Store store_;
     std::vector<std::pair<std::string, Store::AccountChange>> accountChanges_;
@@ -72,6 +86,8 @@ private:
     std::unique_ptr<LegacyService> legacyService_;
     std::unique_ptr<LegacyListener> legacy_;
     Endpoints endpoints_;
+    ListeningPorts ports_;
+    std::vector<MovedPort> movedPorts_;
 };
 
 }  // namespace vexa::sandbox

@@ -77,6 +77,14 @@ Store::AccountChange Store::SetUpAccount(const AccountSetup& setup) {
     return change;
 }
 
+std::vector<std::string> Store::UserIds() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> ids;
+    Statement select(db_, "SELECT user_id FROM accounts ORDER BY id");
+    while (select.Step()) ids.push_back(select.Text(0));
+    return ids;
+}
+
 void Store::LoadReturnPhones(Account& account) {
     Statement phones(db_, "SELECT phone FROM return_phones WHERE account_id = ? ORDER BY position");
     phones.Bind(account.id);

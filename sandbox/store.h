@@ -62,6 +62,8 @@ public:
     // Creates the account, or sets the password of an existing one and leaves the rest as it is.
     AccountChange SetUpAccount(const AccountSetup& setup);
     std::optional<Account> FindAccount(std::string_view userId);
+    // Every account's user ID, in the order they were created.
+    std::vector<std::string> UserIds();
     // The account with the hash its password is checked against, read together.
     struct Login {
         Account account;

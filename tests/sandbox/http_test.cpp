@@ -5,6 +5,7 @@
 #include <httplib.h>
 #include <set>
 #include <thread>
+#include <unistd.h>
 
 #include "rest/entity.h"
 #include "sandbox/local_time.h"
@@ -213,8 +214,9 @@ TEST_F(HttpTest, TheEndpointsFileTellsWhereTheSandboxListensWhileItRuns) {
     std::ifstream in(file);
     const std::string text{std::istreambuf_iterator<char>(in), {}};
     const Endpoints& endpoints = sandbox_->GetEndpoints();
-    EXPECT_EQ(text, "http=" + endpoints.http + "\nhttps=" + endpoints.https + "\ncertificate=" +
-                        (std::filesystem::canonical(dir_.Path()) / "cert.pem").string() + "\n");
+    EXPECT_EQ(text, "http=" + endpoints.http + "\nhttps=" + endpoints.https +
+                        "\ncertificate=" + (std::filesystem::canonical(dir_.Path()) / "cert.pem").string() +
+                        "\nuser=kim\npid=" + std::to_string(::getpid()) + "\n");
     EXPECT_TRUE(endpoints.http.starts_with("http://127.0.0.1:"));
     EXPECT_TRUE(endpoints.https.starts_with("https://127.0.0.1:"));
 

@@ -1,4 +1,5 @@
-// The command line: usage errors, help, and the legacy listener's options.
+// The command line: usage errors, help, the version, --print-env and the legacy listener's options.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <vector>
@@ -8,40 +9,40 @@
 namespace vexa::sandbox {
 namespace {
 
-int Parse(std::vector<const char*> args, SandboxOptions& options) {
+int Parse(std::vector<const char*> args, CommandLine& line) {
     args.insert(args.begin(), {"vexa-sandbox", "--data-dir", "d"});
     std::ostringstream out;
     std::ostringstream err;
-    return ParseCommandLine(static_cast<int>(args.size()), args.data(), options, out, err);
+    return ParseCommandLine(static_cast<int>(args.size()), args.data(), line, out, err);
 }
 
 TEST(LegacyOptionsTest, ALegacyListenerOnlyWhenAPortIsGiven) {
-    SandboxOptions none;
+    CommandLine none;
     ASSERT_EQ(Parse({}, none), -1);
-    EXPECT_FALSE(none.legacyPort);
-    EXPECT_FALSE(none.legacySubstitute);
+    EXPECT_FALSE(none.sandbox.legacyPort);
+    EXPECT_FALSE(none.sandbox.legacySubstitute);
 
-    SandboxOptions any;
+    CommandLine any;
     ASSERT_EQ(Parse({"--legacy-port", "0"}, any), -1);
-    EXPECT_EQ(any.legacyPort, 0);
-    EXPECT_FALSE(any.legacySubstitute);
+    EXPECT_EQ(any.sandbox.legacyPort, 0);
+    EXPECT_FALSE(any.sandbox.legacySubstitute);
 
-    SandboxOptions substituted;
+    CommandLine substituted;
     ASSERT_EQ(Parse({"--legacy-port", "4545", "--legacy-substitute"}, substituted), -1);
-    EXPECT_EQ(substituted.legacyPort, 4545);
-    EXPECT_TRUE(substituted.legacySubstitute);
+    EXPECT_EQ(substituted.sandbox.legacyPort, 4545);
+    EXPECT_TRUE(substituted.sandbox.legacySubstitute);
 
     for (const std::vector<const char*>& bad : {std::vector<const char*>{"--legacy-substitute"},
                                                 {"--legacy-port", "65536"},
                                                 {"--legacy-port", "-1"},
                                                 {"--legacy-port"}}) {
-        SandboxOptions options;
-        EXPECT_EQ(Parse(bad, options), 2) << bad[0];
+        CommandLine line;
+        EXPECT_EQ(Parse(bad, line), 2) << bad[0];
     }
 }
 
-// Like vexa's: 2 for every usage error, whatever the parser calls it, and 0 for help.
-TEST(CommandLineTest, UsageErrorsExitTwoAndHelpZero) {
+// Like vexa's: 2 for every usage error, whatever the parser calls it, and 0 for help and the version.
+TEST(CommandLineTest, UsageErrorsExitTwoHelpAndVersionZero) {
     struct Case {
         std::vector<const char*> args;
         int code;
@@ -50,14 +51,40 @@ TEST(CommandLineTest, UsageErrorsExitTwoAndHelpZero) {
         {{"vexa-sandbox"}, 2},                                       // no --data-dir
         {{"vexa-sandbox", "--data-dir", "d", "--bogus"}, 2},         // an unknown option
         {{"vexa-sandbox", "--data-dir", "d", "--account", "x"}, 2},  // a malformed value
+        {{"vexa-sandbox", "--data-dir", "d", "--wait", "3"}, 2},     // --wait without --print-env
+        {{"vexa-sandbox", "--data-dir", "d", "--print-env", "--wait", "-1"}, 2},
         {{"vexa-sandbox", "--help"}, 0},
+        {{"vexa-sandbox", "--version"}, 0},  // no --data-dir needed
     };
     for (const Case& c : cases) {
-        SandboxOptions options;
+        CommandLine line;
         std::ostringstream out, err;
-        EXPECT_EQ(ParseCommandLine(static_cast<int>(c.args.size()), c.args.data(), options, out, err), c.code)
+        EXPECT_EQ(ParseCommandLine(static_cast<int>(c.args.size()), c.args.data(), line, out, err), c.code)
             << c.args.back();
     }
+}
+
+TEST(CommandLineTest, VersionNamesTheProgramAndItsFourPartVersion) {
+    const char* args[] = {"vexa-sandbox", "--version"};
+    CommandLine line;
+    std::ostringstream out, err;
+    ASSERT_EQ(ParseCommandLine(2, args, line, out, err), 0);
+    EXPECT_THAT(out.str(), ::testing::MatchesRegex("vexa-sandbox [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\n"));
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST(CommandLineTest, PrintEnvWaitsTenSecondsUnlessTold) {
+    CommandLine serve;
+    ASSERT_EQ(Parse({}, serve), -1);
+    EXPECT_FALSE(serve.printEnvWait);
+
+    CommandLine byDefault;
+    ASSERT_EQ(Parse({"--print-env"}, byDefault), -1);
+    EXPECT_EQ(byDefault.printEnvWait, std::chrono::seconds(10));
+
+    CommandLine told;
+    ASSERT_EQ(Parse({"--print-env", "--wait", "0.25"}, told), -1);
+    EXPECT_EQ(told.printEnvWait, std::chrono::milliseconds(250));
 }
 
 }  // namespace

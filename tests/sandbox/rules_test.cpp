@@ -306,7 +306,10 @@ TEST(OptionsTest, CommandLine) {
         args.insert(args.begin(), "vexa-sandbox");
         std::ostringstream out;
         std::ostringstream err;
-        return ParseCommandLine(static_cast<int>(args.size()), args.data(), options, out, err);
+        CommandLine line;
+        const int code = ParseCommandLine(static_cast<int>(args.size()), args.data(), line, out, err);
+        options = line.sandbox;
+        return code;
     };
     SandboxOptions options;
     ASSERT_EQ(parse({"--data-dir", "/tmp/x", "--account", "kim:pw", "--account", "lee:pw:5", "--http-port",
