@@ -95,7 +95,7 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
     CLI::Option* printEnvFlag =
         app.add_flag("--print-env", printEnv,
                      "Start no sandbox: print export lines for vexa (VEXA_ENDPOINT, VEXA_CACERT, "
-                     "VEXA_LEGACY, VEXA_USER) of the one running on the data directory");
+                     "VEXA_SANDBOX_LEGACY, VEXA_USER) of the one running on the data directory");
     app.add_option("--wait", waitSeconds, "Seconds --print-env waits for that sandbox to be up")
         ->check(CLI::Range(0.0, kMaxWaitSeconds))
         ->capture_default_str()

@@ -78,7 +78,8 @@ int PrintEnvironment(const std::filesystem::path& directory, std::chrono::millis
         if (why.empty()) {
             Export(out, "VEXA_ENDPOINT", ValueOf(values, "https"));
             Export(out, "VEXA_CACERT", ValueOf(values, "certificate"));
-            Export(out, "VEXA_LEGACY", ValueOf(values, "legacy"));
+            // Not VEXA_LEGACY: vexa would take it and run every command over the legacy protocol.
+            Export(out, "VEXA_SANDBOX_LEGACY", ValueOf(values, "legacy"));
             Export(out, "VEXA_USER", ValueOf(values, "user"));
             out << std::flush;
             return 0;

@@ -10,7 +10,7 @@ namespace vexa::sandbox {
 
 // Waits up to `wait` for a sandbox running on `directory` to have written its endpoints file, then
 // writes `export` lines for a POSIX shell to `out`: VEXA_ENDPOINT (its HTTPS URL), VEXA_CACERT, and
-// VEXA_LEGACY and VEXA_USER when it has a legacy listener or exactly one account. A file whose
+// VEXA_SANDBOX_LEGACY and VEXA_USER when it has a legacy listener or exactly one account. A file whose
 // process has ended was left by a sandbox that was killed and does not count. 0, or 1 with why
 // on `err` when no sandbox is running there.
 int PrintEnvironment(const std::filesystem::path& directory, std::chrono::milliseconds wait,

@@ -32,15 +32,15 @@ Printed Print(const std::filesystem::path& dir, std::chrono::milliseconds wait) 
     return {code, out.str(), err.str()};
 }
 
-// VEXA_ENDPOINT|VEXA_CACERT|VEXA_LEGACY|VEXA_USER as /bin/sh has them after evaluating `lines`.
+// VEXA_ENDPOINT|VEXA_CACERT|VEXA_SANDBOX_LEGACY|VEXA_USER as /bin/sh has them after evaluating `lines`.
 std::string Evaluated(const std::string& lines) {
     test::ScratchDirectory scratch;
     const std::filesystem::path script = scratch.Path() / "env";
     std::ofstream(script) << lines;
-    const std::string command = "unset VEXA_ENDPOINT VEXA_CACERT VEXA_LEGACY VEXA_USER; eval \"$(cat " +
-                                script.string() +
-                                ")\" && printf '%s|%s|%s|%s' \"$VEXA_ENDPOINT\" \"$VEXA_CACERT\" "
-                                "\"$VEXA_LEGACY\" \"$VEXA_USER\"";
+    const std::string command =
+        "unset VEXA_ENDPOINT VEXA_CACERT VEXA_SANDBOX_LEGACY VEXA_USER; eval \"$(cat " + script.string() +
+        ")\" && printf '%s|%s|%s|%s' \"$VEXA_ENDPOINT\" \"$VEXA_CACERT\" "
+        "\"$VEXA_SANDBOX_LEGACY\" \"$VEXA_USER\"";
     const std::unique_ptr<FILE, decltype(&::pclose)> shell(::popen(command.c_str(), "r"), ::pclose);
     if (!shell) return "(no shell)";
     std::string text;
@@ -106,8 +106,8 @@ TEST_F(PrintEnvTest, AShellGetsTheRunningSandboxsEndpoints) {
         EXPECT_EQ(Evaluated(printed.out),
                   sandbox->GetEndpoints().https + "|" + sandbox->Certificate().certificate.string() + "|" +
                       sandbox->GetEndpoints().legacy + "|" + (c.accounts.size() == 1 ? "demo" : ""));
-        // Only what is known is exported: no empty VEXA_LEGACY or VEXA_USER.
-        EXPECT_EQ(printed.out.find("VEXA_LEGACY") != std::string::npos, c.legacy);
+        // Only what is known is exported: no empty VEXA_SANDBOX_LEGACY or VEXA_USER.
+        EXPECT_EQ(printed.out.find("VEXA_SANDBOX_LEGACY") != std::string::npos, c.legacy);
         EXPECT_EQ(printed.out.find("VEXA_USER") != std::string::npos, c.accounts.size() == 1);
     }
 }
