@@ -106,12 +106,12 @@ std::string LogsReply(const std::vector<LogRecord>& records, LogsShape shape, co
     return w.Utf8();
 }
 
-std::string DetailReply(const TransferDetail* detail, std::string_view subject, const ReplyContext& context) {
+std::string DetailReply(const TransferDetail* detail, const ReplyContext& context) {
     Writer w("transfers");
     if (detail) {
         const xmlNodePtr root = w.Root();
         WriteFields(w, root, kTransferSummaryFields, *detail);
-        w.AddTextChild(root, "subject", subject);
+        WriteFields(w, root, kTransferSubjectFields, *detail);
         WriteFields(w, root, kTransferDetailFields, *detail);
         const xmlNodePtr images = w.AddChildElement(root, kImageList.list);
         for (const std::string& url : detail->imageUrls) {

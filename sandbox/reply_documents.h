@@ -36,10 +36,9 @@ std::string MessagesReply(const std::vector<ReceiverRecord>& receivers, const Re
 enum class LogsShape { kList, kDelete, kCancel };
 std::string LogsReply(const std::vector<LogRecord>& records, LogsShape shape, const ReplyContext& context);
 
-// transfers carrying one transfer's fields (and its subject, which the component does not read),
-// its images and its details; without a transfer only info, which the component reads as a
-// transfer without receivers.
-std::string DetailReply(const TransferDetail* detail, std::string_view subject, const ReplyContext& context);
+// transfers carrying one transfer's fields (its subject among them), its images and its details;
+// without a transfer only info, which the component reads as a transfer without receivers.
+std::string DetailReply(const TransferDetail* detail, const ReplyContext& context);
 
 // `rootName` with an info element carrying the error (and the account's status when known).
 std::string ErrorReply(std::string_view rootName, const ReplyError& error, const ReplyContext& context);

@@ -80,11 +80,11 @@ ServiceReply ShowDetail(const Operation& op) {
     const std::optional<Transfer> transfer = op.store.FindTransfer(op.account.id, {op.route.args[1], *index});
     // An unknown transfer reads as one without receivers.
     if (!transfer || !TypeAllows(*type, *transfer)) {
-        return XmlReply(200, DetailReply(nullptr, {}, op.Context()));
+        return XmlReply(200, DetailReply(nullptr, op.Context()));
     }
     const TransferDetail detail =
         DetailOf(*transfer, op.now, op.request.baseUrl + "/images/" + PathSegment(op.account.userId));
-    return XmlReply(200, DetailReply(&detail, transfer->subject, op.Context()));
+    return XmlReply(200, DetailReply(&detail, op.Context()));
 }
 
 std::optional<Transfer> FindNamedTransfer(Store& store, const Account& account, const LogKey& entry) {

@@ -36,6 +36,7 @@ LogRecord LogEntryOf(const Transfer& transfer, int64_t now) {
 TransferDetail DetailOf(const Transfer& t, int64_t now, std::string_view imagesUrl) {
     TransferDetail d;
     FillSummary(t, now, d);
+    d.subject = t.subject;
     d.via = t.via;
     d.userIp = t.userIp;
     d.isDeleted = t.deletedTime.has_value();

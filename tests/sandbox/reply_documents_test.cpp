@@ -84,13 +84,13 @@ TEST(ReplyDocumentsTest, EachReplyWritesItsElementsInOrder) {
          LogsReply(logs, LogsShape::kCancel, context),
          {"logs", "log"},
          {"index", "date", "type", "countTotal", "countSuccess", "countFailure", "result"}},
-        {"detail", DetailReply(&detail, "subject", context), {}, detailRoot},
-        {"image", DetailReply(&detail, "subject", context), {"images", "image"}, {"url"}},
+        {"detail", DetailReply(&detail, context), {}, detailRoot},
+        {"image", DetailReply(&detail, context), {"images", "image"}, {"url"}},
         {"receiver's detail",
-         DetailReply(&detail, "subject", context),
+         DetailReply(&detail, context),
          {"details", "detail"},
          {"message", "name", "phoneSend", "status", "result", "resultDetail", "tranDate", "tranRsltDate"}},
-        {"no such transfer", DetailReply(nullptr, {}, context), {}, {"info"}},
+        {"no such transfer", DetailReply(nullptr, context), {}, {"info"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
