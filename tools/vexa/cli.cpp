@@ -11,6 +11,7 @@
 
 #include "command_request.h"
 #include "completion.h"
+#include "profiles.h"
 
 namespace vexa_cli {
 
@@ -39,6 +40,7 @@ struct Bindings {
     std::string leadingLegacy;
     CLI::Option* leadingLegacyOption = nullptr;
     bool leadingJson = false;  // --json before the command
+    std::string leadingProfile;
     bool version = false;
 };
 
@@ -66,6 +68,10 @@ void AddCommonOptions(CLI::App& command, Bound& bound) {
          "receivers without names"},
         {"--module", o.module, "VEXA_MODULE", "PATH",
          "VexaComponent32.so to load (default: the registered one, else the one beside vexa)"},
+        {"--profile", o.profile, "VEXA_PROFILE", "NAME",
+         "Settings kept by vexa config, for what neither an option nor a variable gives (default: the "
+         "profile "
+         "named default, when there is one)"},
     };
     for (const auto& option : kOptions) {
         CLI::Option* added = command.add_option(option.name, option.value, option.help)
@@ -102,6 +108,8 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
     // Taken alone before parsing (ParseCommandLine); listed here for the help.
     app.add_flag("--version", bindings.version,
                  "Print the versions of vexa and of the module it uses, and where that lies");
+    app.add_option("--profile", bindings.leadingProfile, "Use this profile of settings (see each command)")
+        ->type_name("NAME");
     app.add_flag("--json", bindings.leadingJson,
                  "Print one JSON document instead of tables (see each command)");
 
@@ -206,6 +214,19 @@ void DescribeCommands(CLI::App& app, Bindings& bindings) {
     addModuleCommand(Command::Unregister, "unregister",
                      "Remove the component's registration: this user's, or the machine's when run as root",
                      "VexaComponent32.so that removes it (default: the one beside vexa)");
+    CLI::App* config = app.add_subcommand(
+        "config", "Show or change a profile: settings kept in $XDG_CONFIG_HOME/vexa/config.toml");
+    Bound& c = bindings.commands[config];
+    c.command = Command::Config;
+    config->add_option("action", c.raw.configAction, "show (the default), set or unset")
+        ->type_name("show|set|unset");
+    config->add_option("key", c.raw.configKey,
+                       "endpoint, user, cacert, legacy, module or password_file (a file of mode 0600)");
+    config->add_option("value", c.raw.configValue, "The value to set");
+    config->add_option("--profile", c.raw.common.profile, "The profile (default: default)")
+        ->envname("VEXA_PROFILE")
+        ->type_name("NAME");
+    config->add_flag("--json", c.raw.common.json, "Print one JSON document instead of tables");
     addModuleCommand(Command::Component, "component", "Show which VexaComponent32.so vexa uses, and why",
                      "VexaComponent32.so to use (default: the registered one, else the one beside vexa)");
 }
@@ -236,6 +257,10 @@ void AddExamples(CLI::App& app) {
         {"register", "Example: vexa register --module /opt/vexa/lib/vexa/VexaComponent32.so"},
         {"unregister", "Example: vexa unregister"},
         {"component", "Example: vexa component --json"},
+        {"config",
+         "Example: vexa config set endpoint https://127.0.0.1:8443 --profile sandbox\n"
+         "Options given and VEXA_* variables win over the profile; a password is never kept, only "
+         "the name of a file that holds it."},
     };
     for (const auto& example : kExamples) app.get_subcommand(example.command)->footer(example.footer);
 }
@@ -256,13 +281,14 @@ size_t EditDistance(std::string_view a, std::string_view b) {
     return row[b.size()];
 }
 
-// The command word (the first argument that is not an option or --legacy's value) when it names
-// no command: CLI11 would only say that a command is required. Empty when there is none or it is
-// known.
+// The command word (the first argument that is not an option or the value of one before the
+// command, such as --legacy's or --profile's) when it names no command: CLI11 would only say that
+// a command is required. Empty when there is none or it is known.
 std::string UnknownCommand(const CLI::App& app, int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--legacy") {
+        const CLI::Option* option = arg.starts_with("--") ? app.get_option_no_throw(std::string(arg)) : nullptr;
+        if (option && option->get_type_size_min() > 0) {
             ++i;
             continue;
         }
@@ -302,6 +328,9 @@ RawOptions ChosenOptions(const CLI::App& chosen, const Bindings& bindings) {
         raw.legacy = bound.legacy;
     raw.typeGiven = bound.typeOption && bound.typeOption->count() > 0;
     raw.common.json = raw.common.json || bindings.leadingJson;
+    if (!bindings.leadingProfile.empty()) raw.common.profile = bindings.leadingProfile;
+    // Only the commands on the service take their settings from a profile.
+    if (OnService(bound.command)) ApplyProfile(raw, raw.common.profile, ProfileFilePath());
     return raw;
 }
 

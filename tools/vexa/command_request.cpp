@@ -82,6 +82,25 @@ ManageRequest MakeManage(const RawOptions& raw, ManageRequest::Action action) {
     return r;
 }
 
+ConfigRequest MakeConfig(const RawOptions& raw) {
+    ConfigRequest r;
+    r.profile = raw.common.profile;
+    r.key = raw.configKey;
+    r.value = raw.configValue;
+    const std::string& action = raw.configAction;
+    if (action.empty() || action == "show") {
+        if (!r.key.empty()) throw UsageError("config show takes no key");
+        return r;
+    }
+    if (action != "set" && action != "unset")
+        throw UsageError("config takes show, set KEY VALUE or unset KEY, not '" + action + "'");
+    r.action = action == "set" ? ConfigRequest::Action::Set : ConfigRequest::Action::Unset;
+    if (r.key.empty()) throw UsageError("config " + action + " needs a KEY");
+    if (r.action == ConfigRequest::Action::Unset && !r.value.empty())
+        throw UsageError("config unset takes no value");
+    return r;
+}
+
 Request MakeRequest(Command command, const RawOptions& raw, YearMonth currentMonth) {
     switch (command) {
         case Command::Status:
@@ -102,6 +121,8 @@ Request MakeRequest(Command command, const RawOptions& raw, YearMonth currentMon
             return RegistrationRequest{RegistrationRequest::Action::Unregister};
         case Command::Component:
             return ComponentRequest{};
+        case Command::Config:
+            return MakeConfig(raw);
     }
     return StatusRequest{};
 }

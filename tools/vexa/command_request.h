@@ -10,7 +10,9 @@
 
 namespace vexa_cli {
 
-enum class Command { Status, Send, Logs, Detail, Cancel, Delete, Register, Unregister, Component };
+// The commands on the service come first, up to Delete; the others act on the module or on vexa.
+enum class Command { Status, Send, Logs, Detail, Cancel, Delete, Register, Unregister, Component, Config };
+constexpr bool OnService(Command command) { return command <= Command::Delete; }
 
 // The chosen command's options as typed, before any check.
 struct RawOptions {
@@ -23,6 +25,7 @@ struct RawOptions {
     std::vector<std::string> indexes;
     bool reserved = false;
     bool strict = false, quiet = false;
+    std::string configAction, configKey, configValue;
     // HOST:PORT of the legacy service when one was given, empty or not.
     std::optional<std::string> legacy;
 };

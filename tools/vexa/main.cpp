@@ -13,8 +13,10 @@
 #include "cli.h"
 #include "commands.h"
 #include "component_commands.h"
+#include "config_command.h"
 #include "failure.h"
 #include "module_location.h"
+#include "profiles.h"
 #include "send_warnings.h"
 #include "terminal_style.h"
 
@@ -78,6 +80,8 @@ CommandResult Execute(Invocation& invocation) {
                                        request.action, RegistryModule);
             } else if constexpr (std::is_same_v<Request, ComponentRequest>) {
                 return RunComponent(Locate(options));
+            } else if constexpr (std::is_same_v<Request, ConfigRequest>) {
+                return RunConfig(request, ProfileFilePath());
             } else {
                 return RunOnService(options, request);
             }

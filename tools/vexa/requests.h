@@ -18,6 +18,7 @@ struct CommonOptions {
     // Given: the commands run on the legacy TCP service (the SMS object) instead of the REST one.
     std::optional<LegacyServer> legacy;
     bool json = false;
+    std::string profile;  // the profile named by --profile or VEXA_PROFILE; empty: the default one
 };
 
 struct StatusRequest {};
@@ -63,8 +64,15 @@ struct RegistrationRequest {
 // component: which module vexa uses and how it found it.
 struct ComponentRequest {};
 
+// config: a profile's keys shown, one set or one removed.
+struct ConfigRequest {
+    enum class Action { Show, Set, Unset } action = Action::Show;
+    std::string profile;  // empty: the default profile
+    std::string key, value;
+};
+
 using Request = std::variant<StatusRequest, SendRequest, LogsRequest, DetailRequest, ManageRequest,
-                             RegistrationRequest, ComponentRequest>;
+                             RegistrationRequest, ComponentRequest, ConfigRequest>;
 
 struct Invocation {
     CommonOptions options;
