@@ -225,6 +225,8 @@ TEST_F(CommandLine, AnUnknownCommandIsNamedWithTheNearestOne) {
         {{"sned", "--to", "0101234"}, "vexa: unknown command 'sned'; did you mean 'send'?\n"},
         {{"--legacy", "127.0.0.1:4545", "lgos"}, "vexa: unknown command 'lgos'; did you mean 'logs'?\n"},
         {{"stat"}, "vexa: unknown command 'stat'; did you mean 'status'?\n"},
+        // The values of options before the command are not taken for it; flags have none.
+        {{"--profile", "work", "--json", "detial"}, "vexa: unknown command 'detial'; did you mean 'detail'?\n"},
         {{"frobnicate"}, "vexa: unknown command 'frobnicate'\n"},
     };
     for (const Case& c : kCases) {

@@ -288,7 +288,7 @@ std::string UnknownCommand(const CLI::App& app, int argc, const char* const* arg
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const CLI::Option* option = arg.starts_with("--") ? app.get_option_no_throw(std::string(arg)) : nullptr;
-        if (option && option->get_type_size_min() > 0) {
+        if (option && option->get_items_expected_min() > 0) {
             ++i;
             continue;
         }
