@@ -121,264 +121,284 @@ inline constexpr IID IID_ILogDetailsSubject = GuidFromString("1069D741-4435-4663
 // ---------------------------------------------------------------------------------------------
 // Front objects
 struct IMessage : IDispatch {
-    virtual HRESULT get_VersionMajor(LONG* pVal) = 0;
-    virtual HRESULT get_VersionMinor(LONG* pVal) = 0;
-    virtual HRESULT GetErrorMessage(VEXA_E_CONSTANTS ErrorNum, BSTR* ErrorMessage) = 0;
-    virtual HRESULT get_ArrayBase(LONG* pVal) = 0;
-    virtual HRESULT put_ArrayBase(LONG newVal) = 0;
-    virtual HRESULT get_ServiceCode(BSTR* pVal) = 0;
-    virtual HRESULT put_ServiceCode(BSTR newVal) = 0;
-    virtual HRESULT get_OfficeName(BSTR* pVal) = 0;
-    virtual HRESULT put_OfficeName(BSTR newVal) = 0;
-    virtual HRESULT get_LoginInfo(IDispatch** ppLoginInfo) = 0;
-    virtual HRESULT Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
-                          IDispatch** ppLoginInfo) = 0;
-    virtual HRESULT UpdateLoginInfo() = 0;
-    virtual HRESULT SetAccountInfo(BSTR UserID, BSTR UserPassword) = 0;
-    virtual HRESULT Send(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch* pContents,
-                         IDispatch** ppSendResults) = 0;
-    virtual HRESULT SendOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch* pContents,
-                            IDispatch** ppSendResult) = 0;
-    virtual HRESULT RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, VEXA_MESSAGE_TYPE Type,
-                               IDispatch** ppLogLists) = 0;
-    virtual HRESULT RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay, VEXA_LOGBY LogBy,
-                                    VEXA_MESSAGE_TYPE Type, IDispatch** ppLogLists) = 0;
-    virtual HRESULT RequestLogDetail(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
-                                     IDispatch** ppLogDetails) = 0;
-    virtual HRESULT RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) = 0;
-    virtual HRESULT RequestLogDetailByLists(IDispatch* pLogLists, IDispatch** ppLogDetailsCollection) = 0;
-    virtual HRESULT DeleteLog(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
-                              IDispatch** ppDeleteResult) = 0;
-    virtual HRESULT DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) = 0;
-    virtual HRESULT DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) = 0;
-    virtual HRESULT CancelReservation(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
-                                      IDispatch** ppCancelResult) = 0;
-    virtual HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) = 0;
-    virtual HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) = 0;
-    virtual HRESULT CreateReceivers(IDispatch** ppReceivers) = 0;
-    virtual HRESULT CreateReceiver(IDispatch** ppReceiver) = 0;
-    virtual HRESULT CreateReceiverDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
-                                         DATE SendTime, IDispatch** ppReceiver) = 0;
-    virtual HRESULT CreateLogLists(IDispatch** ppLogLists) = 0;
-    virtual HRESULT CreateLogList(IDispatch** ppLogList) = 0;
-    virtual HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
-                                        IDispatch** ppLogList) = 0;
-    virtual HRESULT CreateContents(IDispatch** ppContents) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VersionMajor(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VersionMinor(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetErrorMessage(VEXA_E_CONSTANTS ErrorNum, BSTR* ErrorMessage) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ArrayBase(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_ArrayBase(LONG newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ServiceCode(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_ServiceCode(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_OfficeName(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_OfficeName(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_LoginInfo(IDispatch** ppLoginInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
+                                            IDispatch** ppLoginInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE UpdateLoginInfo() = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetAccountInfo(BSTR UserID, BSTR UserPassword) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Send(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch* pContents,
+                                           IDispatch** ppSendResults) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SendOne(BSTR bstrReturnPhone, IDispatch* pReceiver,
+                                              IDispatch* pContents, IDispatch** ppSendResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy,
+                                                 VEXA_MESSAGE_TYPE Type, IDispatch** ppLogLists) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay,
+                                                      VEXA_LOGBY LogBy, VEXA_MESSAGE_TYPE Type,
+                                                      IDispatch** ppLogLists) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLogDetail(LONG Year, LONG Month, BSTR Index,
+                                                       VEXA_MESSAGE_TYPE Type, IDispatch** ppLogDetails) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLogDetailByList(IDispatch* pLogList,
+                                                             IDispatch** ppLogDetails) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLogDetailByLists(IDispatch* pLogLists,
+                                                              IDispatch** ppLogDetailsCollection) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteLog(LONG Year, LONG Month, BSTR Index, VEXA_MESSAGE_TYPE Type,
+                                                IDispatch** ppDeleteResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CancelReservation(LONG Year, LONG Month, BSTR Index,
+                                                        VEXA_MESSAGE_TYPE Type,
+                                                        IDispatch** ppCancelResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CancelReservationByList(IDispatch* pLogList,
+                                                              IDispatch** ppCancelResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CancelReservationByLists(IDispatch* pLogLists,
+                                                               IDispatch** ppCancelResults) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateReceivers(IDispatch** ppReceivers) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateReceiver(IDispatch** ppReceiver) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateReceiverDirect(BSTR bstrPhone, BSTR bstrMessage,
+                                                           VEXA_SENDMODE SendMode, DATE SendTime,
+                                                           IDispatch** ppReceiver) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateLogLists(IDispatch** ppLogLists) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateLogList(IDispatch** ppLogList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateLogListDirect(LONG Year, LONG Month, BSTR Index,
+                                                          VEXA_MESSAGE_TYPE Type, IDispatch** ppLogList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateContents(IDispatch** ppContents) = 0;
 };
 
 struct ISMS : IDispatch {
-    virtual HRESULT get_VersionMajor(LONG* pVal) = 0;
-    virtual HRESULT get_VersionMinor(LONG* pVal) = 0;
-    virtual HRESULT GetErrorMessage(VEXA_E_CONSTANTS ErrorNum, BSTR* ErrorMessage) = 0;
-    virtual HRESULT get_ArrayBase(LONG* pVal) = 0;
-    virtual HRESULT put_ArrayBase(LONG newVal) = 0;
-    virtual HRESULT get_ServiceCode(BSTR* pVal) = 0;
-    virtual HRESULT put_ServiceCode(BSTR newVal) = 0;
-    virtual HRESULT get_OfficeName(BSTR* pVal) = 0;
-    virtual HRESULT put_OfficeName(BSTR newVal) = 0;
-    virtual HRESULT get_LoginInfo(IDispatch** ppLoginInfo) = 0;
-    virtual HRESULT Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
-                          IDispatch** ppLoginInfo) = 0;
-    virtual HRESULT UpdateLoginInfo() = 0;
-    virtual HRESULT SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** ppSendResults) = 0;
-    virtual HRESULT SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver, IDispatch** ppSendResult) = 0;
-    virtual HRESULT RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) = 0;
-    virtual HRESULT RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay, VEXA_LOGBY LogBy,
-                                    IDispatch** ppLogLists) = 0;
-    virtual HRESULT RequestLogDetail(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogDetails) = 0;
-    virtual HRESULT RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) = 0;
-    virtual HRESULT RequestLogDetailByLists(IDispatch* pLogLists, IDispatch** ppLogDetailsCollection) = 0;
-    virtual HRESULT DeleteLog(LONG Year, LONG Month, BSTR Index, IDispatch** ppDeleteResult) = 0;
-    virtual HRESULT DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) = 0;
-    virtual HRESULT DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) = 0;
-    virtual HRESULT CancelReservation(LONG Year, LONG Month, BSTR Index, IDispatch** ppCancelResult) = 0;
-    virtual HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) = 0;
-    virtual HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) = 0;
-    virtual HRESULT CreateReceivers(IDispatch** ppReceivers) = 0;
-    virtual HRESULT CreateReceiver(IDispatch** ppReceiver) = 0;
-    virtual HRESULT CreateReceiverDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
-                                         DATE SendTime, IDispatch** ppReceiver) = 0;
-    virtual HRESULT CreateLogLists(IDispatch** ppLogLists) = 0;
-    virtual HRESULT CreateLogList(IDispatch** ppLogList) = 0;
-    virtual HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VersionMajor(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VersionMinor(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetErrorMessage(VEXA_E_CONSTANTS ErrorNum, BSTR* ErrorMessage) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ArrayBase(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_ArrayBase(LONG newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ServiceCode(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_ServiceCode(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_OfficeName(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_OfficeName(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_LoginInfo(IDispatch** ppLoginInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
+                                            IDispatch** ppLoginInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE UpdateLoginInfo() = 0;
+    virtual HRESULT STDMETHODCALLTYPE SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers,
+                                              IDispatch** ppSendResults) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver,
+                                                 IDispatch** ppSendResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy,
+                                                 IDispatch** ppLogLists) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay,
+                                                      VEXA_LOGBY LogBy, IDispatch** ppLogLists) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLogDetail(LONG Year, LONG Month, BSTR Index,
+                                                       IDispatch** ppLogDetails) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLogDetailByList(IDispatch* pLogList,
+                                                             IDispatch** ppLogDetails) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RequestLogDetailByLists(IDispatch* pLogLists,
+                                                              IDispatch** ppLogDetailsCollection) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteLog(LONG Year, LONG Month, BSTR Index,
+                                                IDispatch** ppDeleteResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CancelReservation(LONG Year, LONG Month, BSTR Index,
+                                                        IDispatch** ppCancelResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CancelReservationByList(IDispatch* pLogList,
+                                                              IDispatch** ppCancelResult) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CancelReservationByLists(IDispatch* pLogLists,
+                                                               IDispatch** ppCancelResults) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateReceivers(IDispatch** ppReceivers) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateReceiver(IDispatch** ppReceiver) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateReceiverDirect(BSTR bstrPhone, BSTR bstrMessage,
+                                                           VEXA_SENDMODE SendMode, DATE SendTime,
+                                                           IDispatch** ppReceiver) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateLogLists(IDispatch** ppLogLists) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateLogList(IDispatch** ppLogList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateLogListDirect(LONG Year, LONG Month, BSTR Index,
+                                                          IDispatch** ppLogList) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
 // Receivers and contents
 struct IReceiver : IDispatch {
-    virtual HRESULT get_Phone(BSTR* pVal) = 0;
-    virtual HRESULT put_Phone(BSTR newVal) = 0;
-    virtual HRESULT get_Message(BSTR* pVal) = 0;
-    virtual HRESULT put_Message(BSTR newVal) = 0;
-    virtual HRESULT get_SendMode(VEXA_SENDMODE* pVal) = 0;
-    virtual HRESULT put_SendMode(VEXA_SENDMODE newVal) = 0;
-    virtual HRESULT get_SendTime(DATE* pVal) = 0;
-    virtual HRESULT put_SendTime(DATE newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Phone(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Phone(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Message(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Message(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_SendMode(VEXA_SENDMODE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_SendMode(VEXA_SENDMODE newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_SendTime(DATE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_SendTime(DATE newVal) = 0;
 };
 
 struct IReceiver2 : IDispatch {
-    virtual HRESULT get_Name(BSTR* pVal) = 0;
-    virtual HRESULT put_Name(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Name(BSTR newVal) = 0;
 };
 
 struct IReceivers : IDispatch {
-    virtual HRESULT get_Item(LONG nIndex, IDispatch** pVal) = 0;
-    virtual HRESULT get__NewEnum(IUnknown** pVal) = 0;
-    virtual HRESULT get_Count(LONG* pVal) = 0;
-    virtual HRESULT Add(IDispatch* pReceiver) = 0;
-    virtual HRESULT Remove(LONG nIndex) = 0;
-    virtual HRESULT AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode, DATE SendTime) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(LONG nIndex, IDispatch** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Add(IDispatch* pReceiver) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Remove(LONG nIndex) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
+                                                DATE SendTime) = 0;
 };
 
 struct IContents : IDispatch {
-    virtual HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) = 0;
-    virtual HRESULT put_Type(VEXA_MESSAGE_TYPE newVal) = 0;
-    virtual HRESULT get_Message(BSTR* pVal) = 0;
-    virtual HRESULT put_Message(BSTR newVal) = 0;
-    virtual HRESULT get_Subject(BSTR* pVal) = 0;
-    virtual HRESULT put_Subject(BSTR newVal) = 0;
-    virtual HRESULT AddImageFile(BSTR imageFilePath, LONG* pVal) = 0;
-    virtual HRESULT AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) = 0;
-    virtual HRESULT get_ImageCount(LONG* pVal) = 0;
-    virtual HRESULT get_ImagesSize(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Type(VEXA_MESSAGE_TYPE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Type(VEXA_MESSAGE_TYPE newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Message(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Message(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Subject(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Subject(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddImageFile(BSTR imageFilePath, LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ImageCount(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ImagesSize(LONG* pVal) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
 // Results
 struct ISendResult : IDispatch {
-    virtual HRESULT get_Phone(BSTR* pVal) = 0;
-    virtual HRESULT get_Result(VEXA_RESULT* pVal) = 0;
-    virtual HRESULT get_Date(BSTR* pVal) = 0;
-    virtual HRESULT get_Index(BSTR* pVal) = 0;
-    virtual HRESULT MakeLogList(IDispatch** ppLogList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Phone(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Result(VEXA_RESULT* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE MakeLogList(IDispatch** ppLogList) = 0;
 };
 
 struct ISendResult2 : IDispatch {
-    virtual HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Type(VEXA_MESSAGE_TYPE* pVal) = 0;
 };
 
 struct ISendResults : IDispatch {
-    virtual HRESULT get_Item(LONG nIndex, IDispatch** pVal) = 0;
-    virtual HRESULT get__NewEnum(IUnknown** pVal) = 0;
-    virtual HRESULT get_Count(LONG* pVal) = 0;
-    virtual HRESULT get_Date(BSTR* pVal) = 0;
-    virtual HRESULT get_Index(BSTR* pVal) = 0;
-    virtual HRESULT MakeLogList(IDispatch** ppLogList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(LONG nIndex, IDispatch** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE MakeLogList(IDispatch** ppLogList) = 0;
 };
 
 struct ILogList : IDispatch {
-    virtual HRESULT get_Date(BSTR* pVal) = 0;
-    virtual HRESULT put_Date(BSTR newVal) = 0;
-    virtual HRESULT get_Index(BSTR* pVal) = 0;
-    virtual HRESULT put_Index(BSTR newVal) = 0;
-    virtual HRESULT get_Message(BSTR* pVal) = 0;
-    virtual HRESULT get_SendMode(VEXA_SENDMODE* pVal) = 0;
-    virtual HRESULT get_ReceiverPhone(BSTR* pVal) = 0;
-    virtual HRESULT get_ReturnPhone(BSTR* pVal) = 0;
-    virtual HRESULT get_CountTotal(LONG* pVal) = 0;
-    virtual HRESULT get_CountSucceed(LONG* pVal) = 0;
-    virtual HRESULT get_CountFailure(LONG* pVal) = 0;
-    virtual HRESULT get_SendTime(DATE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Date(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Index(BSTR newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Message(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_SendMode(VEXA_SENDMODE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ReceiverPhone(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ReturnPhone(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_CountTotal(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_CountSucceed(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_CountFailure(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_SendTime(DATE* pVal) = 0;
 };
 
 struct ILogList2 : IDispatch {
-    virtual HRESULT get_WriteTime(DATE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_WriteTime(DATE* pVal) = 0;
 };
 
 struct ILogList3 : IDispatch {
-    virtual HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Type(VEXA_MESSAGE_TYPE* pVal) = 0;
 };
 
 struct ILogLists : IDispatch {
-    virtual HRESULT get_Item(LONG nIndex, IDispatch** pVal) = 0;
-    virtual HRESULT get__NewEnum(IUnknown** pVal) = 0;
-    virtual HRESULT get_Count(LONG* pVal) = 0;
-    virtual HRESULT Add(IDispatch* pLogList) = 0;
-    virtual HRESULT Remove(LONG nIndex) = 0;
-    virtual HRESULT AddDirect(LONG Year, LONG Month, BSTR Index) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(LONG nIndex, IDispatch** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Add(IDispatch* pLogList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Remove(LONG nIndex) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddDirect(LONG Year, LONG Month, BSTR Index) = 0;
 };
 
 struct ILogDetail : IDispatch {
-    virtual HRESULT get_ReceiverPhone(BSTR* pVal) = 0;
-    virtual HRESULT get_Message(BSTR* pVal) = 0;
-    virtual HRESULT get_Status(VEXA_TRANS_STATUS* pVal) = 0;
-    virtual HRESULT get_Result(VEXA_TRANS_RESULT* pVal) = 0;
-    virtual HRESULT get_TransDate(DATE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ReceiverPhone(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Message(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Status(VEXA_TRANS_STATUS* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Result(VEXA_TRANS_RESULT* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_TransDate(DATE* pVal) = 0;
 };
 
 struct ILogDetail2 : IDispatch {
-    virtual HRESULT get_Name(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR* pVal) = 0;
 };
 
 struct ILogDetails : IDispatch {
-    virtual HRESULT get_Item(LONG nIndex, IDispatch** pVal) = 0;
-    virtual HRESULT get__NewEnum(IUnknown** pVal) = 0;
-    virtual HRESULT get_Count(LONG* pVal) = 0;
-    virtual HRESULT get_Date(BSTR* pVal) = 0;
-    virtual HRESULT get_Index(BSTR* pVal) = 0;
-    virtual HRESULT get_ReturnPhone(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(LONG nIndex, IDispatch** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ReturnPhone(BSTR* pVal) = 0;
 };
 
 struct ILogDetails2 : IDispatch {
-    virtual HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Type(VEXA_MESSAGE_TYPE* pVal) = 0;
 };
 
 struct ILogDetails3 : IDispatch {
-    virtual HRESULT get_ImageURLs(VARIANT* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ImageURLs(VARIANT* pVal) = 0;
 };
 
 struct ILogDetailsCollection : IDispatch {
-    virtual HRESULT get_Item(LONG nIndex, IDispatch** pVal) = 0;
-    virtual HRESULT get__NewEnum(IUnknown** pVal) = 0;
-    virtual HRESULT get_Count(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(LONG nIndex, IDispatch** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) = 0;
 };
 
 struct IDeleteResult : IDispatch {
-    virtual HRESULT get_Date(BSTR* pVal) = 0;
-    virtual HRESULT get_Index(BSTR* pVal) = 0;
-    virtual HRESULT get_Result(VEXA_RESULT* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Result(VEXA_RESULT* pVal) = 0;
 };
 
 struct IDeleteResults : IDispatch {
-    virtual HRESULT get_Item(LONG nIndex, IDispatch** pVal) = 0;
-    virtual HRESULT get__NewEnum(IUnknown** pVal) = 0;
-    virtual HRESULT get_Count(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(LONG nIndex, IDispatch** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) = 0;
 };
 
 struct ICancelResult : IDispatch {
-    virtual HRESULT get_Date(BSTR* pVal) = 0;
-    virtual HRESULT get_Index(BSTR* pVal) = 0;
-    virtual HRESULT get_CountTotal(LONG* pVal) = 0;
-    virtual HRESULT get_CountSucceed(LONG* pVal) = 0;
-    virtual HRESULT get_CountFailure(LONG* pVal) = 0;
-    virtual HRESULT get_Result(VEXA_RESULT* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_CountTotal(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_CountSucceed(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_CountFailure(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Result(VEXA_RESULT* pVal) = 0;
 };
 
 struct ICancelResults : IDispatch {
-    virtual HRESULT get_Item(LONG nIndex, IDispatch** pVal) = 0;
-    virtual HRESULT get__NewEnum(IUnknown** pVal) = 0;
-    virtual HRESULT get_Count(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(LONG nIndex, IDispatch** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) = 0;
 };
 
 struct ILoginInfo : IDispatch {
-    virtual HRESULT get_ServerIP(BSTR* pVal) = 0;
-    virtual HRESULT get_ServerPort(LONG* pVal) = 0;
-    virtual HRESULT get_UserID(BSTR* pVal) = 0;
-    virtual HRESULT get_UserPassword(BSTR* pVal) = 0;
-    virtual HRESULT get_UserName(BSTR* pVal) = 0;
-    virtual HRESULT get_UserPhoneNumber(BSTR* pVal) = 0;
-    virtual HRESULT get_Logined(VEXA_RESULT* pVal) = 0;
-    virtual HRESULT get_ServerVersion(BSTR* pVal) = 0;
-    virtual HRESULT get_ServerTime(DATE* pVal) = 0;
-    virtual HRESULT get_FreeCall(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ServerIP(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ServerPort(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_UserID(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_UserPassword(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_UserName(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_UserPhoneNumber(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Logined(VEXA_RESULT* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ServerVersion(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ServerTime(DATE* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_FreeCall(LONG* pVal) = 0;
 };
 
 struct ILoginInfo2 : IDispatch {
-    virtual HRESULT get_FreePoint(LONG* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_FreePoint(LONG* pVal) = 0;
 };
 
 struct ILoginInfo3 : IDispatch {
-    virtual HRESULT get_UserPhoneNumbers(VARIANT* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_UserPhoneNumbers(VARIANT* pVal) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -386,15 +406,15 @@ struct ILoginInfo3 : IDispatch {
 struct IServiceEndpoint : IUnknown {
     // "https://host[:port]" or "http://host[:port]", optionally ending in "/"; E_INVALIDARG for
     // anything else. Login information is untouched.
-    virtual HRESULT SetEndpoint(BSTR url) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetEndpoint(BSTR url) = 0;
     // PEM certificates trusted in addition to the system's; "" returns to the system's alone.
-    virtual HRESULT SetTrustedCertificates(BSTR pemFile) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetTrustedCertificates(BSTR pemFile) = 0;
 };
 
 // Private interface of LogDetails: the subject of a long or multimedia transfer as the service's
 // detail reply gives it; empty for a text message and on the legacy service, which keeps none.
 struct ILogDetailsSubject : IUnknown {
-    virtual HRESULT get_Subject(BSTR* pVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Subject(BSTR* pVal) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

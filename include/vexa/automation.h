@@ -12,6 +12,16 @@
 #define VEXA_EXPORT
 #endif
 
+// COM methods are __stdcall on 32-bit Windows (the only ABI where it differs); every interface
+// method and every implementation of one carries it, or a real host's first call crashes.
+#ifndef STDMETHODCALLTYPE
+#if defined(_WIN32) && defined(__i386__)
+#define STDMETHODCALLTYPE __attribute__((stdcall))
+#else
+#define STDMETHODCALLTYPE
+#endif
+#endif
+
 using HRESULT = int32_t;
 using SCODE = int32_t;
 using ULONG = uint32_t;
@@ -211,7 +221,8 @@ struct VARIANT {
     };
 };
 using VARIANTARG = VARIANT;
-static_assert(sizeof(VARIANT) == 24, "VARIANT is 24 bytes on x86-64");
+static_assert(sizeof(VARIANT) == (sizeof(void*) == 8 ? 24 : 16),
+              "VARIANT is 24 bytes on 64-bit, 16 on 32-bit");
 
 // ---------------------------------------------------------------------------------------------
 // SAFEARRAY
@@ -291,39 +302,41 @@ inline constexpr IID IID_NULL = GuidFromString("00000000-0000-0000-0000-00000000
 struct ITypeInfo;
 
 struct IUnknown {
-    virtual HRESULT QueryInterface(REFIID riid, void** ppvObject) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) = 0;
+    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+    virtual ULONG STDMETHODCALLTYPE Release() = 0;
 };
 
 struct IDispatch : IUnknown {
-    virtual HRESULT GetTypeInfoCount(UINT* pctinfo) = 0;
-    virtual HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
-    virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                                  DISPID* rgDispId) = 0;
-    virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
-                           VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                                    DISPID* rgDispId) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                             DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                             EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 };
 
 struct IEnumVARIANT : IUnknown {
-    virtual HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) = 0;
-    virtual HRESULT Skip(ULONG celt) = 0;
-    virtual HRESULT Reset() = 0;
-    virtual HRESULT Clone(IEnumVARIANT** ppEnum) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** ppEnum) = 0;
 };
 
 struct IClassFactory : IUnknown {
-    virtual HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) = 0;
-    virtual HRESULT LockServer(int32_t fLock) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockServer(int32_t fLock) = 0;
 };
 
 constexpr DWORD INTERFACESAFE_FOR_UNTRUSTED_CALLER = 0x00000001;
 constexpr DWORD INTERFACESAFE_FOR_UNTRUSTED_DATA = 0x00000002;
 
 struct IObjectSafety : IUnknown {
-    virtual HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions,
-                                              DWORD* pdwEnabledOptions) = 0;
-    virtual HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask, DWORD dwEnabledOptions) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions,
+                                                                DWORD* pdwEnabledOptions) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask,
+                                                                DWORD dwEnabledOptions) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -371,21 +384,24 @@ constexpr DWORD STATFLAG_NONAME = 1;
 constexpr DWORD STGM_READWRITE = 0x00000002;
 
 struct ISequentialStream : IUnknown {
-    virtual HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) = 0;
-    virtual HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) = 0;
 };
 
 struct IStream : ISequentialStream {
-    virtual HRESULT Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) = 0;
-    virtual HRESULT SetSize(ULARGE_INTEGER libNewSize) = 0;
-    virtual HRESULT CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
-                           ULARGE_INTEGER* pcbWritten) = 0;
-    virtual HRESULT Commit(DWORD grfCommitFlags) = 0;
-    virtual HRESULT Revert() = 0;
-    virtual HRESULT LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) = 0;
-    virtual HRESULT UnlockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) = 0;
-    virtual HRESULT Stat(STATSTG* pstatstg, DWORD grfStatFlag) = 0;
-    virtual HRESULT Clone(IStream** ppstm) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin,
+                                           ULARGE_INTEGER* plibNewPosition) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER libNewSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
+                                             ULARGE_INTEGER* pcbWritten) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Commit(DWORD grfCommitFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Revert() = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb,
+                                                 DWORD dwLockType) = 0;
+    virtual HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb,
+                                                   DWORD dwLockType) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Stat(STATSTG* pstatstg, DWORD grfStatFlag) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clone(IStream** ppstm) = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -100,11 +100,13 @@ public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) noexcept override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override {
         return outer_ ? outer_->QueryInterface(riid, ppv) : inner_.QueryInterface(riid, ppv);
     }
-    ULONG AddRef() noexcept override { return outer_ ? outer_->AddRef() : inner_.AddRef(); }
-    ULONG Release() noexcept override { return outer_ ? outer_->Release() : inner_.Release(); }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return outer_ ? outer_->AddRef() : inner_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() noexcept override {
+        return outer_ ? outer_->Release() : inner_.Release();
+    }
 
     // The map of the class's interface list. A class that answers for more than its list writes
     // its own, from the same traits.
@@ -151,12 +153,12 @@ private:
     class Inner final : public IUnknown {
     public:
         explicit Inner(ComObject* owner) : owner_(owner) {}
-        HRESULT QueryInterface(REFIID riid, void** ppv) noexcept override {
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override {
             return QueryInterfaceFromMap(static_cast<Derived*>(owner_), Derived::Interfaces(),
                                          std::is_base_of_v<IDispatch, Derived>, this, riid, ppv);
         }
-        ULONG AddRef() noexcept override { return ++refs_; }
-        ULONG Release() noexcept override {
+        ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++refs_; }
+        ULONG STDMETHODCALLTYPE Release() noexcept override {
             ULONG left = --refs_;
             if (left == 0) delete owner_;
             return left;

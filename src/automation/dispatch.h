@@ -145,7 +145,7 @@ template <class M>
 struct MemberSig;
 
 template <class C, class... A>
-struct MemberSig<HRESULT (C::*)(A...)> {
+struct MemberSig<HRESULT (STDMETHODCALLTYPE C::*)(A...)> {
     using Class = C;
     using Args = std::tuple<A...>;
     static constexpr size_t arity = sizeof...(A);
@@ -230,20 +230,21 @@ struct Members {
 template <class Derived, class... Itfs>
 class AutomationObject : public ComObject<Derived, Itfs...> {
 public:
-    HRESULT GetTypeInfoCount(UINT* pctinfo) noexcept override {
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept override {
         if (!pctinfo) return E_POINTER;
         *pctinfo = 0;
         return S_OK;
     }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) noexcept override {
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) noexcept override {
         if (ppTInfo) *ppTInfo = nullptr;
         return DISP_E_BADINDEX;
     }
-    HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) noexcept override {
         return DispatchGetIDsOfNames(Derived::DispatchMembers(), riid, names, count, ids);
     }
-    HRESULT Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                   EXCEPINFO* excep, UINT* argErr) noexcept override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* excep, UINT* argErr) noexcept override {
         return DispatchInvoke(static_cast<Derived*>(this), Derived::DispatchMembers(), id, riid, flags,
                               params, result, excep, argErr);
     }

@@ -18,10 +18,10 @@ public:
 
     EnumVariant(Items items, size_t position) noexcept : items_(std::move(items)), position_(position) {}
 
-    HRESULT Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noexcept override;
-    HRESULT Skip(ULONG celt) noexcept override;
-    HRESULT Reset() noexcept override;
-    HRESULT Clone(IEnumVARIANT** ppEnum) noexcept override;
+    HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) noexcept override;
+    HRESULT STDMETHODCALLTYPE Skip(ULONG celt) noexcept override;
+    HRESULT STDMETHODCALLTYPE Reset() noexcept override;
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** ppEnum) noexcept override;
 
 private:
     size_t Left() const { return items_->size() - position_; }

@@ -20,18 +20,21 @@ public:
     MemoryStream(std::shared_ptr<Bytes> bytes, uint64_t position) noexcept
         : bytes_(std::move(bytes)), position_(position) {}
 
-    HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept override;
-    HRESULT Write(const void* pv, ULONG cb, ULONG* pcbWritten) noexcept override;
-    HRESULT Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin, ULARGE_INTEGER* plibNewPosition) noexcept override;
-    HRESULT SetSize(ULARGE_INTEGER libNewSize) noexcept override;
-    HRESULT CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
-                   ULARGE_INTEGER* pcbWritten) noexcept override;
-    HRESULT Commit(DWORD grfCommitFlags) noexcept override;
-    HRESULT Revert() noexcept override;
-    HRESULT LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) noexcept override;
-    HRESULT UnlockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD dwLockType) noexcept override;
-    HRESULT Stat(STATSTG* pstatstg, DWORD grfStatFlag) noexcept override;
-    HRESULT Clone(IStream** ppstm) noexcept override;
+    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept override;
+    HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) noexcept override;
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin,
+                                   ULARGE_INTEGER* plibNewPosition) noexcept override;
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER libNewSize) noexcept override;
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
+                                     ULARGE_INTEGER* pcbWritten) noexcept override;
+    HRESULT STDMETHODCALLTYPE Commit(DWORD grfCommitFlags) noexcept override;
+    HRESULT STDMETHODCALLTYPE Revert() noexcept override;
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb,
+                                         DWORD dwLockType) noexcept override;
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb,
+                                           DWORD dwLockType) noexcept override;
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* pstatstg, DWORD grfStatFlag) noexcept override;
+    HRESULT STDMETHODCALLTYPE Clone(IStream** ppstm) noexcept override;
 
 private:
     size_t Available() const;

@@ -39,13 +39,15 @@ class CollectionObject : public AutomationObject<Derived, Itfs...> {
 public:
     explicit CollectionObject(const IID& element) : items_(element) {}
 
-    HRESULT get_Item(LONG nIndex, IDispatch** pVal) noexcept { return items_.get_Item(nIndex, pVal); }
-    HRESULT get__NewEnum(IUnknown** pVal) noexcept { return items_.get__NewEnum(pVal); }
-    HRESULT get_Count(LONG* pVal) noexcept { return items_.get_Count(pVal); }
+    HRESULT STDMETHODCALLTYPE get_Item(LONG nIndex, IDispatch** pVal) noexcept {
+        return items_.get_Item(nIndex, pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** pVal) noexcept { return items_.get__NewEnum(pVal); }
+    HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) noexcept { return items_.get_Count(pVal); }
     // Public on the classes whose interface has them; the component's own code fills the
     // result collections through them too.
-    HRESULT Add(IDispatch* item) noexcept { return items_.Add(item); }
-    HRESULT Remove(LONG nIndex) noexcept { return items_.Remove(nIndex); }
+    HRESULT STDMETHODCALLTYPE Add(IDispatch* item) noexcept { return items_.Add(item); }
+    HRESULT STDMETHODCALLTYPE Remove(LONG nIndex) noexcept { return items_.Remove(nIndex); }
 
     LONG Count() const { return items_.Count(); }
 

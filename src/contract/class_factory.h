@@ -16,12 +16,13 @@ public:
 
     explicit ClassFactory(Creator create) : create_(create) {}
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) noexcept override;
-    ULONG AddRef() noexcept override;
-    ULONG Release() noexcept override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override;
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+    ULONG STDMETHODCALLTYPE Release() noexcept override;
     // The one catch of object creation: a class's constructor may allocate.
-    HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) noexcept override;
-    HRESULT LockServer(int32_t fLock) noexcept override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                             void** ppvObject) noexcept override;
+    HRESULT STDMETHODCALLTYPE LockServer(int32_t fLock) noexcept override;
 
 private:
     Creator create_;

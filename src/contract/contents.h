@@ -16,7 +16,7 @@ namespace vexa {
 // are not reachable through IContents).
 inline constexpr IID IID_IContentsImages = GuidFromString("945D1480-B7C4-49AF-9D31-6A4647837D8A");
 struct IContentsImages : IUnknown {
-    virtual HRESULT GetImages(const std::vector<ImageEntry>** images) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetImages(const std::vector<ImageEntry>** images) = 0;
 };
 template <>
 struct InterfaceTraits<IContentsImages> : InterfaceIds<IID_IContentsImages> {};
@@ -25,20 +25,28 @@ class Contents final : public AutomationObject<Contents, IContents, IContentsIma
 public:
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
-    HRESULT put_Type(VEXA_MESSAGE_TYPE newVal) noexcept override;
-    HRESULT get_Message(BSTR* pVal) noexcept override { return CopyBstrOut(message_.Get(), pVal); }
-    HRESULT put_Message(BSTR newVal) noexcept override { return AssignBstr(message_, newVal); }
-    HRESULT get_Subject(BSTR* pVal) noexcept override { return CopyBstrOut(subject_.Get(), pVal); }
-    HRESULT put_Subject(BSTR newVal) noexcept override { return AssignBstr(subject_, newVal); }
-    HRESULT AddImageFile(BSTR imageFilePath, LONG* pVal) noexcept override;
-    HRESULT AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) noexcept override;
-    HRESULT get_ImageCount(LONG* pVal) noexcept override;
-    HRESULT get_ImagesSize(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE put_Type(VEXA_MESSAGE_TYPE newVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Message(BSTR* pVal) noexcept override {
+        return CopyBstrOut(message_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_Message(BSTR newVal) noexcept override {
+        return AssignBstr(message_, newVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Subject(BSTR* pVal) noexcept override {
+        return CopyBstrOut(subject_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_Subject(BSTR newVal) noexcept override {
+        return AssignBstr(subject_, newVal);
+    }
+    HRESULT STDMETHODCALLTYPE AddImageFile(BSTR imageFilePath, LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE AddJPEGImageStream(IStream* JPEGImageStream, LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_ImageCount(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_ImagesSize(LONG* pVal) noexcept override;
 
     // For the senders: the pictures in the order they were added.
     const std::vector<ImageEntry>& Images() const { return images_; }
-    HRESULT GetImages(const std::vector<ImageEntry>** images) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetImages(const std::vector<ImageEntry>** images) noexcept override;
     // Appends a picture; entries are never removed or reordered.
     void AppendImage(ImageEntry entry) { images_.push_back(std::move(entry)); }
 

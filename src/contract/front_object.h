@@ -50,28 +50,30 @@ public:
         return socketsStarted_ ? S_OK : VEXA_E_SOCKINITFAIL;
     }
 
-    HRESULT get_VersionMajor(LONG* pVal) noexcept { return CopyOut(kVersionMajor, pVal); }
-    HRESULT get_VersionMinor(LONG* pVal) noexcept { return CopyOut(kVersionMinor, pVal); }
-    HRESULT GetErrorMessage(VEXA_E_CONSTANTS ErrorNum, BSTR* ErrorMessage) noexcept {
+    HRESULT STDMETHODCALLTYPE get_VersionMajor(LONG* pVal) noexcept { return CopyOut(kVersionMajor, pVal); }
+    HRESULT STDMETHODCALLTYPE get_VersionMinor(LONG* pVal) noexcept { return CopyOut(kVersionMinor, pVal); }
+    HRESULT STDMETHODCALLTYPE GetErrorMessage(VEXA_E_CONSTANTS ErrorNum, BSTR* ErrorMessage) noexcept {
         return GetErrorMessageText(ErrorNum, ErrorMessage);
     }
-    HRESULT get_ArrayBase(LONG* pVal) noexcept { return CopyOut(ArrayBase(), pVal); }
-    HRESULT put_ArrayBase(LONG newVal) noexcept { return SetArrayBase(newVal); }
+    HRESULT STDMETHODCALLTYPE get_ArrayBase(LONG* pVal) noexcept { return CopyOut(ArrayBase(), pVal); }
+    HRESULT STDMETHODCALLTYPE put_ArrayBase(LONG newVal) noexcept { return SetArrayBase(newVal); }
 
-    HRESULT get_LoginInfo(IDispatch** ppLoginInfo) noexcept {
+    HRESULT STDMETHODCALLTYPE get_LoginInfo(IDispatch** ppLoginInfo) noexcept {
         ClearOut(ppLoginInfo);
         if (!loginInfo_) return VEXA_E_NOTLOGINED;
         if (!ppLoginInfo) return S_OK;
         return HandOutDispatch(loginInfo_, ppLoginInfo);
     }
 
-    HRESULT CreateReceivers(IDispatch** ppReceivers) noexcept {
+    HRESULT STDMETHODCALLTYPE CreateReceivers(IDispatch** ppReceivers) noexcept {
         return CreateAndHandOut<Receivers>(ppReceivers);
     }
-    HRESULT CreateReceiver(IDispatch** ppReceiver) noexcept { return CreateAndHandOut<Receiver>(ppReceiver); }
+    HRESULT STDMETHODCALLTYPE CreateReceiver(IDispatch** ppReceiver) noexcept {
+        return CreateAndHandOut<Receiver>(ppReceiver);
+    }
     // Set through the receiver's own setters; a value one refuses is simply not taken.
-    HRESULT CreateReceiverDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode, DATE SendTime,
-                                 IDispatch** ppReceiver) noexcept {
+    HRESULT STDMETHODCALLTYPE CreateReceiverDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
+                                                   DATE SendTime, IDispatch** ppReceiver) noexcept {
         return CreateAndHandOut<Receiver>(ppReceiver, [&](Receiver& r) {
             r.put_Phone(bstrPhone);
             r.put_Message(bstrMessage);
@@ -79,19 +81,21 @@ public:
             r.put_SendTime(SendTime);
         });
     }
-    HRESULT CreateLogList(IDispatch** ppLogList) noexcept { return CreateAndHandOut<LogList>(ppLogList); }
+    HRESULT STDMETHODCALLTYPE CreateLogList(IDispatch** ppLogList) noexcept {
+        return CreateAndHandOut<LogList>(ppLogList);
+    }
 
     // Both options are supported for every interface the object answers.
-    HRESULT GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions,
-                                      DWORD* pdwEnabledOptions) noexcept override {
+    HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions,
+                                                        DWORD* pdwEnabledOptions) noexcept override {
         if (!pdwSupportedOptions || !pdwEnabledOptions) return E_POINTER;
         const bool answers = Answers(riid);
         *pdwSupportedOptions = answers ? kSafetyOptions : 0;
         *pdwEnabledOptions = answers ? safety_ : 0;
         return answers ? S_OK : E_NOINTERFACE;
     }
-    HRESULT SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask,
-                                      DWORD dwEnabledOptions) noexcept override {
+    HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask,
+                                                        DWORD dwEnabledOptions) noexcept override {
         if (!Answers(riid)) return E_NOINTERFACE;
         if (dwOptionSetMask & ~kSafetyOptions) return E_FAIL;
         safety_ = (safety_ & ~dwOptionSetMask) | (dwEnabledOptions & dwOptionSetMask);

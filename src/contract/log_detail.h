@@ -24,14 +24,18 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_ReceiverPhone(BSTR* pVal) noexcept override {
+    HRESULT STDMETHODCALLTYPE get_ReceiverPhone(BSTR* pVal) noexcept override {
         return CopyBstrOut(f_.receiverPhone.Get(), pVal);
     }
-    HRESULT get_Message(BSTR* pVal) noexcept override { return CopyBstrOut(f_.message.Get(), pVal); }
-    HRESULT get_Status(VEXA_TRANS_STATUS* pVal) noexcept override;
-    HRESULT get_Result(VEXA_TRANS_RESULT* pVal) noexcept override;
-    HRESULT get_TransDate(DATE* pVal) noexcept override;
-    HRESULT get_Name(BSTR* pVal) noexcept override { return CopyBstrOut(f_.name.Get(), pVal); }
+    HRESULT STDMETHODCALLTYPE get_Message(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.message.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Status(VEXA_TRANS_STATUS* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Result(VEXA_TRANS_RESULT* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_TransDate(DATE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.name.Get(), pVal);
+    }
 
 private:
     Fields f_;
@@ -53,12 +57,20 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT get_ReturnPhone(BSTR* pVal) noexcept override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
-    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
-    HRESULT get_ImageURLs(VARIANT* pVal) noexcept override;
-    HRESULT get_Subject(BSTR* pVal) noexcept override { return CopyBstrOut(f_.subject.Get(), pVal); }
+    HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.date.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.index.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_ReturnPhone(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.returnPhone.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_ImageURLs(VARIANT* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Subject(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.subject.Get(), pVal);
+    }
 
 private:
     Fields f_;

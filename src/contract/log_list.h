@@ -29,22 +29,32 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT put_Date(BSTR newVal) noexcept override;
-    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT put_Index(BSTR newVal) noexcept override { return AssignBstr(f_.index, newVal); }
-    HRESULT get_Message(BSTR* pVal) noexcept override { return CopyBstrOut(f_.message.Get(), pVal); }
-    HRESULT get_SendMode(VEXA_SENDMODE* pVal) noexcept override;
-    HRESULT get_ReceiverPhone(BSTR* pVal) noexcept override {
+    HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.date.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_Date(BSTR newVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.index.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_Index(BSTR newVal) noexcept override {
+        return AssignBstr(f_.index, newVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Message(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.message.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_SendMode(VEXA_SENDMODE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_ReceiverPhone(BSTR* pVal) noexcept override {
         return CopyBstrOut(f_.receiverPhone.Get(), pVal);
     }
-    HRESULT get_ReturnPhone(BSTR* pVal) noexcept override { return CopyBstrOut(f_.returnPhone.Get(), pVal); }
-    HRESULT get_CountTotal(LONG* pVal) noexcept override;
-    HRESULT get_CountSucceed(LONG* pVal) noexcept override;
-    HRESULT get_CountFailure(LONG* pVal) noexcept override;
-    HRESULT get_SendTime(DATE* pVal) noexcept override;
-    HRESULT get_WriteTime(DATE* pVal) noexcept override;
-    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_ReturnPhone(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.returnPhone.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_CountTotal(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_CountSucceed(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_CountFailure(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_SendTime(DATE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_WriteTime(DATE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
 
 private:
     Fields f_;
@@ -59,7 +69,7 @@ public:
     LogLists() : CollectionObject(IID_ILogList) {}
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT AddDirect(LONG Year, LONG Month, BSTR Index) noexcept override;
+    HRESULT STDMETHODCALLTYPE AddDirect(LONG Year, LONG Month, BSTR Index) noexcept override;
 
     // Set on lists that belong to the REST backend, where AddDirect is retired.
     void SetRestOwned() { restOwned_ = true; }

@@ -18,18 +18,26 @@ public:
     LoginInfo();
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT get_ServerIP(BSTR* pVal) noexcept override { return CopyBstrOut(serverIp_.Get(), pVal); }
-    HRESULT get_ServerPort(LONG* pVal) noexcept override;
-    HRESULT get_UserID(BSTR* pVal) noexcept override { return CopyBstrOut(userId_.Get(), pVal); }
-    HRESULT get_UserPassword(BSTR* pVal) noexcept override;
-    HRESULT get_UserName(BSTR* pVal) noexcept override { return CopyBstrOut(userName_.Get(), pVal); }
-    HRESULT get_UserPhoneNumber(BSTR* pVal) noexcept override { return CopyBstrOut(userPhone_.Get(), pVal); }
-    HRESULT get_Logined(VEXA_RESULT* pVal) noexcept override;
-    HRESULT get_ServerVersion(BSTR* pVal) noexcept override;
-    HRESULT get_ServerTime(DATE* pVal) noexcept override;
-    HRESULT get_FreeCall(LONG* pVal) noexcept override;
-    HRESULT get_FreePoint(LONG* pVal) noexcept override;
-    HRESULT get_UserPhoneNumbers(VARIANT* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_ServerIP(BSTR* pVal) noexcept override {
+        return CopyBstrOut(serverIp_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_ServerPort(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_UserID(BSTR* pVal) noexcept override {
+        return CopyBstrOut(userId_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_UserPassword(BSTR* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_UserName(BSTR* pVal) noexcept override {
+        return CopyBstrOut(userName_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_UserPhoneNumber(BSTR* pVal) noexcept override {
+        return CopyBstrOut(userPhone_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Logined(VEXA_RESULT* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_ServerVersion(BSTR* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_ServerTime(DATE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_FreeCall(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_FreePoint(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_UserPhoneNumbers(VARIANT* pVal) noexcept override;
 
     // Setters, grouped as the login code fills them. The server time is stamped with the tick
     // count of the moment it is stored, so ServerTime keeps running.

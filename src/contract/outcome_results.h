@@ -19,9 +19,13 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT get_Result(VEXA_RESULT* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.date.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.index.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Result(VEXA_RESULT* pVal) noexcept override;
 
 private:
     Fields f_;
@@ -47,12 +51,16 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT get_CountTotal(LONG* pVal) noexcept override;
-    HRESULT get_CountSucceed(LONG* pVal) noexcept override;
-    HRESULT get_CountFailure(LONG* pVal) noexcept override;
-    HRESULT get_Result(VEXA_RESULT* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.date.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.index.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_CountTotal(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_CountSucceed(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_CountFailure(LONG* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Result(VEXA_RESULT* pVal) noexcept override;
 
 private:
     Fields f_;

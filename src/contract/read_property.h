@@ -10,7 +10,7 @@ namespace vexa {
 
 // The value, or a null string when the read fails.
 template <class Itf>
-Bstr ReadBstr(Itf* obj, HRESULT (Itf::*get)(BSTR*)) {
+Bstr ReadBstr(Itf* obj, HRESULT (STDMETHODCALLTYPE Itf::*get)(BSTR*)) {
     BSTR value = nullptr;
     if (FAILED((obj->*get)(&value))) return Bstr();
     return Bstr::Attach(value);
@@ -18,7 +18,7 @@ Bstr ReadBstr(Itf* obj, HRESULT (Itf::*get)(BSTR*)) {
 
 // The value as local text; empty when the read fails.
 template <class Itf>
-std::string ReadLocalText(Itf* obj, HRESULT (Itf::*get)(BSTR*)) {
+std::string ReadLocalText(Itf* obj, HRESULT (STDMETHODCALLTYPE Itf::*get)(BSTR*)) {
     return ToLocal(ReadBstr(obj, get).Get());
 }
 

@@ -14,16 +14,24 @@ class Receiver final : public AutomationObject<Receiver, IReceiver, IReceiver2> 
 public:
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT get_Phone(BSTR* pVal) noexcept override { return CopyBstrOut(phone_.Get(), pVal); }
-    HRESULT put_Phone(BSTR newVal) noexcept override { return AssignBstr(phone_, newVal); }
-    HRESULT get_Message(BSTR* pVal) noexcept override { return CopyBstrOut(message_.Get(), pVal); }
-    HRESULT put_Message(BSTR newVal) noexcept override { return AssignBstr(message_, newVal); }
-    HRESULT get_SendMode(VEXA_SENDMODE* pVal) noexcept override;
-    HRESULT put_SendMode(VEXA_SENDMODE newVal) noexcept override;
-    HRESULT get_SendTime(DATE* pVal) noexcept override;
-    HRESULT put_SendTime(DATE newVal) noexcept override;
-    HRESULT get_Name(BSTR* pVal) noexcept override { return CopyBstrOut(name_.Get(), pVal); }
-    HRESULT put_Name(BSTR newVal) noexcept override { return AssignBstr(name_, newVal); }
+    HRESULT STDMETHODCALLTYPE get_Phone(BSTR* pVal) noexcept override {
+        return CopyBstrOut(phone_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_Phone(BSTR newVal) noexcept override { return AssignBstr(phone_, newVal); }
+    HRESULT STDMETHODCALLTYPE get_Message(BSTR* pVal) noexcept override {
+        return CopyBstrOut(message_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_Message(BSTR newVal) noexcept override {
+        return AssignBstr(message_, newVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_SendMode(VEXA_SENDMODE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE put_SendMode(VEXA_SENDMODE newVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_SendTime(DATE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE put_SendTime(DATE newVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* pVal) noexcept override {
+        return CopyBstrOut(name_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_Name(BSTR newVal) noexcept override { return AssignBstr(name_, newVal); }
 
 private:
     Bstr phone_;

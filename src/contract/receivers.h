@@ -12,8 +12,8 @@ public:
     Receivers() : CollectionObject(IID_IReceiver) {}
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
-                      DATE SendTime) noexcept override;
+    HRESULT STDMETHODCALLTYPE AddDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
+                                        DATE SendTime) noexcept override;
 };
 
 }  // namespace vexa

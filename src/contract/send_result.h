@@ -22,12 +22,18 @@ public:
     };
     Fields& Fill() { return f_; }
 
-    HRESULT get_Phone(BSTR* pVal) noexcept override { return CopyBstrOut(f_.phone.Get(), pVal); }
-    HRESULT get_Result(VEXA_RESULT* pVal) noexcept override;
-    HRESULT get_Date(BSTR* pVal) noexcept override { return CopyBstrOut(f_.date.Get(), pVal); }
-    HRESULT get_Index(BSTR* pVal) noexcept override { return CopyBstrOut(f_.index.Get(), pVal); }
-    HRESULT MakeLogList(IDispatch** ppLogList) noexcept override;
-    HRESULT get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Phone(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.phone.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Result(VEXA_RESULT* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.date.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) noexcept override {
+        return CopyBstrOut(f_.index.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE MakeLogList(IDispatch** ppLogList) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Type(VEXA_MESSAGE_TYPE* pVal) noexcept override;
 
 private:
     Fields f_;
@@ -39,9 +45,9 @@ public:
     static std::span<const DispEntry> DispatchMembers();
 
     // These read the first result.
-    HRESULT get_Date(BSTR* pVal) noexcept override;
-    HRESULT get_Index(BSTR* pVal) noexcept override;
-    HRESULT MakeLogList(IDispatch** ppLogList) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Date(BSTR* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Index(BSTR* pVal) noexcept override;
+    HRESULT STDMETHODCALLTYPE MakeLogList(IDispatch** ppLogList) noexcept override;
 
 private:
     HRESULT First(ComPtr<ISendResult>& first);

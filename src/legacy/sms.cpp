@@ -44,7 +44,7 @@ HRESULT SMS::RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppL
 
 // By year, month and index: a LogList for that transfer, then the by-entry form.
 HRESULT SMS::ForIdentity(LONG year, LONG month, BSTR index, IDispatch** ppResult,
-                         HRESULT (SMS::*byList)(IDispatch*, IDispatch**)) noexcept {
+                         HRESULT (STDMETHODCALLTYPE SMS::*byList)(IDispatch*, IDispatch**)) noexcept {
     ClearOut(ppResult);
     ComPtr<IDispatch> list;
     const HRESULT hr = CreateLogListDirect(year, month, index, list.Out());
@@ -61,7 +61,7 @@ HRESULT SMS::WithSingleLogList(IDispatch* pLogList, IDispatch** ppResult, Call&&
 // Deleting or cancelling one entry: the collection form with a list of that entry.
 template <class ResultsItf>
 HRESULT SMS::ChangeLogOfEntry(IDispatch* pLogList, IDispatch** ppResult,
-                              HRESULT (SMS::*byLists)(IDispatch*, IDispatch**)) noexcept {
+                              HRESULT (STDMETHODCALLTYPE SMS::*byLists)(IDispatch*, IDispatch**)) noexcept {
     ClearOut(ppResult);
     if (!pLogList) return E_INVALIDARG;
     return WithSingleLogList<ResultsItf>(pLogList, ppResult, [&](IDispatch* lists, IDispatch** results) {

@@ -21,32 +21,50 @@ class SMS final : public FrontObject<SMS, ISMS> {
 public:
     static std::span<const DispEntry> DispatchMembers();
 
-    HRESULT get_ServiceCode(BSTR* pVal) noexcept override { return CopyBstrOut(serviceCode_.Get(), pVal); }
-    HRESULT put_ServiceCode(BSTR newVal) noexcept override { return AssignBstr(serviceCode_, newVal); }
-    HRESULT get_OfficeName(BSTR* pVal) noexcept override { return CopyBstrOut(officeName_.Get(), pVal); }
-    HRESULT put_OfficeName(BSTR newVal) noexcept override { return AssignBstr(officeName_, newVal); }
-    HRESULT Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
-                  IDispatch** ppLoginInfo) noexcept override;
-    HRESULT UpdateLoginInfo() noexcept override;
-    HRESULT SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers, IDispatch** ppSendResults) noexcept override;
-    HRESULT SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver,
-                       IDispatch** ppSendResult) noexcept override;
-    HRESULT RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy, IDispatch** ppLogLists) noexcept override;
-    HRESULT RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay, VEXA_LOGBY LogBy,
-                            IDispatch** ppLogLists) noexcept override;
-    HRESULT RequestLogDetail(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogDetails) noexcept override;
-    HRESULT RequestLogDetailByList(IDispatch* pLogList, IDispatch** ppLogDetails) noexcept override;
-    HRESULT RequestLogDetailByLists(IDispatch* pLogLists,
-                                    IDispatch** ppLogDetailsCollection) noexcept override;
-    HRESULT DeleteLog(LONG Year, LONG Month, BSTR Index, IDispatch** ppDeleteResult) noexcept override;
-    HRESULT DeleteLogByList(IDispatch* pLogList, IDispatch** ppDeleteResult) noexcept override;
-    HRESULT DeleteLogByLists(IDispatch* pLogLists, IDispatch** ppDeleteResults) noexcept override;
-    HRESULT CancelReservation(LONG Year, LONG Month, BSTR Index,
-                              IDispatch** ppCancelResult) noexcept override;
-    HRESULT CancelReservationByList(IDispatch* pLogList, IDispatch** ppCancelResult) noexcept override;
-    HRESULT CancelReservationByLists(IDispatch* pLogLists, IDispatch** ppCancelResults) noexcept override;
-    HRESULT CreateLogLists(IDispatch** ppLogLists) noexcept override;
-    HRESULT CreateLogListDirect(LONG Year, LONG Month, BSTR Index, IDispatch** ppLogList) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_ServiceCode(BSTR* pVal) noexcept override {
+        return CopyBstrOut(serviceCode_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_ServiceCode(BSTR newVal) noexcept override {
+        return AssignBstr(serviceCode_, newVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_OfficeName(BSTR* pVal) noexcept override {
+        return CopyBstrOut(officeName_.Get(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_OfficeName(BSTR newVal) noexcept override {
+        return AssignBstr(officeName_, newVal);
+    }
+    HRESULT STDMETHODCALLTYPE Login(BSTR ServerIP, LONG ServerPort, BSTR UserID, BSTR UserPassword,
+                                    IDispatch** ppLoginInfo) noexcept override;
+    HRESULT STDMETHODCALLTYPE UpdateLoginInfo() noexcept override;
+    HRESULT STDMETHODCALLTYPE SendSMS(BSTR bstrReturnPhone, IDispatch* pReceivers,
+                                      IDispatch** ppSendResults) noexcept override;
+    HRESULT STDMETHODCALLTYPE SendSMSOne(BSTR bstrReturnPhone, IDispatch* pReceiver,
+                                         IDispatch** ppSendResult) noexcept override;
+    HRESULT STDMETHODCALLTYPE RequestLog(LONG Year, LONG Month, VEXA_LOGBY LogBy,
+                                         IDispatch** ppLogLists) noexcept override;
+    HRESULT STDMETHODCALLTYPE RequestLogBound(LONG Year, LONG Month, LONG StartDay, LONG EndDay,
+                                              VEXA_LOGBY LogBy, IDispatch** ppLogLists) noexcept override;
+    HRESULT STDMETHODCALLTYPE RequestLogDetail(LONG Year, LONG Month, BSTR Index,
+                                               IDispatch** ppLogDetails) noexcept override;
+    HRESULT STDMETHODCALLTYPE RequestLogDetailByList(IDispatch* pLogList,
+                                                     IDispatch** ppLogDetails) noexcept override;
+    HRESULT STDMETHODCALLTYPE RequestLogDetailByLists(IDispatch* pLogLists,
+                                                      IDispatch** ppLogDetailsCollection) noexcept override;
+    HRESULT STDMETHODCALLTYPE DeleteLog(LONG Year, LONG Month, BSTR Index,
+                                        IDispatch** ppDeleteResult) noexcept override;
+    HRESULT STDMETHODCALLTYPE DeleteLogByList(IDispatch* pLogList,
+                                              IDispatch** ppDeleteResult) noexcept override;
+    HRESULT STDMETHODCALLTYPE DeleteLogByLists(IDispatch* pLogLists,
+                                               IDispatch** ppDeleteResults) noexcept override;
+    HRESULT STDMETHODCALLTYPE CancelReservation(LONG Year, LONG Month, BSTR Index,
+                                                IDispatch** ppCancelResult) noexcept override;
+    HRESULT STDMETHODCALLTYPE CancelReservationByList(IDispatch* pLogList,
+                                                      IDispatch** ppCancelResult) noexcept override;
+    HRESULT STDMETHODCALLTYPE CancelReservationByLists(IDispatch* pLogLists,
+                                                       IDispatch** ppCancelResults) noexcept override;
+    HRESULT STDMETHODCALLTYPE CreateLogLists(IDispatch** ppLogLists) noexcept override;
+    HRESULT STDMETHODCALLTYPE CreateLogListDirect(LONG Year, LONG Month, BSTR Index,
+                                                  IDispatch** ppLogList) noexcept override;
 
     // Tests shorten the socket time-outs.
     void SetTimeoutsForTesting(const VexaCore::SocketTimeouts& timeouts) { timeouts_ = timeouts; }
@@ -74,13 +92,13 @@ private:
     template <class Family>
     HRESULT ChangeLogs(IDispatch* pLogLists, IDispatch** ppResults) noexcept;
     HRESULT ForIdentity(LONG year, LONG month, BSTR index, IDispatch** ppResult,
-                        HRESULT (SMS::*byList)(IDispatch*, IDispatch**)) noexcept;
+                        HRESULT (STDMETHODCALLTYPE SMS::*byList)(IDispatch*, IDispatch**)) noexcept;
     // The by-entry forms of the collection methods.
     template <class ResultsItf, class Call>
     HRESULT WithSingleLogList(IDispatch* pLogList, IDispatch** ppResult, Call&& call) noexcept;
     template <class ResultsItf>
     HRESULT ChangeLogOfEntry(IDispatch* pLogList, IDispatch** ppResult,
-                             HRESULT (SMS::*byLists)(IDispatch*, IDispatch**)) noexcept;
+                             HRESULT (STDMETHODCALLTYPE SMS::*byLists)(IDispatch*, IDispatch**)) noexcept;
 
     // The machine, user and program this object describes in every login; told once per object.
     struct ClientFacts {

@@ -9,7 +9,7 @@
 #include "automation/variant.h"
 
 struct IThrower : IDispatch {
-    virtual HRESULT Throw(LONG kind) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Throw(LONG kind) = 0;
 };
 inline constexpr IID IID_IThrower = GuidFromString("6C1E2D4A-0B7F-4E55-9A31-2F8D3C6B1E90");
 
@@ -28,7 +28,7 @@ public:
         static constexpr DispEntry rows[] = {Members<Thrower>::Method<&IThrower::Throw>("Throw", 1)};
         return rows;
     }
-    HRESULT Throw(LONG kind) override {
+    HRESULT STDMETHODCALLTYPE Throw(LONG kind) override {
         switch (kind) {
             case kBadAlloc:
                 throw std::bad_alloc();

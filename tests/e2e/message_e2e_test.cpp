@@ -13,14 +13,14 @@ using vexa_host::Utf8;
 
 // Reading and writing properties as a C++ host does.
 template <class Itf>
-std::string Text(Itf* obj, HRESULT (Itf::*get)(BSTR*)) {
+std::string Text(Itf* obj, HRESULT (STDMETHODCALLTYPE Itf::*get)(BSTR*)) {
     ModuleString s(Module());
     EXPECT_EQ((obj->*get)(s.Out()), S_OK);
     return Utf8(s.Text());
 }
 
 template <class Itf, class T>
-T Value(Itf* obj, HRESULT (Itf::*get)(T*)) {
+T Value(Itf* obj, HRESULT (STDMETHODCALLTYPE Itf::*get)(T*)) {
     T value{};
     EXPECT_EQ((obj->*get)(&value), S_OK);
     return value;

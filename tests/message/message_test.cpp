@@ -77,7 +77,7 @@ TEST_F(MessageTest, ArrayBaseIsSharedByAllObjects) {
 
 TEST_F(MessageTest, FactoriesHandOutNewDispatchObjects) {
     ComPtr<IMessage> m = NewMessage();
-    using Factory = HRESULT (IMessage::*)(IDispatch**);
+    using Factory = HRESULT (STDMETHODCALLTYPE IMessage::*)(IDispatch**);
     struct Case {
         const char* name;
         Factory make;
@@ -163,7 +163,7 @@ TEST_F(MessageTest, ObjectSafetyOffersBothOptions) {
 // An outer object that aggregates Message and counts its own references.
 class Outer final : public IUnknown {
 public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (riid == IID_IUnknown) {
             *ppv = this;
             AddRef();
@@ -171,8 +171,8 @@ public:
         }
         return inner->QueryInterface(riid, ppv);
     }
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override { return --refs; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
     ULONG refs = 1;
     IUnknown* inner = nullptr;
 };

@@ -31,7 +31,7 @@ ComPtr<T> Query(const Obj& obj, REFIID iid) {
 // A property read through its get accessor (of the object's interface or one it derives from),
 // which must succeed; a BSTR comes back as its text, freed.
 template <class Object, class Interface, class Value>
-auto Get(const ComPtr<Object>& object, HRESULT (Interface::*get)(Value*)) {
+auto Get(const ComPtr<Object>& object, HRESULT (STDMETHODCALLTYPE Interface::*get)(Value*)) {
     Value value{};
     EXPECT_EQ((object.Get()->*get)(&value), S_OK);
     if constexpr (std::is_same_v<Value, BSTR>)

@@ -83,7 +83,7 @@ private:
 
 // A property read through a member function pointer of a dual interface, checked.
 template <class I, class T>
-T Get(const Session& session, I* object, HRESULT (I::*get)(T*), const char* member) {
+T Get(const Session& session, I* object, HRESULT (STDMETHODCALLTYPE I::*get)(T*), const char* member) {
     T value{};
     session.Check((object->*get)(&value), member);
     return value;
@@ -91,7 +91,8 @@ T Get(const Session& session, I* object, HRESULT (I::*get)(T*), const char* memb
 
 // A string property as UTF-8.
 template <class I>
-std::string GetText(const Session& session, I* object, HRESULT (I::*get)(BSTR*), const char* member) {
+std::string GetText(const Session& session, I* object, HRESULT (STDMETHODCALLTYPE I::*get)(BSTR*),
+                    const char* member) {
     vexa_host::ModuleString text(session.Module());
     session.Check((object->*get)(text.Out()), member);
     return vexa_host::Utf8(text.Text());
