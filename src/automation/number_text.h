@@ -38,12 +38,6 @@ HRESULT ParseInteger(std::u16string_view text, IntegerType type, WideInt& out);
 // range of a double, and a value too small for it reads as 0.
 HRESULT ParseReal(std::u16string_view text, double& out);
 
-// A decimal number as strtol reads it with base 10 (leading white space, optional sign, digits
-// up to the first other character; none gives 0), clamped to the 32-bit range.
-int32_t ReadDecimal32(std::string_view text);
-// The same, 64 bits wide.
-int64_t ReadDecimal64(std::string_view text);
-
 std::u16string FormatInteger(WideInt value);
 // Like "%.*G" with the given significant digits (15 for R8, 7 for R4): "1.5", "1E+20", "1E-05";
 // negative zero is "0".

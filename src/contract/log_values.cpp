@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "automation/date.h"
-#include "automation/number_text.h"
+#include "automation/decimal_text.h"
 #include "contract/log_list.h"
 
 namespace vexa {

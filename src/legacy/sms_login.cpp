@@ -4,7 +4,7 @@
 
 #include "automation/date.h"
 #include "automation/guarded.h"
-#include "automation/number_text.h"
+#include "automation/decimal_text.h"
 #include "automation/text.h"
 #include "contract/read_property.h"
 #include "environment/client_description.h"

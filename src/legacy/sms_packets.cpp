@@ -2,7 +2,7 @@
 // how the reply's elements are dispatched to their readers.
 #include "automation/date.h"
 #include "automation/guarded.h"
-#include "automation/number_text.h"
+#include "automation/decimal_text.h"
 #include "automation/text.h"
 #include "contract/host_receivers.h"
 #include "contract/log_detail.h"

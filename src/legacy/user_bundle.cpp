@@ -1,6 +1,6 @@
 #include "legacy/user_bundle.h"
 
-#include "automation/number_text.h"
+#include "automation/decimal_text.h"
 #include "legacy/protocol/escape_field.h"
 
 namespace VexaCore {

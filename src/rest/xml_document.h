@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "automation/number_text.h"
+#include "automation/decimal_text.h"
 #include "platform/c_handle.h"
 
 namespace vexa {
