@@ -29,7 +29,7 @@ bool ParseCredit(std::string_view text, int64_t& credit) {
 
 }  // namespace
 
-std::optional<AccountSetup> ParseAccountSpec(std::string_view text) {
+std::optional<AccountSetup> ParseAccountOption(std::string_view text) {
     const size_t colon = text.find(':');
     if (colon == std::string_view::npos || colon == 0) return std::nullopt;
     AccountSetup setup;
@@ -76,7 +76,7 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
                    "USER:PASSWORD[:CREDIT]: creates the account (credit " + std::to_string(kDefaultCredit) +
                        " unless given) or sets the password of an existing one; repeatable")
         ->check([](const std::string& text) {
-            return ParseAccountSpec(text) ? "" : "expected USER:PASSWORD[:CREDIT], got '" + text + "'";
+            return ParseAccountOption(text) ? "" : "expected USER:PASSWORD[:CREDIT], got '" + text + "'";
         });
     app.add_option("--delivery-delay", options.deliveryDelay,
                    "Seconds a receiver waits for its delivery report after it is handed over")
@@ -109,7 +109,7 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
     }
     options.dataDir = dataDir;
     options.accounts.clear();
-    for (const std::string& text : accounts) options.accounts.push_back(*ParseAccountSpec(text));
+    for (const std::string& text : accounts) options.accounts.push_back(*ParseAccountOption(text));
     line.printEnvWait.reset();
     if (printEnv) line.printEnvWait = std::chrono::milliseconds(std::llround(waitSeconds * 1000));
     return -1;

@@ -17,7 +17,7 @@ inline constexpr const char* kDefaultReturnPhone = "02-000-0000";
 // "USER:PASSWORD[:CREDIT]": the last field is the credit when it is a decimal number, so a
 // password that itself ends in ":digits" needs the credit written out. A new account is named
 // after its user ID and gets the default return phone.
-std::optional<AccountSetup> ParseAccountSpec(std::string_view text);
+std::optional<AccountSetup> ParseAccountOption(std::string_view text);
 
 // How long --print-env waits for a sandbox to be up, unless --wait says otherwise.
 inline constexpr std::chrono::milliseconds kDefaultPrintEnvWait{10000};

@@ -274,7 +274,7 @@ TEST(Base64Test, DecodesPaddedTextAcrossLineBreaks) {
     EXPECT_FALSE(DecodeBase64("YQ==YQ=="));
 }
 
-TEST(OptionsTest, AccountSpecs) {
+TEST(OptionsTest, AccountOptions) {
     const struct {
         const char* text;
         std::optional<std::tuple<std::string, std::string, int64_t>> account;
@@ -292,7 +292,7 @@ TEST(OptionsTest, AccountSpecs) {
         {"kim", std::nullopt},
     };
     for (const auto& c : cases) {
-        const std::optional<AccountSetup> setup = ParseAccountSpec(c.text);
+        const std::optional<AccountSetup> setup = ParseAccountOption(c.text);
         ASSERT_EQ(setup.has_value(), c.account.has_value()) << c.text;
         if (!setup) continue;
         EXPECT_EQ(std::tuple(setup->userId, setup->password, setup->credit), *c.account) << c.text;

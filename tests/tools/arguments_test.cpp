@@ -8,7 +8,7 @@ namespace {
 TEST(ParseReceiver, TakesAPhoneWithAnOptionalName) {
     struct Case {
         const char* text;
-        ReceiverSpec expected;
+        ReceiverEntry expected;
     };
     const Case kCases[] = {
         {"010-1234-5678", {"", "010-1234-5678"}},

@@ -49,7 +49,7 @@ TEST_F(CommandLine, SendCollectsReceiversTextAndReservation) {
     const auto send =
         RequestOf<SendRequest>({"send", "--to", "010-1234-5678", "--to", "홍길동:02-000-0000", "--text",
                                 "안녕하세요", "--from", "02-111-2222", "--at", "2024-03-05 14:07"});
-    EXPECT_EQ(send.receivers, (std::vector<ReceiverSpec>{{"", "010-1234-5678"}, {"홍길동", "02-000-0000"}}));
+    EXPECT_EQ(send.receivers, (std::vector<ReceiverEntry>{{"", "010-1234-5678"}, {"홍길동", "02-000-0000"}}));
     EXPECT_EQ(send.text, "안녕하세요");
     EXPECT_EQ(send.type, VEXA_MESSAGE_TYPE_SMS);
     EXPECT_EQ(send.returnPhone, "02-111-2222");
@@ -226,7 +226,8 @@ TEST_F(CommandLine, AnUnknownCommandIsNamedWithTheNearestOne) {
         {{"--legacy", "127.0.0.1:4545", "lgos"}, "vexa: unknown command 'lgos'; did you mean 'logs'?\n"},
         {{"stat"}, "vexa: unknown command 'stat'; did you mean 'status'?\n"},
         // The values of options before the command are not taken for it; flags have none.
-        {{"--profile", "work", "--json", "detial"}, "vexa: unknown command 'detial'; did you mean 'detail'?\n"},
+        {{"--profile", "work", "--json", "detial"},
+         "vexa: unknown command 'detial'; did you mean 'detail'?\n"},
         {{"frobnicate"}, "vexa: unknown command 'frobnicate'\n"},
     };
     for (const Case& c : kCases) {
@@ -286,7 +287,8 @@ TEST_F(CommandLine, HelpShowsOneMonthFormAndAnExampleForEveryCommand) {
          {"status", "send", "logs", "detail", "cancel", "delete", "register", "unregister", "component"}) {
         EXPECT_EQ(Parse({command, "--help"}).exitCode, kExitOk);
         EXPECT_NE(out_.str().find(std::string("Example: vexa ") + command), std::string::npos) << out_.str();
-        EXPECT_EQ(out_.str().find("month YYYYMM"), std::string::npos) << "a month named otherwise: " << out_.str();
+        EXPECT_EQ(out_.str().find("month YYYYMM"), std::string::npos)
+            << "a month named otherwise: " << out_.str();
     }
     // Both forms are taken wherever a month is.
     EXPECT_EQ(RequestOf<DetailRequest>({"detail", "2024-03", "7"}).month, (YearMonth{2024, 3}));

@@ -18,7 +18,7 @@ TEST(ReceiverFile, OneReceiverPerLineWithOptionalNameAndText) {
         "010-2222-3333,\"Kim, Minsu\",\"내일 \"\"10시\"\" 회의\n두 번째 줄\"\n"
         "010-4444-5555,,own text\n";
     EXPECT_EQ(ParseReceiverFile(csv, "r.csv"),
-              (std::vector<ReceiverSpec>{
+              (std::vector<ReceiverEntry>{
                   {"", "010-1234-5678", ""},
                   {"홍길동", "02-000-0000", ""},
                   {"Kim, Minsu", "010-2222-3333", "내일 \"10시\" 회의\n두 번째 줄"},

@@ -64,7 +64,7 @@ std::string ParsePhone(std::string_view text) {
     return std::string(text);
 }
 
-ReceiverSpec ParseReceiver(std::string_view text) {
+ReceiverEntry ParseReceiver(std::string_view text) {
     const size_t colon = text.rfind(':');
     if (colon == std::string_view::npos) return {"", ParsePhone(text)};
     const std::string_view name = text.substr(0, colon);

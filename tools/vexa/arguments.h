@@ -28,14 +28,14 @@ std::string TextFromInput(std::string input);
 // Digits with single '-' between groups, optionally a leading '+': 010-1234-5678, 0212345678.
 std::string ParsePhone(std::string_view text);
 
-struct ReceiverSpec {
+struct ReceiverEntry {
     std::string name;  // empty when not given
     std::string phone;
     std::string text;  // the receiver's own text; empty: the common one
-    friend bool operator==(const ReceiverSpec&, const ReceiverSpec&) = default;
+    friend bool operator==(const ReceiverEntry&, const ReceiverEntry&) = default;
 };
 // "PHONE" or "NAME:PHONE"; the name is everything before the last ':' and may itself hold one.
-ReceiverSpec ParseReceiver(std::string_view text);
+ReceiverEntry ParseReceiver(std::string_view text);
 
 struct YearMonth {
     int year = 0, month = 0;

@@ -287,7 +287,8 @@ size_t EditDistance(std::string_view a, std::string_view b) {
 std::string UnknownCommand(const CLI::App& app, int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        const CLI::Option* option = arg.starts_with("--") ? app.get_option_no_throw(std::string(arg)) : nullptr;
+        const CLI::Option* option =
+            arg.starts_with("--") ? app.get_option_no_throw(std::string(arg)) : nullptr;
         if (option && option->get_items_expected_min() > 0) {
             ++i;
             continue;

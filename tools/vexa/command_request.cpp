@@ -27,7 +27,7 @@ SendRequest MakeSend(const RawOptions& raw) {
     SendRequest r;
     for (const std::string& to : raw.to) r.receivers.push_back(ParseReceiver(to));
     if (!raw.toFile.empty()) {
-        std::vector<ReceiverSpec> listed = ReadReceiverFile(raw.toFile);
+        std::vector<ReceiverEntry> listed = ReadReceiverFile(raw.toFile);
         r.receivers.insert(r.receivers.end(), std::make_move_iterator(listed.begin()),
                            std::make_move_iterator(listed.end()));
     }
@@ -141,7 +141,7 @@ Invocation MakeInvocation(Command command, const RawOptions& options, YearMonth 
     invocation.request = MakeRequest(command, options, currentMonth);
     // Names may also come from a receiver file, read with the request.
     if (const auto* send = std::get_if<SendRequest>(&invocation.request); send && options.legacy) {
-        for (const ReceiverSpec& to : send->receivers)
+        for (const ReceiverEntry& to : send->receivers)
             if (!to.name.empty())
                 throw UsageError("the legacy service takes no receiver names: " + options.toFile + " names " +
                                  to.phone + " '" + to.name + "'");

@@ -19,7 +19,7 @@ ComPtr<IDispatch> MakeReceivers(const Session& session, const SendRequest& reque
     const auto list = Query<IReceivers>(session, receivers.Get(), IID_IReceivers, "IReceivers");
     size_t prepared = 0;
     const VEXA_SENDMODE mode = request.reservation ? VEXA_RESERVATION : VEXA_DIRECT;
-    for (const ReceiverSpec& to : request.receivers) {
+    for (const ReceiverEntry& to : request.receivers) {
         const ComPtr<IDispatch> receiver =
             front.CreateReceiverDirect(to.phone, to.text.empty() ? request.text : to.text, mode, sendTime);
         if (!to.name.empty()) {

@@ -46,9 +46,9 @@ std::string Escaped(std::string_view text, std::string_view special) {
     return escaped;
 }
 
-std::vector<std::string> OptionNames(const std::vector<OptionSpec>& options) {
+std::vector<std::string> OptionNames(const std::vector<OptionDescription>& options) {
     std::vector<std::string> names;
-    for (const OptionSpec& option : options)
+    for (const OptionDescription& option : options)
         names.insert(names.end(), option.names.begin(), option.names.end());
     return names;
 }
@@ -57,9 +57,9 @@ std::vector<std::string> OptionNames(const std::vector<OptionSpec>& options) {
 
 // The case arms that complete the value of prev, the option just typed (none for flags); options
 // whose values complete alike share one.
-void WriteBashValueArms(const CommandSpec& command, std::ostream& out) {
+void WriteBashValueArms(const CommandDescription& command, std::ostream& out) {
     std::vector<std::pair<std::string, std::vector<std::string>>> arms;  // action, names
-    for (const OptionSpec& option : command.options) {
+    for (const OptionDescription& option : command.options) {
         if (option.names.empty() || option.valueName.empty()) continue;
         std::string action = "return";  // a value, but none to offer
         if (option.fileValue)
@@ -79,21 +79,21 @@ void WriteBashValueArms(const CommandSpec& command, std::ostream& out) {
 }
 
 // The values of positionals with choices, offered with the options.
-std::vector<std::string> PositionalChoices(const CommandSpec& command) {
+std::vector<std::string> PositionalChoices(const CommandDescription& command) {
     std::vector<std::string> words;
-    for (const OptionSpec& option : command.options)
+    for (const OptionDescription& option : command.options)
         if (option.names.empty()) words.insert(words.end(), option.choices.begin(), option.choices.end());
     return words;
 }
 
 }  // namespace
 
-void WriteBashCompletion(const CommandLineSpec& spec, std::ostream& out) {
-    const std::string& program = spec.program.name;
+void WriteBashCompletion(const CommandLineDescription& described, std::ostream& out) {
+    const std::string& program = described.program.name;
     std::vector<std::string> commandNames;
-    for (const CommandSpec& command : spec.commands) commandNames.push_back(command.name);
+    for (const CommandDescription& command : described.commands) commandNames.push_back(command.name);
     std::vector<std::string> leadingValueOptions;
-    for (const OptionSpec& option : spec.program.options)
+    for (const OptionDescription& option : described.program.options)
         if (!option.valueName.empty())
             leadingValueOptions.insert(leadingValueOptions.end(), option.names.begin(), option.names.end());
 
@@ -124,13 +124,13 @@ void WriteBashCompletion(const CommandLineSpec& spec, std::ostream& out) {
         << "    local words\n"
         << "    case $command in\n"
         << "        '')\n";
-    WriteBashValueArms(spec.program, out);
+    WriteBashValueArms(described.program, out);
     std::vector<std::string> words = commandNames;
-    const std::vector<std::string> leading = OptionNames(spec.program.options);
+    const std::vector<std::string> leading = OptionNames(described.program.options);
     words.insert(words.end(), leading.begin(), leading.end());
     out << "            words=" << ShellQuoted(Join(words, " ")) << "\n"
         << "            ;;\n";
-    for (const CommandSpec& command : spec.commands) {
+    for (const CommandDescription& command : described.commands) {
         out << "        " << command.name << ")\n";
         WriteBashValueArms(command, out);
         words = PositionalChoices(command);
@@ -150,11 +150,11 @@ namespace {
 
 // ---- zsh ------------------------------------------------------------------------------------
 
-// One _arguments specification per name of an option, or one for a positional (numbered).
-std::vector<std::string> ZshSpecs(const CommandSpec& command) {
-    std::vector<std::string> specs;
+// One _arguments line per name of an option, or one for a positional (numbered).
+std::vector<std::string> ZshArgumentLines(const CommandDescription& command) {
+    std::vector<std::string> lines;
     int position = 0;
-    for (const OptionSpec& option : command.options) {
+    for (const OptionDescription& option : command.options) {
         const std::string explanation = "[" + Escaped(option.description, "[]") + "]";
         std::string action = " ";
         if (option.fileValue)
@@ -163,41 +163,41 @@ std::vector<std::string> ZshSpecs(const CommandSpec& command) {
             action = "(" + Join(option.choices, " ") + ")";
         if (option.names.empty()) {
             const std::string where = option.repeatable ? "*" : std::to_string(++position);
-            specs.push_back(where + ":" + Escaped(option.description, ":") + ":" + action);
+            lines.push_back(where + ":" + Escaped(option.description, ":") + ":" + action);
             continue;
         }
         const std::string value =
             option.valueName.empty() ? "" : ":" + Escaped(option.valueName, ":") + ":" + action;
         // Each name once, and then neither again, unless the option may be repeated.
         const std::string exclusion = option.repeatable ? "*" : "(" + Join(option.names, " ") + ")";
-        for (const std::string& name : option.names) specs.push_back(exclusion + name + explanation + value);
+        for (const std::string& name : option.names) lines.push_back(exclusion + name + explanation + value);
     }
-    return specs;
+    return lines;
 }
 
-void WriteZshArguments(const std::vector<std::string>& specs, const std::string& indent, std::ostream& out) {
+void WriteZshArguments(const std::vector<std::string>& lines, const std::string& indent, std::ostream& out) {
     out << indent << "_arguments -s -S";
-    for (const std::string& spec : specs) out << " \\\n" << indent << "    " << ShellQuoted(spec);
+    for (const std::string& line : lines) out << " \\\n" << indent << "    " << ShellQuoted(line);
     out << "\n";
 }
 
 }  // namespace
 
-void WriteZshCompletion(const CommandLineSpec& spec, std::ostream& out) {
-    const std::string& program = spec.program.name;
+void WriteZshCompletion(const CommandLineDescription& described, std::ostream& out) {
+    const std::string& program = described.program.name;
     out << "#compdef " << program << "\n"
         << "# zsh completion for " << program << "; generated by `" << program << " completion zsh`.\n"
         << "_" << program << "() {\n"
         << "    local curcontext=$curcontext state line ret=1\n"
         << "    typeset -A opt_args\n";
-    std::vector<std::string> specs = ZshSpecs(spec.program);
-    specs.push_back(": :->command");
-    specs.push_back("*:: :->argument");
-    WriteZshArguments(specs, "    ", out);
+    std::vector<std::string> lines = ZshArgumentLines(described.program);
+    lines.push_back(": :->command");
+    lines.push_back("*:: :->argument");
+    WriteZshArguments(lines, "    ", out);
     out << "    case $state in\n"
         << "        command)\n"
         << "            local -a commands=(\n";
-    for (const CommandSpec& command : spec.commands)
+    for (const CommandDescription& command : described.commands)
         out << "                " << ShellQuoted(Escaped(command.name, ":") + ":" + command.description)
             << "\n";
     out << "            )\n"
@@ -206,9 +206,9 @@ void WriteZshCompletion(const CommandLineSpec& spec, std::ostream& out) {
         << "        argument)\n"
         << "            curcontext=${curcontext%:*:*}:" << program << "-$words[1]:\n"
         << "            case $words[1] in\n";
-    for (const CommandSpec& command : spec.commands) {
+    for (const CommandDescription& command : described.commands) {
         out << "                " << command.name << ")\n";
-        WriteZshArguments(ZshSpecs(command), "                    ", out);
+        WriteZshArguments(ZshArgumentLines(command), "                    ", out);
         out << "                    ;;\n";
     }
     out << "            esac\n"
@@ -222,9 +222,9 @@ namespace {
 
 // ---- fish -----------------------------------------------------------------------------------
 
-void WriteFishOptions(const std::string& program, const CommandSpec& command, const std::string& condition,
-                      std::ostream& out) {
-    for (const OptionSpec& option : command.options) {
+void WriteFishOptions(const std::string& program, const CommandDescription& command,
+                      const std::string& condition, std::ostream& out) {
+    for (const OptionDescription& option : command.options) {
         if (option.names.empty()) {
             // Positionals: only their choices can be offered.
             if (!option.choices.empty())
@@ -247,17 +247,17 @@ void WriteFishOptions(const std::string& program, const CommandSpec& command, co
 
 }  // namespace
 
-void WriteFishCompletion(const CommandLineSpec& spec, std::ostream& out) {
-    const std::string& program = spec.program.name;
+void WriteFishCompletion(const CommandLineDescription& described, std::ostream& out) {
+    const std::string& program = described.program.name;
     out << "# fish completion for " << program << "; generated by `" << program << " completion fish`.\n"
         << "# File names only where a value is one.\n"
         << "complete -c " << program << " -f\n";
     const std::string noCommand = "__fish_use_subcommand";
-    WriteFishOptions(program, spec.program, noCommand, out);
-    for (const CommandSpec& command : spec.commands)
+    WriteFishOptions(program, described.program, noCommand, out);
+    for (const CommandDescription& command : described.commands)
         out << "complete -c " << program << " -n " << noCommand << " -a " << command.name << " -d "
             << FishQuoted(command.description) << "\n";
-    for (const CommandSpec& command : spec.commands)
+    for (const CommandDescription& command : described.commands)
         WriteFishOptions(program, command, FishQuoted("__fish_seen_subcommand_from " + command.name), out);
 }
 
@@ -270,15 +270,15 @@ void AddCompletionCommand(CLI::App& app, std::ostream& out) {
         ->check(CLI::IsMember({"bash", "zsh", "fish", "man"}).description(""))
         ->type_name("bash|zsh|fish|man");
     command->callback([&app, &out, kind] {
-        const CommandLineSpec spec = DescribeCommandLine(app);
+        const CommandLineDescription described = DescribeCommandLine(app);
         if (*kind == "bash")
-            WriteBashCompletion(spec, out);
+            WriteBashCompletion(described, out);
         else if (*kind == "zsh")
-            WriteZshCompletion(spec, out);
+            WriteZshCompletion(described, out);
         else if (*kind == "fish")
-            WriteFishCompletion(spec, out);
+            WriteFishCompletion(described, out);
         else
-            WriteManPage(spec, out);
+            WriteManPage(described, out);
         throw CLI::Success();
     });
 }

@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "command_line_spec.h"
+#include "command_line_description.h"
 
 namespace CLI {
 class App;
@@ -12,9 +12,9 @@ class App;
 
 namespace vexa_cli {
 
-void WriteBashCompletion(const CommandLineSpec& spec, std::ostream& out);
-void WriteZshCompletion(const CommandLineSpec& spec, std::ostream& out);
-void WriteFishCompletion(const CommandLineSpec& spec, std::ostream& out);
+void WriteBashCompletion(const CommandLineDescription& described, std::ostream& out);
+void WriteZshCompletion(const CommandLineDescription& described, std::ostream& out);
+void WriteFishCompletion(const CommandLineDescription& described, std::ostream& out);
 
 // Adds "completion bash|zsh|fish|man" to app, the last of its commands. Chosen, it writes the
 // script or the man page for app as it then stands to out, and ends parsing with CLI::Success.

@@ -3,10 +3,10 @@
 
 #include <ostream>
 
-#include "command_line_spec.h"
+#include "command_line_description.h"
 
 namespace vexa_cli {
 
-void WriteManPage(const CommandLineSpec& spec, std::ostream& out);
+void WriteManPage(const CommandLineDescription& described, std::ostream& out);
 
 }  // namespace vexa_cli

@@ -67,10 +67,10 @@ std::string_view Trimmed(std::string_view s) {
 
 }  // namespace
 
-std::vector<ReceiverSpec> ParseReceiverFile(std::string_view content, const std::string& fileName) {
+std::vector<ReceiverEntry> ParseReceiverFile(std::string_view content, const std::string& fileName) {
     if (content.starts_with("\xEF\xBB\xBF"))
         content.remove_prefix(3);  // a byte-order mark spreadsheets write
-    std::vector<ReceiverSpec> receivers;
+    std::vector<ReceiverEntry> receivers;
     bool first = true;
     for (const Record& record : SplitRecords(content, fileName)) {
         const std::string where = fileName + ":" + std::to_string(record.line) + ": ";
@@ -84,12 +84,12 @@ std::vector<ReceiverSpec> ParseReceiverFile(std::string_view content, const std:
                              " fields (quote a text that holds commas)");
         try {
             const std::string name = record.fields.size() > 1 ? std::string(Trimmed(record.fields[1])) : "";
-            ReceiverSpec spec =
+            ReceiverEntry described =
                 ParseReceiver(name.empty() ? std::string(phone) : name + ":" + std::string(phone));
-            if (record.fields.size() > 2) spec.text = record.fields[2];
-            CheckUtf8(spec.name, "the name");
-            CheckUtf8(spec.text, "the text");
-            receivers.push_back(std::move(spec));
+            if (record.fields.size() > 2) described.text = record.fields[2];
+            CheckUtf8(described.name, "the name");
+            CheckUtf8(described.text, "the text");
+            receivers.push_back(std::move(described));
         } catch (const UsageError& e) {
             throw UsageError(where + e.what());
         }
@@ -98,7 +98,7 @@ std::vector<ReceiverSpec> ParseReceiverFile(std::string_view content, const std:
     return receivers;
 }
 
-std::vector<ReceiverSpec> ReadReceiverFile(const std::string& fileName) {
+std::vector<ReceiverEntry> ReadReceiverFile(const std::string& fileName) {
     std::ifstream in(fileName, std::ios::binary);
     if (!in) throw UsageError("cannot read the receiver file '" + fileName + "'");
     const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

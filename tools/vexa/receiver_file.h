@@ -12,9 +12,9 @@
 namespace vexa_cli {
 
 // Throws UsageError naming the file and the line of the first mistake.
-std::vector<ReceiverSpec> ParseReceiverFile(std::string_view content, const std::string& fileName);
+std::vector<ReceiverEntry> ParseReceiverFile(std::string_view content, const std::string& fileName);
 
 // The file read and parsed; UsageError when it cannot be read.
-std::vector<ReceiverSpec> ReadReceiverFile(const std::string& fileName);
+std::vector<ReceiverEntry> ReadReceiverFile(const std::string& fileName);
 
 }  // namespace vexa_cli

@@ -24,7 +24,7 @@ struct CommonOptions {
 struct StatusRequest {};
 
 struct SendRequest {
-    std::vector<ReceiverSpec> receivers;
+    std::vector<ReceiverEntry> receivers;
     std::string text;  // "-": read standard input
     std::string subject;
     VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;

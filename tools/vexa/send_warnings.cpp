@@ -75,7 +75,7 @@ std::vector<std::string> SendWarnings(const SendRequest& request, DATE now) {
     // Texts of their own (from a receiver file): one warning for all of them.
     std::vector<std::string> ownUnsupported;
     size_t ownTooLong = 0, longest = 0;
-    for (const ReceiverSpec& to : request.receivers) {
+    for (const ReceiverEntry& to : request.receivers) {
         if (to.text.empty()) continue;
         const CodePageFit fit = FitCodePage(to.text);
         for (const std::string& c : fit.unsupported)
@@ -114,7 +114,7 @@ std::vector<std::string> SendWarnings(const SendRequest& request, DATE now) {
         if (at <= now) warnings.push_back("the reservation time has passed: the service sends it at once");
     }
     std::set<std::string> seen, repeated;
-    for (const ReceiverSpec& to : request.receivers) {
+    for (const ReceiverEntry& to : request.receivers) {
         std::string digits;
         std::copy_if(to.phone.begin(), to.phone.end(), std::back_inserter(digits),
                      [](char c) { return c != '-'; });

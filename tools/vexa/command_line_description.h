@@ -11,7 +11,7 @@ class App;
 
 namespace vexa_cli {
 
-struct OptionSpec {
+struct OptionDescription {
     std::vector<std::string> names;  // "--type", "-t"; empty for a positional
     std::string positional;          // the positional's name ("month"); empty for an option
     std::string description;
@@ -23,20 +23,20 @@ struct OptionSpec {
     std::string environment;  // the variable it falls back on
 };
 
-struct CommandSpec {
+struct CommandDescription {
     std::string name;
     std::string description;
-    std::vector<OptionSpec> options;  // options first, then positionals in order
-    std::string footer;               // what the help prints after the options (an example)
+    std::vector<OptionDescription> options;  // options first, then positionals in order
+    std::string footer;                      // what the help prints after the options (an example)
 };
 
-struct CommandLineSpec {
-    CommandSpec program;  // the program's name, description and options before a command
+struct CommandLineDescription {
+    CommandDescription program;  // the program's name, description and options before a command
     std::string footer;
-    std::vector<CommandSpec> commands;
+    std::vector<CommandDescription> commands;
 };
 
 // The App's subcommands (hidden ones left out) with their options, in the order they were added.
-CommandLineSpec DescribeCommandLine(const CLI::App& app);
+CommandLineDescription DescribeCommandLine(const CLI::App& app);
 
 }  // namespace vexa_cli
