@@ -1,12 +1,13 @@
 // A stand-in for a host's object: counts its references and never frees itself, so a test can
-// check that every reference taken was given back.
+// check that every reference taken was given back. A test that needs late-bound behaviour
+// derives from it and answers Invoke.
 #pragma once
 
 #include "vexa/automation.h"
 
 namespace vexa::testing {
 
-class CountingObject final : public IDispatch {
+class CountingObject : public IDispatch {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;

@@ -517,24 +517,8 @@ TEST(VariantChangeTypeTest, FailureLeavesTheDestinationAsItWas) {
 }
 
 // An object whose value (DISPID_VALUE) is a VARIANT it holds, or a failure.
-class ValueObject final : public IDispatch {
+class ValueObject final : public CountingObject {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (riid != IID_IUnknown && riid != IID_IDispatch) {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        *ppv = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT*) override {
         ++calls;
@@ -545,7 +529,6 @@ public:
         return VariantCopy(result, &value);
     }
 
-    ULONG refs = 1;
     int calls = 0;
     HRESULT failure = S_OK;
     Variant value;

@@ -15,7 +15,7 @@ namespace {
 
 using vexa::test::ScopedEnv;
 
-class Profiles_ : public testing::Test {
+class ProfileSettings : public testing::Test {
 protected:
     std::filesystem::path Write(const char* name, const std::string& text, std::filesystem::perms mode) {
         const std::filesystem::path path = scratch_.Path() / name;
@@ -27,7 +27,7 @@ protected:
     std::filesystem::path file_ = scratch_.Path() / "vexa" / "config.toml";
 };
 
-TEST_F(Profiles_, TheFileReadsBackAsItWasWritten) {
+TEST_F(ProfileSettings, TheFileReadsBackAsItWasWritten) {
     const Profiles profiles = {{"default", {{"user", "kim"}, {"endpoint", "https://h:1"}}},
                                {"sandbox", {{"cacert", "/a \"quoted\" \\ path"}}}};
     EXPECT_EQ(ParseProfiles(FormatProfiles(profiles), "f"), profiles);
@@ -35,7 +35,7 @@ TEST_F(Profiles_, TheFileReadsBackAsItWasWritten) {
               (Profiles{{"default", {{"user", "kim"}}}}));
 }
 
-TEST_F(Profiles_, MistakesNameTheLine) {
+TEST_F(ProfileSettings, MistakesNameTheLine) {
     const struct {
         const char* text;
         const char* message;
@@ -57,7 +57,7 @@ TEST_F(Profiles_, MistakesNameTheLine) {
     }
 }
 
-TEST_F(Profiles_, OptionsAndVariablesWinAndOnlyEmptySettingsAreFilled) {
+TEST_F(ProfileSettings, OptionsAndVariablesWinAndOnlyEmptySettingsAreFilled) {
     const std::filesystem::path password =
         Write("pw", "secret\nsecond line\n", std::filesystem::perms::owner_read);
     SaveProfiles(file_, {{"default", {{"user", "kim"}, {"endpoint", "https://profile:1"}}},
@@ -87,7 +87,7 @@ TEST_F(Profiles_, OptionsAndVariablesWinAndOnlyEmptySettingsAreFilled) {
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
-TEST_F(Profiles_, APasswordFileOthersMayReadIsRefused) {
+TEST_F(ProfileSettings, APasswordFileOthersMayReadIsRefused) {
     const std::filesystem::path open =
         Write("open", "secret\n", std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     try {
@@ -99,7 +99,7 @@ TEST_F(Profiles_, APasswordFileOthersMayReadIsRefused) {
     EXPECT_THROW(ReadPasswordFile(scratch_.Path() / "missing"), UsageError);
 }
 
-TEST_F(Profiles_, ConfigSetsShowsAndUnsets) {
+TEST_F(ProfileSettings, ConfigSetsShowsAndUnsets) {
     RunConfig({ConfigRequest::Action::Set, "sandbox", "endpoint", "https://127.0.0.1:8443"}, file_);
     const CommandResult shown = RunConfig({ConfigRequest::Action::Show, "sandbox", "", ""}, file_);
     EXPECT_NE(RenderText(shown.report).find("endpoint       https://127.0.0.1:8443\n"), std::string::npos)
@@ -110,7 +110,7 @@ TEST_F(Profiles_, ConfigSetsShowsAndUnsets) {
     EXPECT_TRUE(LoadProfiles(file_).empty()) << "a profile left without keys goes";
 }
 
-TEST_F(Profiles_, TheCommandLineNamesAProfileBeforeOrAfterTheCommand) {
+TEST_F(ProfileSettings, TheCommandLineNamesAProfileBeforeOrAfterTheCommand) {
     const ScopedEnv config("XDG_CONFIG_HOME", scratch_.Path().c_str());
     const ScopedEnv noEndpoint("VEXA_ENDPOINT", nullptr);
     SaveProfiles(file_, {{"sandbox", {{"endpoint", "https://profile:1"}, {"user", "kim"}}}});

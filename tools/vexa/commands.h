@@ -2,7 +2,9 @@
 // describes the outcome as a Report. A failed call throws ComponentError.
 #pragma once
 
+#include <map>
 #include <optional>
+#include <string>
 
 #include "delivery_state.h"
 #include "report.h"
@@ -24,9 +26,8 @@ CommandResult RunLogs(const Session& session, const LogsRequest& request);
 CommandResult RunDetail(const Session& session, const DetailRequest& request);
 CommandResult RunManage(const Session& session, const ManageRequest& request);
 
-// What the month's log says of one transfer; none when it does not list it.
-std::optional<TransferFacts> FindTransferFacts(const Session& session, YearMonth month,
-                                               const std::string& index);
+// What the month's log says of each transfer it lists, by index (one request for all of them).
+std::map<std::string, TransferFacts> MonthFacts(const Session& session, YearMonth month);
 // Whether a transfer has a receiver that was never handed over (its details read for it).
 bool HasUnsentReceivers(const Session& session, const DetailRequest& transfer);
 

@@ -91,7 +91,10 @@ CommandResult RunDetail(const Session& session, const DetailRequest& request) {
     const std::vector<ReceiverReading> receivers = ReadReceivers(session, details.Get());
     // Only receivers not yet handed over need their transfer's log entry to be told apart.
     std::optional<TransferFacts> facts;
-    if (AnyUnsent(receivers)) facts = FindTransferFacts(session, request.month, index);
+    if (AnyUnsent(receivers)) {
+        const auto month = MonthFacts(session, request.month);
+        if (const auto entry = month.find(index); entry != month.end()) facts = entry->second;
+    }
 
     Listing listing{"receivers",
                     "",

@@ -12,7 +12,8 @@ namespace {
 TransferFacts FactsOf(const Session& session, ILogList* log) {
     TransferFacts facts;
     facts.reservation = Get(session, log, &ILogList::get_SendMode, "LogList.SendMode") == VEXA_RESERVATION;
-    facts.due = Get(session, log, &ILogList::get_SendTime, "LogList.SendTime") <= NowDate();
+    facts.sendTime = Get(session, log, &ILogList::get_SendTime, "LogList.SendTime");
+    facts.due = facts.sendTime <= NowDate();
     facts.total = Get(session, log, &ILogList::get_CountTotal, "LogList.CountTotal");
     facts.delivered = Get(session, log, &ILogList::get_CountSucceed, "LogList.CountSucceed");
     facts.notDelivered = Get(session, log, &ILogList::get_CountFailure, "LogList.CountFailure");
@@ -24,12 +25,11 @@ TransferFacts FactsOf(const Session& session, ILogList* log) {
 std::vector<Value> LogRow(const Session& session, IDispatch* item) {
     const auto log = Query<ILogList>(session, item, IID_ILogList, "ILogList");
     const auto log2 = Query<ILogList2>(session, item, IID_ILogList2, "ILogList2");
-    const auto log3 = Query<ILogList3>(session, item, IID_ILogList3, "ILogList3");
     ILogList* l = log.Get();
     const std::string index = GetText(session, l, &ILogList::get_Index, "LogList.Index");
     const std::string date = GetText(session, l, &ILogList::get_Date, "LogList.Date");
-    const VEXA_MESSAGE_TYPE type = Get(session, log3.Get(), &ILogList3::get_Type, "LogList.Type");
     const TransferFacts facts = FactsOf(session, l);
+    const VEXA_MESSAGE_TYPE type = facts.type;
     // Only a reservation whose every receiver failed after its time needs its details read.
     const TransferDelivery delivery = SummarizeTransfer(facts, [&] {
         try {
@@ -43,7 +43,7 @@ std::vector<Value> LogRow(const Session& session, IDispatch* item) {
         date,
         std::string(MessageTypeName(type)),
         std::string(facts.reservation ? "reserved" : "direct"),
-        DateValue(Get(session, l, &ILogList::get_SendTime, "LogList.SendTime")),
+        DateValue(facts.sendTime),
         DateValue(Get(session, log2.Get(), &ILogList2::get_WriteTime, "LogList.WriteTime")),
         delivery.state,
         facts.total,
@@ -101,17 +101,17 @@ CommandResult RunLogs(const Session& session, const LogsRequest& request) {
     return result;
 }
 
-std::optional<TransferFacts> FindTransferFacts(const Session& session, YearMonth month,
-                                               const std::string& index) {
+std::map<std::string, TransferFacts> MonthFacts(const Session& session, YearMonth month) {
+    std::map<std::string, TransferFacts> facts;
     const ComPtr<IDispatch> found = session.Front().RequestLogs(LogsRequest{month});
-    if (!found) return std::nullopt;
+    if (!found) return facts;
     const auto lists = Query<ILogLists>(session, found.Get(), IID_ILogLists, "ILogLists");
     for (const ComPtr<IDispatch>& item : Items(session, lists.Get(), "LogLists")) {
         const auto log = Query<ILogList>(session, item.Get(), IID_ILogList, "ILogList");
-        if (GetText(session, log.Get(), &ILogList::get_Index, "LogList.Index") == index)
-            return FactsOf(session, log.Get());
+        facts.emplace(GetText(session, log.Get(), &ILogList::get_Index, "LogList.Index"),
+                      FactsOf(session, log.Get()));
     }
-    return std::nullopt;
+    return facts;
 }
 
 }  // namespace vexa_cli

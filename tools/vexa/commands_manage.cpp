@@ -29,9 +29,12 @@ bool Deleted(const Session& session, YearMonth month, const std::string& index) 
 
 // Why the service turned an entry down, as far as the log and the details tell: the service
 // answers only "failed".
-std::string RefusalReason(const Session& session, const ManageRequest& request, const std::string& index) {
+// `month` is what the month's log says of its transfers.
+std::string RefusalReason(const Session& session, const ManageRequest& request, const std::string& index,
+                          const std::map<std::string, TransferFacts>& month) {
     const bool cancel = request.action == ManageRequest::Action::Cancel;
-    const std::optional<TransferFacts> facts = FindTransferFacts(session, request.month, index);
+    const auto entry = month.find(index);
+    const TransferFacts* facts = entry == month.end() ? nullptr : &entry->second;
     if (!facts) {
         if (!Deleted(session, request.month, index)) return "no such transfer";
         return cancel ? "deleted, and cancelled already or gone out" : "already deleted";
@@ -60,9 +63,12 @@ CommandResult RunManage(const Session& session, const ManageRequest& request) {
     CommandResult result;
     Listing listing{"results", "", "The service reported no entries.", {}, {}};
     listing.columns = {{"date", "Month"}, {"index", "Index", Align::Right}, {"result", "Result"}};
+    // The month's log is read once, at the first refusal, for all of them.
+    std::optional<std::map<std::string, TransferFacts>> month;
     const auto reason = [&](VEXA_RESULT outcome, const std::string& index) -> Value {
         if (outcome == VEXA_SUCCEEDED) return {};
-        return RefusalReason(session, request, index);
+        if (!month) month = MonthFacts(session, request.month);
+        return RefusalReason(session, request, index, *month);
     };
     if (cancel) {
         listing.columns.push_back({"total", "Total", Align::Right});

@@ -25,6 +25,7 @@ struct TransferFacts {
     bool due = false;                                    // its send time has come
     int64_t total = 0, delivered = 0, notDelivered = 0;  // the entry's total, success and failure counts
     VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS;
+    DATE sendTime = 0.0;
 };
 
 // `facts` is the transfer's entry; none when the log does not list it (a deleted transfer).
