@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/memory_stream.h"
+#include "automation/stream_reading.h"
 #include "imaging/base64_lines.h"
 #include "imaging/decoded_picture.h"
 #include "imaging/jpeg_encoding.h"
