@@ -350,6 +350,12 @@ struct IObjectSafety : IUnknown {
                                                                 DWORD dwEnabledOptions) = 0;
 };
 
+// The type information of a class (answered by the front objects where the module carries a type
+// library, that is on Windows).
+struct IProvideClassInfo : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** ppTI) = 0;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Streams
 union LARGE_INTEGER {
