@@ -1,8 +1,9 @@
 // The local code page on the system's code page 949. A text converts in one call; only a text
 // holding something the code page cannot take is gone through again character by character, so
 // that each such character becomes one "?" as on the other platforms.
-#include <climits>
 #include <windows.h>
+
+#include <climits>
 
 #include "automation/code_page.h"
 

@@ -1,6 +1,7 @@
 // The machine, user and host program as Windows names them.
-#include <string>
 #include <windows.h>
+
+#include <string>
 
 #include "environment/client_description.h"
 

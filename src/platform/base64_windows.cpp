@@ -1,7 +1,8 @@
+#include <windows.h>
+
 #include <algorithm>
 #include <new>
 #include <wincrypt.h>
-#include <windows.h>
 
 #include "platform/base64.h"
 

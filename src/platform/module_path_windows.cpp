@@ -1,5 +1,6 @@
-#include <vector>
 #include <windows.h>
+
+#include <vector>
 
 #include "platform/module_path.h"
 

@@ -1,6 +1,7 @@
 // Windows Sockets 2, started for each front object and cleaned up with it (the system counts).
-#include <atomic>
 #include <winsock2.h>
+
+#include <atomic>
 
 #include "platform/socket_startup.h"
 

@@ -1,5 +1,6 @@
-#include <wincrypt.h>
 #include <windows.h>
+
+#include <wincrypt.h>
 
 #include "platform/system_random.h"
 
