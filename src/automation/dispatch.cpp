@@ -21,11 +21,16 @@ bool NameEquals(const char* name, const OLECHAR* candidate) {
     return *candidate == 0;
 }
 
-// The row of that dispid whose kind the flags ask for. A dispid the table does not list and a
-// kind that dispid lacks are the same failure to the caller.
+// The row of that dispid whose kind the flags ask for; a property get also answers a call as a
+// method, as script engines make for _NewEnum and for properties named like methods. A dispid the
+// table does not list and a kind that dispid lacks are the same failure to the caller.
 const DispEntry* FindRow(std::span<const DispEntry> members, DISPID id, WORD flags) {
     for (const DispEntry& e : members)
         if (e.id == id && (flags & static_cast<WORD>(e.kind))) return &e;
+    if (flags & DISPATCH_METHOD) {
+        for (const DispEntry& e : members)
+            if (e.id == id && e.kind == DispKind::Get) return &e;
+    }
     return nullptr;
 }
 

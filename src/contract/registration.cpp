@@ -19,8 +19,9 @@ constexpr std::string_view kModuleAppIdKey = "VexaComponent32.DLL";
 constexpr std::string_view kThreadingModel = "apartment";
 // The type library's help string, which is what its record's version key holds.
 constexpr std::string_view kTypeLibHelp = "VexaComponent 4.2 형식 라이브러리";
-// The type library's locale (1033), written in hex as the registry names locale keys.
-constexpr std::string_view kTypeLibLocale = "409";
+// The type library's locale, in hex as the registry names locale keys: it is language-neutral (0),
+// which is where marshalers look it up (the resource that carries it is marked 1033).
+constexpr std::string_view kTypeLibLocale = "0";
 // The system kind names the pointer size the type library's layouts were made for.
 constexpr std::string_view kTypeLibPlatform = sizeof(void*) == 8 ? "win64" : "win32";
 

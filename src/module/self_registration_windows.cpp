@@ -14,7 +14,8 @@ namespace vexa {
 
 namespace {
 
-constexpr LCID kTypeLibLocale = 0x0409;
+// The type library is language-neutral.
+constexpr LCID kTypeLibLocale = 0;
 
 // Registration runs in the system's default locale and gives the caller's back afterwards.
 class SystemLocale {

@@ -119,6 +119,17 @@ TEST_F(LateBoundTest, RefusalsFollowTheLateBoundRules) {
     }
 }
 
+TEST_F(LateBoundTest, APropertyGetAlsoAnswersACallAsAMethod) {
+    LateCall count, enumerator;
+    Invoke(receivers_.Get(), 1, kMethod, {}, count);
+    EXPECT_EQ(count.hr, S_OK);
+    EXPECT_EQ(count.result.vt, VT_I4);
+    // How some script engines ask for the enumerator of a collection.
+    Invoke(receivers_.Get(), DISPID_NEWENUM, kMethod, {}, enumerator);
+    EXPECT_EQ(enumerator.hr, S_OK);
+    EXPECT_EQ(enumerator.result.vt, VT_UNKNOWN);
+}
+
 TEST_F(LateBoundTest, MemberFailureFillsTheExceptionBlock) {
     LateCall call;
     Invoke(receivers_.Get(), 3, kMethod, {I4(0)}, call, true);  // Remove on an empty collection
