@@ -106,34 +106,17 @@ ComPtr<ILogLists> Logs(const std::string& name, IMessage* message, VEXA_LOGBY by
     return Query<ILogLists>(name + ": ILogLists", lists.Get());
 }
 
-ComPtr<ILogDetails> Detail(const std::string& name, IMessage* message, const wchar_t* index) {
-    const Month month = ThisMonth();
-    ComPtr<IDispatch> details;
-    CheckHr(name + ": RequestLogDetail",
-            message->RequestLogDetail(month.year, month.month, Bstr(index).Get(), VEXA_MESSAGE_TYPE_SMS,
-                                      details.GetAddressOf()),
-            S_OK);
-    return Query<ILogDetails>(name + ": ILogDetails", details.Get());
-}
-
-ComPtr<ICancelResult> Cancel(const std::string& name, IMessage* message, const wchar_t* index) {
+// One of the month's transfers by its index: RequestLogDetail, CancelReservation or DeleteLog.
+template <class Result>
+ComPtr<Result> ForTransfer(const std::string& name, IMessage* message,
+                           HRESULT (STDMETHODCALLTYPE IMessage::*call)(LONG, LONG, BSTR, VEXA_MESSAGE_TYPE,
+                                                                       IDispatch**),
+                           const wchar_t* index, VEXA_MESSAGE_TYPE type = VEXA_MESSAGE_TYPE_SMS) {
     const Month month = ThisMonth();
     ComPtr<IDispatch> result;
-    CheckHr(name + ": CancelReservation",
-            message->CancelReservation(month.year, month.month, Bstr(index).Get(), VEXA_MESSAGE_TYPE_SMS,
-                                       result.GetAddressOf()),
+    CheckHr(name, (message->*call)(month.year, month.month, Bstr(index).Get(), type, result.GetAddressOf()),
             S_OK);
-    return Query<ICancelResult>(name + ": ICancelResult", result.Get());
-}
-
-ComPtr<IDeleteResult> Delete(const std::string& name, IMessage* message, const wchar_t* index,
-                             VEXA_MESSAGE_TYPE type) {
-    const Month month = ThisMonth();
-    ComPtr<IDispatch> result;
-    CheckHr(name + ": DeleteLog",
-            message->DeleteLog(month.year, month.month, Bstr(index).Get(), type, result.GetAddressOf()),
-            S_OK);
-    return Query<IDeleteResult>(name + ": IDeleteResult", result.Get());
+    return Query<Result>(name, result.Get());
 }
 
 // The elements that a collection's enumerator hands out, each an object.
@@ -241,45 +224,51 @@ void CheckServiceFlow(const std::wstring& url, const Account& account) {
               Logs("LMS of the month", message.Get(), VEXA_BYALL, VEXA_MESSAGE_TYPE_LMS).Get(),
               &ILogLists::get_Count, 1L);
 
+    const auto detail = [&](const char* name, const wchar_t* index) {
+        return ForTransfer<ILogDetails>(name, message.Get(), &IMessage::RequestLogDetail, index);
+    };
+    const auto cancel = [&](const char* name, const wchar_t* index) {
+        return ForTransfer<ICancelResult>(name, message.Get(), &IMessage::CancelReservation, index);
+    };
+    const auto remove = [&](const char* name, const wchar_t* index, VEXA_MESSAGE_TYPE type) {
+        return ForTransfer<IDeleteResult>(name, message.Get(), &IMessage::DeleteLog, index, type);
+    };
+
     // Details: the rejected receiver was never stored; the others carry their delivery.
-    if (ComPtr<ILogDetails> details = Detail("detail of the SMS", message.Get(), L"1")) {
+    if (ComPtr<ILogDetails> details = detail("detail of the SMS", L"1")) {
         CheckProp("detail of the SMS: Count", details.Get(), &ILogDetails::get_Count, 2L);
         CheckProp("detail of the SMS: ReturnPhone", details.Get(), &ILogDetails::get_ReturnPhone,
                   kReturnPhone);
-        ComPtr<IDispatch> first = Item("detail 0", details.Get(), 0),
-                          second = Item("detail 1", details.Get(), 1);
+        ComPtr<IDispatch> first = Item("detail 0", details.Get(), 0);
         ComPtr<ILogDetail> delivered = Query<ILogDetail>("detail 0", first.Get());
+        ComPtr<ILogDetail> missing = Query<ILogDetail>("detail 1", Item("detail 1", details.Get(), 1).Get());
         CheckProp("detail 0: Name", Query<ILogDetail2>("detail 0", first.Get()).Get(), &ILogDetail2::get_Name,
                   L"홍길동");
         CheckProp("detail 0: Message", delivered.Get(), &ILogDetail::get_Message, L"안녕하세요");
         CheckProp("detail 0: Status", delivered.Get(), &ILogDetail::get_Status, VEXA_TRANS_RECEIVED);
         CheckProp("detail 0: Result", delivered.Get(), &ILogDetail::get_Result, VEXA_TRANS_SUCCEEDED);
-        CheckProp("detail 1: Result", Query<ILogDetail>("detail 1", second.Get()).Get(),
-                  &ILogDetail::get_Result, VEXA_TRANS_NOTEXISTNUMBER);
+        CheckProp("detail 1: Result", missing.Get(), &ILogDetail::get_Result, VEXA_TRANS_NOTEXISTNUMBER);
     }
-    if (ComPtr<ILogDetails> waiting = Detail("detail of the reservation", message.Get(), L"3")) {
-        ComPtr<IDispatch> first = Item("reserved detail", waiting.Get(), 0);
-        CheckProp("reserved detail: Status", Query<ILogDetail>("reserved detail", first.Get()).Get(),
-                  &ILogDetail::get_Status, VEXA_TRANS_REQUESTED);
+    if (ComPtr<ILogDetails> waiting = detail("detail of the reservation", L"3")) {
+        ComPtr<ILogDetail> first =
+            Query<ILogDetail>("reserved detail", Item("reserved detail", waiting.Get(), 0).Get());
+        CheckProp("reserved detail: Status", first.Get(), &ILogDetail::get_Status, VEXA_TRANS_REQUESTED);
     }
 
     // Cancelling gives the reservation's credit back; a direct transfer cannot be cancelled.
-    ComPtr<ICancelResult> cancelled = Cancel("cancel the reservation", message.Get(), L"3");
+    ComPtr<ICancelResult> cancelled = cancel("cancel the reservation", L"3");
     CheckProp("cancel the reservation: Result", cancelled.Get(), &ICancelResult::get_Result, VEXA_SUCCEEDED);
     CheckProp("cancel the reservation: CountTotal", cancelled.Get(), &ICancelResult::get_CountTotal, 1L);
     CheckProp("cancel the reservation: CountSucceed", cancelled.Get(), &ICancelResult::get_CountSucceed, 1L);
     CheckEqual("FreeCall after the cancel", FreeCallAfterUpdate(message.Get()), account.credit - 2 - 3);
-    CheckProp("cancel a direct transfer: Result",
-              Cancel("cancel a direct transfer", message.Get(), L"1").Get(), &ICancelResult::get_Result,
-              VEXA_FAILED);
+    ComPtr<ICancelResult> direct = cancel("cancel a direct transfer", L"1");
+    CheckProp("cancel a direct transfer: Result", direct.Get(), &ICancelResult::get_Result, VEXA_FAILED);
 
     // Deleting removes a transfer from the log; an unknown one is refused.
-    CheckProp("delete the LMS: Result",
-              Delete("delete the LMS", message.Get(), L"2", VEXA_MESSAGE_TYPE_LMS).Get(),
-              &IDeleteResult::get_Result, VEXA_SUCCEEDED);
-    CheckProp("delete an unknown transfer: Result",
-              Delete("delete an unknown transfer", message.Get(), L"99", VEXA_MESSAGE_TYPE_SMS).Get(),
-              &IDeleteResult::get_Result, VEXA_FAILED);
+    ComPtr<IDeleteResult> deleted = remove("delete the LMS", L"2", VEXA_MESSAGE_TYPE_LMS);
+    CheckProp("delete the LMS: Result", deleted.Get(), &IDeleteResult::get_Result, VEXA_SUCCEEDED);
+    ComPtr<IDeleteResult> unknown = remove("delete an unknown transfer", L"99", VEXA_MESSAGE_TYPE_SMS);
+    CheckProp("delete an unknown transfer: Result", unknown.Get(), &IDeleteResult::get_Result, VEXA_FAILED);
     CheckProp("the month's log after the delete: Count",
               Logs("the month's log after the delete", message.Get(), VEXA_BYALL).Get(),
               &ILogLists::get_Count, 2L);
