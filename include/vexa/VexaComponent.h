@@ -420,10 +420,11 @@ struct ILogDetailsSubject : IUnknown {
 // ---------------------------------------------------------------------------------------------
 // Module entry points
 extern "C" {
-VEXA_EXPORT HRESULT DllGetClassObject(const GUID* rclsid, const GUID* riid, void** ppv);
-VEXA_EXPORT HRESULT DllCanUnloadNow();
-// Write or remove the module's classes, type library and AppID in the registry file: per user, or
-// machine wide when run as root.
-VEXA_EXPORT HRESULT DllRegisterServer();
-VEXA_EXPORT HRESULT DllUnregisterServer();
+VEXA_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(const GUID* rclsid, const GUID* riid, void** ppv);
+VEXA_EXPORT HRESULT STDMETHODCALLTYPE DllCanUnloadNow();
+// Write or remove the module's classes, type library and AppID: in the registry file on Linux (per
+// user, or machine wide when run as root), in the system registry on Windows (machine wide, or
+// per user when the machine's classes cannot be written).
+VEXA_EXPORT HRESULT STDMETHODCALLTYPE DllRegisterServer();
+VEXA_EXPORT HRESULT STDMETHODCALLTYPE DllUnregisterServer();
 }

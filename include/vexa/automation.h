@@ -1,6 +1,8 @@
-// The automation binary contract on Linux x86-64: COM's layouts and OLE Automation's types and
-// runtime functions, exported from VexaComponent32.so with C linkage. Hosts in any language bind
-// to these layouts, so nothing here may change shape.
+// The automation binary contract: COM's layouts and OLE Automation's types and runtime functions.
+// On Linux x86-64 the runtime functions are exported from VexaComponent32.so with C linkage; on
+// Windows they are the system's (oleaut32, ole32), declared here with the same C linkage and
+// calling convention, so the module's sources see one set of types on both. Hosts in any language
+// bind to these layouts, so nothing here may change shape.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +22,15 @@
 #else
 #define STDMETHODCALLTYPE
 #endif
+#endif
+
+// The runtime functions below: ours on Linux, the system's on Windows (__stdcall on 32-bit).
+#if defined(_WIN32)
+#define VEXA_RUNTIME_API __declspec(dllimport)
+#define VEXA_RUNTIME_CALL STDMETHODCALLTYPE
+#else
+#define VEXA_RUNTIME_API VEXA_EXPORT
+#define VEXA_RUNTIME_CALL
 #endif
 
 using HRESULT = int32_t;
@@ -339,6 +350,12 @@ struct IObjectSafety : IUnknown {
                                                                 DWORD dwEnabledOptions) = 0;
 };
 
+// The type information of a class (answered by the front objects where the module carries a type
+// library, that is on Windows).
+struct IProvideClassInfo : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** ppTI) = 0;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Streams
 union LARGE_INTEGER {
@@ -405,30 +422,32 @@ struct IStream : ISequentialStream {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Runtime functions exported by the module.
+// Runtime functions: exported by the module on Linux, the system's on Windows.
 extern "C" {
-VEXA_EXPORT BSTR SysAllocString(const OLECHAR* psz);
-VEXA_EXPORT BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui);
-VEXA_EXPORT INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz);
-VEXA_EXPORT void SysFreeString(BSTR bstrString);
-VEXA_EXPORT UINT SysStringLen(BSTR pbstr);
-VEXA_EXPORT UINT SysStringByteLen(BSTR bstr);
+VEXA_RUNTIME_API BSTR VEXA_RUNTIME_CALL SysAllocString(const OLECHAR* psz);
+VEXA_RUNTIME_API BSTR VEXA_RUNTIME_CALL SysAllocStringLen(const OLECHAR* strIn, UINT ui);
+VEXA_RUNTIME_API INT VEXA_RUNTIME_CALL SysReAllocString(BSTR* pbstr, const OLECHAR* psz);
+VEXA_RUNTIME_API void VEXA_RUNTIME_CALL SysFreeString(BSTR bstrString);
+VEXA_RUNTIME_API UINT VEXA_RUNTIME_CALL SysStringLen(BSTR pbstr);
+VEXA_RUNTIME_API UINT VEXA_RUNTIME_CALL SysStringByteLen(BSTR bstr);
 
-VEXA_EXPORT void VariantInit(VARIANTARG* pvarg);
-VEXA_EXPORT HRESULT VariantClear(VARIANTARG* pvarg);
-VEXA_EXPORT HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
-VEXA_EXPORT HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
-                                      VARTYPE vt);
+VEXA_RUNTIME_API void VEXA_RUNTIME_CALL VariantInit(VARIANTARG* pvarg);
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL VariantClear(VARIANTARG* pvarg);
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc,
+                                                             USHORT wFlags, VARTYPE vt);
 
-VEXA_EXPORT SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
-VEXA_EXPORT HRESULT SafeArrayDestroy(SAFEARRAY* psa);
-VEXA_EXPORT UINT SafeArrayGetDim(SAFEARRAY* psa);
-VEXA_EXPORT HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
-VEXA_EXPORT HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
-VEXA_EXPORT HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
-VEXA_EXPORT HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
-VEXA_EXPORT HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
+VEXA_RUNTIME_API SAFEARRAY* VEXA_RUNTIME_CALL SafeArrayCreateVector(VARTYPE vt, LONG lLbound,
+                                                                    ULONG cElements);
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL SafeArrayDestroy(SAFEARRAY* psa);
+VEXA_RUNTIME_API UINT VEXA_RUNTIME_CALL SafeArrayGetDim(SAFEARRAY* psa);
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL SafeArrayUnaccessData(SAFEARRAY* psa);
 
-// hGlobal must be null: the stream always owns a fresh in-memory buffer.
-VEXA_EXPORT HRESULT CreateStreamOnHGlobal(void* hGlobal, int32_t fDeleteOnRelease, IStream** ppstm);
+// On Linux hGlobal must be null: the stream always owns a fresh in-memory buffer.
+VEXA_RUNTIME_API HRESULT VEXA_RUNTIME_CALL CreateStreamOnHGlobal(void* hGlobal, int32_t fDeleteOnRelease,
+                                                                 IStream** ppstm);
 }

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "automation/local_time.h"
+
 namespace vexa {
 
 namespace {
@@ -111,13 +113,9 @@ DATE LinearToDate(double linear) {
 }
 
 bool DateFromTimeT(time_t t, DATE& date) {
-    // localtime_r need not notice a changed TZ by itself.
-    tzset();
-    struct tm tm {};
-    if (!localtime_r(&t, &tm)) return false;
-    // A leap second reads as the last second of its minute.
-    const DateParts p{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                      tm.tm_hour,        tm.tm_min,     tm.tm_sec > 59 ? 59 : tm.tm_sec};
+    LocalTimeParts local;
+    if (!LocalTimeOf(static_cast<int64_t>(t), local)) return false;
+    const DateParts p{local.year, local.month, local.day, local.hour, local.minute, local.second};
     return PartsToDate(p, date);
 }
 
@@ -126,15 +124,8 @@ int64_t TimeTFromDate(DATE date) {
     constexpr int64_t kLastTime = (DaysFromCivil(3001, 1, 1) * kSecondsPerDay) - 1;
     DateParts p{};
     if (!DateToParts(date, p) || p.year < 1970 || p.year > 3000) return -1;
-    struct tm tm {};
-    tm.tm_year = p.year - 1900;
-    tm.tm_mon = p.month - 1;
-    tm.tm_mday = p.day;
-    tm.tm_hour = p.hour;
-    tm.tm_min = p.minute;
-    tm.tm_sec = p.second;
-    tm.tm_isdst = -1;
-    const time_t t = mktime(&tm);
+    int64_t t = -1;
+    if (!InstantOfLocalTime({p.year, p.month, p.day, p.hour, p.minute, p.second}, t)) return -1;
     if (t < 0 || t > kLastTime) return -1;
     return t;
 }
@@ -161,13 +152,5 @@ std::string FormatDateText(DATE date) {
 }
 
 bool ParseDateText(std::string_view text, DATE& date) { return ParseDate(text, DateForm::Invariant, date); }
-
-uint32_t TickCount() {
-    struct timespec ts {};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    const uint64_t ms =
-        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-    return static_cast<uint32_t>(ms);
-}
 
 }  // namespace vexa

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "automation/local_time.h"  // TickCount
 #include "vexa/automation.h"
 #include "vexa/calendar.h"
 
@@ -34,9 +35,5 @@ std::string FormatDateText(DATE date);
 // Reads "M/d/yyyy" or "yyyy-M-d", either followed by a time "H:mm[:ss]", or a time alone (which
 // lies on day 0); spaces around are ignored.
 bool ParseDateText(std::string_view text, DATE& date);
-
-// Milliseconds of a monotonic clock, truncated to 32 bits: it wraps about every 49.7 days, so
-// only differences (modulo 2^32) mean anything.
-uint32_t TickCount();
 
 }  // namespace vexa

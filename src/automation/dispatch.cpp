@@ -127,6 +127,9 @@ HRESULT DispatchInvoke(void* self, std::span<const DispEntry> members, DISPID id
     Variant out;
     HRESULT hr = Guarded([&] { return row->call(self, args.data(), &out); });
     if (FAILED(hr)) {
+        // The member sets no error information of its own: whatever the thread holds is not about
+        // this failure.
+        DropThreadErrorInformation();
         if (excep) {
             std::memset(excep, 0, sizeof(*excep));
             excep->scode = hr;

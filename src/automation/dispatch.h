@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "automation/com_object.h"
+#include "automation/type_information.h"
 #include "vexa/automation.h"
 
 namespace vexa {
@@ -232,12 +233,21 @@ class AutomationObject : public ComObject<Derived, Itfs...> {
 public:
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept override {
         if (!pctinfo) return E_POINTER;
-        *pctinfo = 0;
+        *pctinfo = kCarriesTypeLibrary ? 1 : 0;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) noexcept override {
-        if (ppTInfo) *ppTInfo = nullptr;
-        return DISP_E_BADINDEX;
+    // The type information of what answers IDispatch: the default interface's dispinterface, or
+    // the interface itself when it has none.
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** ppTInfo) noexcept override {
+        if (!ppTInfo) return E_POINTER;
+        *ppTInfo = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        using Traits = InterfaceTraits<std::tuple_element_t<0, std::tuple<Itfs...>>>;
+        if constexpr (detail::HasDispinterface<std::tuple_element_t<0, std::tuple<Itfs...>>>) {
+            return TypeInformation(*Traits::dispIid, ppTInfo);
+        } else {
+            return TypeInformation(*Traits::iid, ppTInfo);
+        }
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) noexcept override {

@@ -33,6 +33,8 @@ struct InterfaceTraits<IEnumVARIANT> : InterfaceIds<IID_IEnumVARIANT> {};
 template <>
 struct InterfaceTraits<IObjectSafety> : InterfaceIds<IID_IObjectSafety> {};
 template <>
+struct InterfaceTraits<IProvideClassInfo> : InterfaceIds<IID_IProvideClassInfo> {};
+template <>
 struct InterfaceTraits<ISequentialStream> : InterfaceIds<IID_ISequentialStream> {};
 template <>
 struct InterfaceTraits<IStream> : InterfaceIds<IID_IStream> {

@@ -44,8 +44,4 @@ private:
     uint64_t position_;
 };
 
-// Reads stream from its current position to its end into out. A stream that yields more than
-// limit bytes is refused with E_FAIL; a failing Read's error is returned. out is empty on failure.
-HRESULT ReadWholeStream(IStream* stream, std::vector<uint8_t>& out, size_t limit);
-
 }  // namespace vexa

@@ -23,8 +23,8 @@ SAFEARRAY* MakeBstrVector(std::span<const Bstr> items);
 // needs freeing). On failure out is left empty.
 HRESULT BstrArrayVariant(std::span<const Bstr> items, VARIANT* out);
 
-// A deep copy of a vector made by SafeArrayCreateVector: strings and VARIANTs copied, interface
-// references added.
+// The Linux runtime's deep copy of a vector made by SafeArrayCreateVector (VariantCopy's): strings
+// and VARIANTs copied, interface references added.
 HRESULT CopySafeArray(SAFEARRAY* src, SAFEARRAY** out);
 
 }  // namespace vexa

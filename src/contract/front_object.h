@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <type_traits>
 
 #include "automation/dispatch.h"
 #include "automation/out_param.h"
@@ -39,8 +40,16 @@ HRESULT CreateAndHandOut(IDispatch** out) {
 // A new LogList for a transfer identity; year and month are checked before the out-pointer.
 HRESULT CreateLogListFor(LONG year, LONG month, BSTR index, VEXA_MESSAGE_TYPE type, IDispatch** out);
 
+// Where the module carries its type library, a front object also tells its class's type
+// information (IProvideClassInfo).
 template <class Derived, class... Itfs>
-class FrontObject : public AutomationObject<Derived, Itfs..., IObjectSafety> {
+using FrontObjectBase =
+    std::conditional_t<kCarriesTypeLibrary,
+                       AutomationObject<Derived, Itfs..., IObjectSafety, IProvideClassInfo>,
+                       AutomationObject<Derived, Itfs..., IObjectSafety>>;
+
+template <class Derived, class... Itfs>
+class FrontObject : public FrontObjectBase<Derived, Itfs...> {
 public:
     static constexpr LONG kVersionMajor = 4;
     static constexpr LONG kVersionMinor = 2;
@@ -83,6 +92,11 @@ public:
     }
     HRESULT STDMETHODCALLTYPE CreateLogList(IDispatch** ppLogList) noexcept {
         return CreateAndHandOut<LogList>(ppLogList);
+    }
+
+    // IProvideClassInfo where it is answered: Derived::kClassId names the class.
+    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** ppTI) noexcept {
+        return TypeInformation(Derived::kClassId, ppTI);
     }
 
     // Both options are supported for every interface the object answers.

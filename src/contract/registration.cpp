@@ -2,9 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <dlfcn.h>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <utility>
 
@@ -72,6 +70,9 @@ void RegisterClass(RegistryFile& registry, const std::string& modulePath, const 
     SetDefault(registry, Key({c.progId}), c.friendlyName);
     SetDefault(registry, Key({c.progId, "CLSID"}), clsid);
     SetDefault(registry, Key({c.versionIndependentProgId}), c.friendlyName);
+    // The class too, not only CurVer: the system's ProgID lookup reads the CLSID subkey alone, so
+    // without it a host could not create the class by its version-independent name.
+    SetDefault(registry, Key({c.versionIndependentProgId, "CLSID"}), clsid);
     SetDefault(registry, Key({c.versionIndependentProgId, "CurVer"}), c.progId);
     const std::string classKey = Key({"CLSID", clsid});
     SetDefault(registry, classKey, c.friendlyName);
@@ -108,21 +109,6 @@ bool UnregisterTypeLib(RegistryFile& registry) {
     return true;
 }
 
-// The file mapped at address, from the process's memory map.
-std::string MappedFile(const void* address) {
-    const auto at = reinterpret_cast<uintptr_t>(address);
-    std::ifstream maps("/proc/self/maps");
-    for (std::string line; std::getline(maps, line);) {
-        unsigned long begin = 0, end = 0;
-        if (std::sscanf(line.c_str(), "%lx-%lx", &begin, &end) != 2 || at < begin || at >= end) continue;
-        const size_t path = line.find('/');
-        // A file replaced since it was loaded is no longer the module.
-        if (path == std::string::npos || line.ends_with(" (deleted)")) return {};
-        return line.substr(path);
-    }
-    return {};
-}
-
 }  // namespace
 
 std::string GuidText(const GUID& g) {
@@ -133,36 +119,42 @@ std::string GuidText(const GUID& g) {
     return text;
 }
 
-HRESULT RegisterModule(RegistryFile& registry, const std::string& modulePath,
-                       std::span<const ClassRegistration> classes) {
+HRESULT RegisterModuleClasses(RegistryFile& registry, const std::string& modulePath,
+                              std::span<const ClassRegistration> classes) {
     // Hosts load what the registry names from wherever they run.
-    if (modulePath.empty() || modulePath.front() != '/') return E_INVALIDARG;
+    if (modulePath.empty() || !std::filesystem::path(modulePath).is_absolute()) return E_INVALIDARG;
     RegisterAppId(registry);
     for (const ClassRegistration& c : classes) RegisterClass(registry, modulePath, c);
-    RegisterTypeLib(registry, modulePath);
     return S_OK;
+}
+
+HRESULT RegisterModule(RegistryFile& registry, const std::string& modulePath,
+                       std::span<const ClassRegistration> classes) {
+    const HRESULT hr = RegisterModuleClasses(registry, modulePath, classes);
+    if (SUCCEEDED(hr)) RegisterTypeLib(registry, modulePath);
+    return hr;
+}
+
+std::vector<std::string> ModuleClassTrees(std::span<const ClassRegistration> classes) {
+    std::vector<std::string> trees;
+    for (const ClassRegistration& c : classes) {
+        trees.push_back(Key({c.progId}));
+        trees.push_back(Key({c.versionIndependentProgId}));
+        trees.push_back(Key({"CLSID", GuidText(c.clsid)}));
+    }
+    return trees;
+}
+
+std::vector<std::string> ModuleAppIdTrees() {
+    return {Key({"AppID", GuidText(kAppId)}), Key({"AppID", kModuleAppIdKey})};
 }
 
 HRESULT UnregisterModule(RegistryFile& registry, std::span<const ClassRegistration> classes) {
     bool removed = false;
-    for (const ClassRegistration& c : classes) {
-        removed |= registry.RemoveTree(Key({c.progId}));
-        removed |= registry.RemoveTree(Key({c.versionIndependentProgId}));
-        removed |= registry.RemoveTree(Key({"CLSID", GuidText(c.clsid)}));
-    }
+    for (const std::string& tree : ModuleClassTrees(classes)) removed |= registry.RemoveTree(tree);
     removed |= UnregisterTypeLib(registry);
-    removed |= registry.RemoveTree(Key({"AppID", GuidText(kAppId)}));
-    removed |= registry.RemoveTree(Key({"AppID", kModuleAppIdKey}));
+    for (const std::string& tree : ModuleAppIdTrees()) removed |= registry.RemoveTree(tree);
     return removed ? S_OK : S_FALSE;
-}
-
-std::string ThisModulePath() {
-    const void* self = reinterpret_cast<const void*>(&ThisModulePath);
-    Dl_info info{};
-    if (dladdr(self, &info) && info.dli_fname && info.dli_fname[0] == '/') return info.dli_fname;
-    // A name relative to the directory the host was in when it loaded the module (which may have
-    // changed since) or none at all: the memory map knows the file.
-    return MappedFile(self);
 }
 
 }  // namespace vexa

@@ -5,7 +5,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/module_path.h"  // ThisModulePath
 #include "registry/registry_file.h"
 #include "vexa/automation.h"
 
@@ -32,12 +34,16 @@ std::string GuidText(const GUID& guid);
 // module's entry points hold the catch.
 HRESULT RegisterModule(RegistryFile& registry, const std::string& modulePath,
                        std::span<const ClassRegistration> classes);
+// The same without the type library's record, for a system that records type libraries itself.
+HRESULT RegisterModuleClasses(RegistryFile& registry, const std::string& modulePath,
+                              std::span<const ClassRegistration> classes);
+
+// The key trees (full paths) that unregistration removes whole: each class's, then the AppID's.
+std::vector<std::string> ModuleClassTrees(std::span<const ClassRegistration> classes);
+std::vector<std::string> ModuleAppIdTrees();
 
 // Removes each class's keys, the type library's record and the AppID's keys, and keeps the roots
 // other modules share (AppID, CLSID, TypeLib). S_FALSE when there was nothing to remove.
 HRESULT UnregisterModule(RegistryFile& registry, std::span<const ClassRegistration> classes);
-
-// The absolute path of the file this code was loaded from; empty when it cannot be found.
-std::string ThisModulePath();
 
 }  // namespace vexa

@@ -1,10 +1,7 @@
 #include <algorithm>
 #include <charconv>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
-#include <sys/utsname.h>
 
 #include "automation/text.h"
 #include "environment/client_description.h"
@@ -194,17 +191,6 @@ uint32_t TakeVersionNumber(std::string_view& text) {
     return value;
 }
 
-std::string ReadOsRelease() {
-    for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-        std::ifstream file(path, std::ios::binary);
-        if (!file) continue;
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-    return {};
-}
-
 }  // namespace
 
 std::string ComposeOsDescription(const OsVersionRecord& record, const OsRegistryFacts& registry) {
@@ -252,12 +238,6 @@ OsVersionRecord LinuxOsVersionRecord(std::string_view kernelRelease, std::string
     record.suiteMask = 0;
     record.productType = 0;  // neither workstation nor server: no Windows edition
     return record;
-}
-
-OsVersionRecord HostOsVersionRecord() {
-    utsname names{};
-    const std::string release = uname(&names) == 0 ? names.release : "";
-    return LinuxOsVersionRecord(release, ReadOsRelease());
 }
 
 std::string DescribeOperatingSystem() {

@@ -1,7 +1,8 @@
 #include "imaging/base64_lines.h"
 
 #include <algorithm>
-#include <openssl/evp.h>
+
+#include "platform/base64.h"
 
 namespace vexa {
 
@@ -19,18 +20,11 @@ size_t Base64LinesLength(size_t n) {
 }
 
 void Base64LinesAppend(std::span<const uint8_t> bytes, std::string& out) {
-    const size_t start = out.size();
-    // One byte more: EVP_EncodeBlock ends every line it writes with a NUL.
-    out.resize(start + Base64LinesLength(bytes.size()) + 1);
-    char* at = out.data() + start;
+    out.reserve(out.size() + Base64LinesLength(bytes.size()));
     for (size_t done = 0; done < bytes.size(); done += kLineBytes) {
-        const size_t take = std::min(kLineBytes, bytes.size() - done);
-        at += EVP_EncodeBlock(reinterpret_cast<unsigned char*>(at), bytes.data() + done,
-                              static_cast<int>(take));
-        *at++ = '\r';
-        *at++ = '\n';
+        AppendBase64(bytes.subspan(done, std::min(kLineBytes, bytes.size() - done)), out);
+        out += "\r\n";
     }
-    out.resize(static_cast<size_t>(at - out.data()));
 }
 
 }  // namespace vexa

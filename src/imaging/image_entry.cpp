@@ -1,13 +1,8 @@
 #include "imaging/image_entry.h"
 
 #include <string_view>
-#include <vector>
 
-#include "automation/memory_stream.h"
 #include "imaging/base64_lines.h"
-#include "imaging/decoded_picture.h"
-#include "imaging/jpeg_encoding.h"
-#include "imaging/picture_format.h"
 
 namespace vexa {
 
@@ -23,26 +18,6 @@ std::string JpegDataUri(std::span<const uint8_t> jpeg) {
     uri.append(kDataUriPrefix);
     Base64LinesAppend(jpeg, uri);
     return uri;
-}
-
-std::optional<ImageEntry> MakeEntryFromFile(const std::string& path) {
-    std::optional<DecodedPicture> picture = DecodePictureFile(path);
-    if (!picture) return std::nullopt;
-    const std::optional<JpegBytes> jpeg = EncodeJpeg(*picture);
-    if (!jpeg) return std::nullopt;
-    picture.reset();  // the pixels are not needed for the text
-    return ImageEntry{JpegDataUri(jpeg->View()), static_cast<LONG>(jpeg->View().size())};
-}
-
-std::optional<ImageEntry> MakeEntryFromStream(IStream* stream) {
-    if (!stream) return std::nullopt;
-    LARGE_INTEGER start{};
-    if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) return std::nullopt;
-    std::vector<uint8_t> bytes;
-    if (FAILED(ReadWholeStream(stream, bytes, kMaxPictureBytes)) || bytes.empty()) return std::nullopt;
-    // Decoded only to know that it is a picture: the bytes travel unchanged.
-    if (!DecodePictureBytes(bytes)) return std::nullopt;
-    return ImageEntry{JpegDataUri(bytes), static_cast<LONG>(bytes.size())};
 }
 
 }  // namespace vexa

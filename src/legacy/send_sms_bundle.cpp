@@ -1,7 +1,8 @@
 #include "legacy/send_sms_bundle.h"
 
-#include <ctime>
+#include <cstdio>
 
+#include "automation/local_time.h"
 #include "legacy/protocol/escape_field.h"
 
 namespace VexaCore {
@@ -13,11 +14,12 @@ namespace {
 
 // Local time as the service reads it; "" when the time has no calendar form.
 std::string FormatSendTime(int64_t seconds) {
-    const auto t = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    if (seconds < 0 || !localtime_r(&t, &local)) return {};
+    vexa::LocalTimeParts local;
+    if (seconds < 0 || !vexa::LocalTimeOf(seconds, local)) return {};
     char text[32];
-    return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) ? text : "";
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.year, local.month, local.day,
+                  local.hour, local.minute, local.second);
+    return text;
 }
 
 }  // namespace

@@ -19,6 +19,8 @@ inline constexpr LONG kDefaultLegacyPort = 4545;
 
 class SMS final : public FrontObject<SMS, ISMS> {
 public:
+    static constexpr const CLSID& kClassId = CLSID_SMS;
+
     static std::span<const DispEntry> DispatchMembers();
 
     HRESULT STDMETHODCALLTYPE get_ServiceCode(BSTR* pVal) noexcept override {

@@ -10,6 +10,8 @@ namespace vexa {
 
 class Message final : public FrontObject<Message, IMessage, IServiceEndpoint> {
 public:
+    static constexpr const CLSID& kClassId = CLSID_Message;
+
     Message();
     static std::span<const DispEntry> DispatchMembers();
 

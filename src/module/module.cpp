@@ -8,7 +8,7 @@
 #include "contract/registration.h"
 #include "legacy/sms.h"
 #include "message/message.h"
-#include "registry/registry_store.h"
+#include "module/self_registration.h"
 #include "vexa/VexaComponent.h"
 
 namespace vexa {
@@ -38,35 +38,13 @@ constexpr auto kRegistrations = [] {
     return all;
 }();
 
-// Registration is one atomic rewrite of the registry file: a failing step leaves the file as it
-// was, rather than half written.
-HRESULT Register() {
-    const std::string module = ThisModulePath();
-    const std::filesystem::path file = RegistryPath(RegistrationScope());
-    if (module.empty() || file.empty()) return SELFREG_E_CLASS;
-    return UpdateRegistry(
-        file, [&](RegistryFile& registry) { return RegisterModule(registry, module, kRegistrations); });
-}
-
-HRESULT Unregister() {
-    const std::filesystem::path file = RegistryPath(RegistrationScope());
-    if (file.empty()) return SELFREG_E_CLASS;
-    // Nothing of ours registered: the file stays as it is, or absent.
-    RegistryFile current;
-    HRESULT hr = ReadRegistry(file, current);
-    if (SUCCEEDED(hr)) hr = UnregisterModule(current, kRegistrations);
-    if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
-    return UpdateRegistry(file,
-                          [](RegistryFile& registry) { return UnregisterModule(registry, kRegistrations); });
-}
-
 }  // namespace
 }  // namespace vexa
 
 // Every entry point runs guarded (see automation/guarded.h).
 extern "C" {
 
-HRESULT DllGetClassObject(const GUID* rclsid, const GUID* riid, void** ppv) {
+HRESULT STDMETHODCALLTYPE DllGetClassObject(const GUID* rclsid, const GUID* riid, void** ppv) {
     return vexa::Guarded([&] {
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
@@ -78,12 +56,16 @@ HRESULT DllGetClassObject(const GUID* rclsid, const GUID* riid, void** ppv) {
     });
 }
 
-HRESULT DllCanUnloadNow() {
+HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {
     return vexa::Guarded([] { return vexa::ModuleLockCount() == 0 ? S_OK : S_FALSE; });
 }
 
-HRESULT DllRegisterServer() { return vexa::Guarded(vexa::Register); }
+HRESULT STDMETHODCALLTYPE DllRegisterServer() {
+    return vexa::Guarded([] { return vexa::RegisterClasses(vexa::kRegistrations); });
+}
 
-HRESULT DllUnregisterServer() { return vexa::Guarded(vexa::Unregister); }
+HRESULT STDMETHODCALLTYPE DllUnregisterServer() {
+    return vexa::Guarded([] { return vexa::UnregisterClasses(vexa::kRegistrations); });
+}
 
 }  // extern "C"

@@ -1,5 +1,6 @@
-// Network start-up for the front objects. Linux needs none, but a front object still records
-// whether it started, and refuses creation when it did not, so the path stays real.
+// Network start-up for the front objects (Windows Sockets on Windows). Linux needs none, but a
+// front object still records whether it started, and refuses creation when it did not, so the
+// path stays real.
 #pragma once
 
 namespace vexa {

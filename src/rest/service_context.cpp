@@ -1,9 +1,9 @@
 #include "rest/service_context.h"
 
 #include <cstdio>
-#include <openssl/evp.h>
 
 #include "environment/client_description.h"
+#include "platform/base64.h"
 
 #ifndef VEXA_API_HOST
 #error "VEXA_API_HOST, VEXA_API_PORT, VEXA_API_SECURE and VEXA_AUTH_REALM come from the build"
@@ -33,11 +33,8 @@ bool ServiceContext::SetCredentials(std::string_view id, std::string_view passwo
     userId = std::string(id);
     std::string joined = std::string(id) + ":" + std::string(password);
     if ((joined.size() + 2) / 3 * 4 > kMaxBase64) return false;
-    std::string encoded((joined.size() + 2) / 3 * 4 + 1, '\0');
-    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
-                                  reinterpret_cast<const unsigned char*>(joined.data()),
-                                  static_cast<int>(joined.size()));
-    encoded.resize(static_cast<size_t>(n));
+    std::string encoded;
+    AppendBase64({reinterpret_cast<const uint8_t*>(joined.data()), joined.size()}, encoded);
     authorization = "Basic " + encoded;
     return true;
 }

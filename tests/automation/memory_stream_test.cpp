@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/stream_reading.h"
 #include "vexa/com_ptr.h"
 
 namespace vexa {

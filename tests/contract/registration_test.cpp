@@ -48,6 +48,9 @@ constexpr std::string_view kRegistered = R"(Windows Registry Editor Version 5.00
 [HKEY_CLASSES_ROOT\VexaComponent.Message]
 @="Message Object"
 
+[HKEY_CLASSES_ROOT\VexaComponent.Message\CLSID]
+@="{E17CBD66-320E-4BBD-96EF-FA7DAB21974A}"
+
 [HKEY_CLASSES_ROOT\VexaComponent.Message\CurVer]
 @="VexaComponent.Message.1"
 
@@ -80,6 +83,9 @@ constexpr std::string_view kRegistered = R"(Windows Registry Editor Version 5.00
 
 [HKEY_CLASSES_ROOT\VexaComponent.SMS]
 @="SMS Object"
+
+[HKEY_CLASSES_ROOT\VexaComponent.SMS\CLSID]
+@="{5009B528-A40B-4158-A5C3-20633C473278}"
 
 [HKEY_CLASSES_ROOT\VexaComponent.SMS\CurVer]
 @="VexaComponent.SMS.1"

@@ -12,7 +12,7 @@ if ! diff -u "$root/idl/VexaComponent.idl" "$scratch/VexaComponent.idl"; then
     exit 1
 fi
 # stdole2.tlb, which the library imports, comes with Wine's libraries.
-stdole=$(dirname "$(dpkg -L libwine | grep -m1 '/stdole2.tlb$')")
+stdole=$(dirname "$(dpkg -L libwine:amd64 | grep -m1 '/stdole2.tlb$')")
 for arch in i686 x86_64; do
     "$arch-w64-mingw32-widl" -t -I /usr/include/wine/wine/windows -L "$stdole" \
         -o "$scratch/VexaComponent-$arch.tlb" "$root/idl/VexaComponent.idl"

@@ -4,8 +4,9 @@
 
 #include <cerrno>
 #include <chrono>
-#include <sys/random.h>
 #include <zlib.h>
+
+#include "platform/system_random.h"
 
 namespace VexaCore {
 
@@ -32,17 +33,7 @@ std::span<uint8_t> BytesOf(std::string& text, size_t from) {
 
 uint32_t RandomWord() {
     uint32_t value = 0;
-    auto* out = reinterpret_cast<char*>(&value);
-    size_t got = 0;
-    while (got < sizeof value) {
-        const ssize_t n = ::getrandom(out + got, sizeof value - got, 0);
-        if (n > 0) {
-            got += static_cast<size_t>(n);
-        } else if (n < 0 && errno != EINTR) {
-            break;
-        }
-    }
-    if (got == sizeof value) return value;
+    if (vexa::SystemRandom(&value, sizeof value)) return value;
     // Without system randomness the key still has to vary between frames; it hides nothing more.
     return static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }

@@ -3,9 +3,9 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <sys/random.h>
 
 #include "legacy/protocol/protocol_tables.h"
+#include "platform/system_random.h"
 
 namespace VexaCore {
 
@@ -29,7 +29,7 @@ std::array<size_t, 3> ThreeRandomBelowN() {
     size_t filled = 0;
     while (filled < out.size()) {
         std::array<uint32_t, 4> draws{};
-        if (getrandom(draws.data(), sizeof draws, 0) != static_cast<ssize_t>(sizeof draws)) {
+        if (!vexa::SystemRandom(draws.data(), sizeof draws)) {
             const auto now =
                 static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
             for (size_t i = 0; i < draws.size(); ++i)

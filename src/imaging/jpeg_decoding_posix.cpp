@@ -1,8 +1,7 @@
-#include "imaging/jpeg_decoding.h"
-
 #include <cstring>
 #include <memory>
 
+#include "imaging/jpeg_decoding.h"
 #include "imaging/picture_format.h"
 #include "imaging/turbojpeg_handle.h"
 

@@ -1,11 +1,10 @@
-#include "imaging/decoded_picture.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+#include "imaging/decoded_picture.h"
 #include "imaging/jpeg_decoding.h"
 #include "imaging/picture_format.h"
 #include "imaging/pixbuf_decoding.h"

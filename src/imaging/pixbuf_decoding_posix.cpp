@@ -1,9 +1,8 @@
-#include "imaging/pixbuf_decoding.h"
-
 #include <dlfcn.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include "automation/guarded.h"
+#include "imaging/pixbuf_decoding.h"
 
 namespace vexa {
 

@@ -1,9 +1,9 @@
-#include "automation/number_text.h"
-
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <string>
+
+#include "automation/number_text.h"
 
 namespace vexa {
 

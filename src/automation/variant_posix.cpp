@@ -1,7 +1,5 @@
 // The VARIANT runtime: lifetime (init, clear, copy) and OLE's coercions between the types that
 // hosts pass.
-#include "automation/variant.h"
-
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -12,6 +10,7 @@
 #include "automation/number_text.h"
 #include "automation/safearray.h"
 #include "automation/text.h"
+#include "automation/variant.h"
 
 namespace vexa {
 

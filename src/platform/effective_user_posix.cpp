@@ -1,9 +1,9 @@
-#include "platform/effective_user.h"
-
 #include <cerrno>
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/effective_user.h"
 
 namespace vexa {
 

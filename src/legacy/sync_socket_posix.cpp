@@ -1,7 +1,5 @@
 // One request/reply exchange over a connection of its own. Every wait is bounded so that a silent
 // or stalled server cannot hang the host; the frame itself is the codec's business.
-#include "legacy/sync_socket.h"
-
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -18,6 +16,7 @@
 #include <utility>
 
 #include "legacy/protocol/packet_frame.h"
+#include "legacy/sync_socket.h"
 #include "platform/c_handle.h"
 #include "platform/unique_fd.h"
 

@@ -1,5 +1,3 @@
-#include "registry/registry_store.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -13,6 +11,7 @@
 
 #include "platform/effective_user.h"
 #include "platform/unique_fd.h"
+#include "registry/registry_store.h"
 
 namespace vexa {
 

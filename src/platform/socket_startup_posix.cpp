@@ -1,6 +1,6 @@
-#include "platform/socket_startup.h"
-
 #include <atomic>
+
+#include "platform/socket_startup.h"
 
 namespace vexa {
 

@@ -1,0 +1,20 @@
+// The local code page (CP949) against UTF-16, on the platform's converter (iconv on Linux, the
+// system's code page 949 on Windows). A character that cannot be read or written becomes "?" and
+// the conversion goes on with the rest.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vexa {
+
+// False only when the code page is not available at all.
+bool EncodeLocal(std::u16string_view text, std::string& out);
+bool DecodeLocal(std::string_view text, std::u16string& out);
+
+// Bytes of the character that starts rest (not empty) in CP949: a lead byte takes its trail byte
+// only when that is a valid trail, so a stray lead byte never swallows the ASCII after it.
+size_t Cp949Unit(std::string_view rest);
+
+}  // namespace vexa
