@@ -2,13 +2,14 @@
 // Wine that store lives in the prefix's registry, so a test trusts its own server's certificate
 // for that prefix alone and leaves the Linux system's trust untouched.
 //   trust_certificate.exe CERT.pem
+#include <windows.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
-#include <windows.h>
 
 namespace {
 

@@ -148,7 +148,13 @@ for class in "Message $message_clsid" "SMS $sms_clsid"; do
     grep -qixF "hkey_classes_root\\clsid\\$clsid\\programmable\\" <<<"$registered"
     check "HKCR\\CLSID\\$clsid\\Programmable exists" $?
 done
-value "TypeLib\\$libid\\4.2\\0\\$typelib_platform" '(Default)' "$module"
+# The type library's record under whichever locale the library names.
+typelib=$(while IFS= read -r line; do
+    [[ ${line,,} == "hkey_classes_root\\typelib\\${libid,,}\\4.2\\"*"\\$typelib_platform\\(default)="* ]] &&
+        echo "${line#*=}"
+done <<<"$registered")
+[ "${typelib,,}" = "${module,,}" ]
+check "HKCR\\TypeLib\\$libid\\4.2\\<locale>\\$typelib_platform = $module" $? "got '$typelib'"
 value "AppID\\$libid" '(Default)' VexaComponent
 value 'AppID\VexaComponent32.DLL' AppID "$libid"
 

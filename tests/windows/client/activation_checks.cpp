@@ -93,13 +93,17 @@ void CheckClassObject(const CreatableClass& c) {
         if (info) info->GetDocumentation(MEMBERID_NIL, className.Out(), nullptr, nullptr, nullptr);
         CheckEqual(name + " class information names the class", className.Text(), std::wstring(c.coclass));
     }
+    // Both options are offered; a host such as a browser turns them on before it scripts the object.
     if (ComPtr<IObjectSafety> safety = Query<IObjectSafety>(name + " IObjectSafety", object.Get())) {
-        DWORD supported = 0, enabled = 0;
         constexpr DWORD kSafe = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+        DWORD supported = 0, enabled = 0;
+        CheckHr(name + " SetInterfaceSafetyOptions",
+                safety->SetInterfaceSafetyOptions(IID_IDispatch, kSafe, kSafe), S_OK);
         CheckHr(name + " GetInterfaceSafetyOptions",
                 safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
-        Check(name + " is safe for scripting and data", (enabled & kSafe) == kSafe,
-              "enabled options " + Hex(static_cast<HRESULT>(enabled)));
+        CheckEqual(name + " safety options supported", static_cast<long>(supported),
+                   static_cast<long>(kSafe));
+        CheckEqual(name + " safety options enabled", static_cast<long>(enabled), static_cast<long>(kSafe));
     }
 
     Outer outer;

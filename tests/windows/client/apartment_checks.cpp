@@ -66,9 +66,9 @@ void CheckApartments() {
     CheckHr("multithreaded apartment", seen.apartment, S_OK);
     CheckHr("IMessage unmarshaled in the multithreaded apartment", seen.unmarshal, S_OK);
     Check("the multithreaded apartment calls through a proxy", !seen.sameObject, "got the object itself");
-    CheckHr("VersionMajor from the multithreaded apartment", seen.major, S_OK);
+    CheckHr("VersionMajor called from the multithreaded apartment", seen.major, S_OK);
     CheckEqual("VersionMajor from the multithreaded apartment", seen.majorValue, 4L);
-    CheckHr("GetErrorMessage from the multithreaded apartment", seen.text, S_OK);
+    CheckHr("GetErrorMessage called from the multithreaded apartment", seen.text, S_OK);
     CheckEqual("GetErrorMessage from the multithreaded apartment", seen.textValue,
                std::wstring(L"로그인하지 않았습니다."));
 }

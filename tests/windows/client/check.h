@@ -2,9 +2,10 @@
 // fails on any FAIL line and on a missing final DONE line.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
-#include <windows.h>
 
 namespace host {
 

@@ -2,10 +2,11 @@
 // BSTR, VARIANT and the apartment, and reading properties with their outcome checked.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 #include <utility>
-#include <windows.h>
 #include <wrl/client.h>
 
 #include "VexaComponent_h.h"

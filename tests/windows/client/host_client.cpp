@@ -6,11 +6,12 @@
 //
 // With <initguid.h> ahead of it, the generated header defines the identifiers here, once for the
 // program.
+#include <windows.h>
+
 #include <cstdio>
 #include <cwchar>
 #include <initguid.h>
 #include <string>
-#include <windows.h>
 
 #include "VexaComponent_h.h"
 #include "checks.h"

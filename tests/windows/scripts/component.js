@@ -91,30 +91,31 @@ group("error texts", function () {
     }
 });
 
+var hello = "\uC548\uB155\uD558\uC138\uC694";
+
+group("Korean text", function () {
+    var receiver = message.CreateReceiverDirect("010-1", hello, VEXA_DIRECT, 0);
+    checkEqual("Korean text read back", receiver.Message, hello);
+});
+
 group("Enumerator", function () {
-    var hello = "\uC548\uB155\uD558\uC138\uC694";
     var receivers = message.CreateReceivers();
     receivers.AddDirect("010-1", hello, VEXA_DIRECT, 0);
-    receivers.AddDirect("010-2", hello + "!", VEXA_DIRECT, 0);
-    var phones = [], texts = [];
-    for (var e = new Enumerator(receivers); !e.atEnd(); e.moveNext()) {
-        phones.push(e.item().Phone);
-        texts.push(e.item().Message);
-    }
+    receivers.AddDirect("010-2", hello, VEXA_DIRECT, 0);
+    var phones = [];
+    for (var e = new Enumerator(receivers); !e.atEnd(); e.moveNext()) phones.push(e.item().Phone);
     checkEqual("Enumerator over Receivers", phones.join(","), "010-1,010-2");
-    checkEqual("Korean text read back", texts.join(","), hello + "," + hello + "!");
-    checkEqual("Receivers.Count", receivers.Count, 2);
 });
 
 group("dates", function () {
-    // 2024-03-05 14:07:09 as an automation date: days since 1899-12-30, the time as a fraction.
+    // A script sets an automation date as its number: days since 1899-12-30, the time of day as
+    // the fraction (a Date object arrives as an object, not a date). Read back, it converts to a
+    // Date. 2024-03-05 14:07:09:
     var at = 45356 + (14 * 3600 + 7 * 60 + 9) / 86400;
     var receiver = message.CreateReceiver();
     receiver.SendTime = at;
     var back = receiver.SendTime;
-    WScript.Echo("INFO SendTime reads back as " + typeof back + ": " + back);
-    var local = new Date(back);
-    checkEqual("SendTime read back", local.getTime(), new Date(2024, 2, 5, 14, 7, 9).getTime());
+    checkEqual("SendTime read back", new Date(back).getTime(), new Date(2024, 2, 5, 14, 7, 9).getTime());
 });
 
 group("errors", function () {

@@ -6,7 +6,8 @@ Option Explicit
 
 Const VEXA_E_NOTLOGINED = &H8004A007
 Const VEXA_E_DEPRECATED = &H8004A00D
-Const E_INVALIDARG = &H80070057
+' VBScript reports E_INVALIDARG as its own error 5, "Invalid procedure call or argument".
+Const VB_INVALID_ARGUMENT = 5
 Const VEXA_RESERVATION = 0
 Const VEXA_DIRECT = 1
 Const VEXA_MESSAGE_TYPE_LMS = 2
@@ -78,7 +79,8 @@ Sub CheckClasses()
         If Not obj Is Nothing Then
             CheckEqual progId & " VersionMajor", obj.VersionMajor, 4
             CheckEqual progId & " VersionMinor", obj.VersionMinor, 2
-            CheckEqual "TypeName of " & progId, TypeName(obj), typeNames(i)
+            Check "TypeName of " & progId & " is " & TypeName(obj), TypeName(obj) = typeNames(i), _
+                  "expected " & typeNames(i)
         End If
     Next
 End Sub
@@ -105,7 +107,7 @@ Sub CheckArrayBase(message, sms)
     CheckEqual "default member with ArrayBase 1", receivers(2).Phone, "010-2"
     Dim refused
     For Each refused In Array("ArrayBase = 2", "ArrayBase = -1")
-        CheckEqual refused & " refused", ErrorOf(refused, message), E_INVALIDARG
+        CheckEqual refused & " refused", ErrorOf(refused, message), VB_INVALID_ARGUMENT
         CheckEqual refused & " leaves ArrayBase", message.ArrayBase, 1
     Next
     message.ArrayBase = 0
@@ -157,8 +159,8 @@ Sub CheckErrors(message)
         Array("ServiceCode put", VEXA_E_DEPRECATED), _
         Array("ServiceCode get", VEXA_E_DEPRECATED), _
         Array("Login", VEXA_E_DEPRECATED), _
-        Array("CreateLogListDirect of month 13", E_INVALIDARG), _
-        Array("Item past the end", E_INVALIDARG))
+        Array("CreateLogListDirect of month 13", VB_INVALID_ARGUMENT), _
+        Array("Item past the end", VB_INVALID_ARGUMENT))
     For i = 0 To UBound(cases)
         CheckEqual "Err.Number of " & cases(i)(0), ErrorOf(cases(i)(0), message), cases(i)(1)
     Next
