@@ -1,6 +1,6 @@
 # The two commands: `make demo` runs the product, `make test` runs every test.
 # `make install PREFIX=/opt/vexa` installs a stripped release build.
-.PHONY: demo test deps build build-asan install clean
+.PHONY: demo test deps build build-asan build-windows install clean
 
 PREFIX ?= /usr/local
 
@@ -15,9 +15,18 @@ build-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan
 
-test: build build-asan
+# The Windows module for 32- and 64-bit hosts (mingw-w64), checked under Wine.
+build-windows: deps
+	cmake --preset windows-x86
+	cmake --build --preset windows-x86
+	cmake --preset windows-x64
+	cmake --build --preset windows-x64
+
+test: build build-asan build-windows
 	ctest --preset default
 	ctest --preset asan
+	ctest --preset windows-x86
+	ctest --preset windows-x64
 
 # Its own build (build/release): the plain one carries debug information, tests and benchmarks.
 install: deps

@@ -1,6 +1,6 @@
 // The local code page on the system's code page 949. A text converts in one call; only a text
 // holding something the code page cannot take is gone through again character by character, so
-// that each such character becomes one "?" as on the other platforms.
+// that each such character becomes one "?" as on Linux.
 #include <windows.h>
 
 #include <climits>
@@ -50,15 +50,28 @@ bool AppendDecoded(std::string_view piece, std::u16string& out) {
     return true;
 }
 
+// A byte of 0x80 or more that is not part of a two-byte character: CP949 defines none (the
+// system's table maps 0x80 to U+0080 and back, which iconv's CP949 does not).
+bool HasLoneHighByte(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const size_t unit = Cp949Unit(text.substr(i));
+        if (unit == 1 && static_cast<unsigned char>(text[i]) >= 0x80) return true;
+        i += unit;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool EncodeLocal(std::u16string_view text, std::string& out) {
     out.clear();
     if (!IsValidCodePage(kCodePage)) return false;
-    if (AppendEncoded(text, out)) return true;
+    if (AppendEncoded(text, out) && !HasLoneHighByte(out)) return true;
+    out.clear();
     for (size_t i = 0; i < text.size();) {
         const size_t unit = Utf16Unit(text.substr(i));
-        if (!AppendEncoded(text.substr(i, unit), out)) out += '?';
+        std::string one;
+        out += AppendEncoded(text.substr(i, unit), one) && !HasLoneHighByte(one) ? one : "?";
         i += unit;
     }
     return true;
@@ -67,12 +80,28 @@ bool EncodeLocal(std::u16string_view text, std::string& out) {
 bool DecodeLocal(std::string_view text, std::u16string& out) {
     out.clear();
     if (!IsValidCodePage(kCodePage)) return false;
-    if (AppendDecoded(text, out)) return true;
+    // Runs between lone high bytes go to the system whole; only a run it refuses goes again
+    // character by character.
+    size_t run = 0;
+    const auto decodeRun = [&](size_t end) {
+        const std::string_view piece = text.substr(run, end - run);
+        if (AppendDecoded(piece, out)) return;
+        for (size_t i = 0; i < piece.size();) {
+            const size_t unit = Cp949Unit(piece.substr(i));
+            if (!AppendDecoded(piece.substr(i, unit), out)) out += u'?';
+            i += unit;
+        }
+    };
     for (size_t i = 0; i < text.size();) {
         const size_t unit = Cp949Unit(text.substr(i));
-        if (!AppendDecoded(text.substr(i, unit), out)) out += u'?';
+        if (unit == 1 && static_cast<unsigned char>(text[i]) >= 0x80) {
+            decodeRun(i);
+            out += u'?';
+            run = i + 1;
+        }
         i += unit;
     }
+    decodeRun(text.size());
     return true;
 }
 

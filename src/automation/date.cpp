@@ -112,9 +112,9 @@ DATE LinearToDate(double linear) {
     return day - fraction;
 }
 
-bool DateFromTimeT(time_t t, DATE& date) {
+bool DateFromTimeT(int64_t t, DATE& date) {
     LocalTimeParts local;
-    if (!LocalTimeOf(static_cast<int64_t>(t), local)) return false;
+    if (!LocalTimeOf(t, local)) return false;
     const DateParts p{local.year, local.month, local.day, local.hour, local.minute, local.second};
     return PartsToDate(p, date);
 }

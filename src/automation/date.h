@@ -18,8 +18,9 @@ namespace vexa {
 double DateToLinear(DATE date);
 DATE LinearToDate(double linear);
 
-// Local time of the process's time zone (TZ).
-bool DateFromTimeT(time_t t, DATE& date);
+// Seconds since 1970-01-01 00:00 UTC as local time of the process's time zone (TZ on Linux, the
+// system's zone on Windows). 64 bits everywhere: the 32-bit Windows C runtime's time_t ends in 2038.
+bool DateFromTimeT(int64_t t, DATE& date);
 // -1 when the DATE is invalid or the local time cannot be represented: the years 1970 to 3000,
 // and within them the instants 1970-01-01 00:00:00 UTC to 3000-12-31 23:59:59 UTC.
 int64_t TimeTFromDate(DATE date);

@@ -37,7 +37,7 @@ std::string LogDateText(LONG year, LONG month, LONG startDay, LONG endDay) {
 
 DATE UnixSecondsToDate(std::string_view text) {
     DATE date = 0.0;
-    if (!DateFromTimeT(static_cast<time_t>(ReadDecimal64(text)), date)) return 0.0;
+    if (!DateFromTimeT(ReadDecimal64(text), date)) return 0.0;
     return date;
 }
 

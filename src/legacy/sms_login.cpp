@@ -22,7 +22,7 @@ namespace {
 DATE ServerTimeOf(const UserReply& reply) {
     const int64_t seconds = ReadDecimal64(reply.serverTime);
     DATE date = 0.0;
-    if (seconds != 0 && DateFromTimeT(static_cast<time_t>(seconds), date)) return date;
+    if (seconds != 0 && DateFromTimeT(seconds, date)) return date;
     DateFromTimeT(std::time(nullptr), date);
     return date;
 }

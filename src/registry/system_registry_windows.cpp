@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cwchar>
 #include <oleauto.h>
 
 #include "registry/system_registry.h"
@@ -131,6 +132,13 @@ int32_t ForgetTypeLibrary(std::string_view libid, uint16_t major, uint16_t minor
     std::wstring text = Wide(libid);
     if (FAILED(CLSIDFromString(text.data(), &guid))) return E_INVALIDARG;
     const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+    // Nothing recorded for this version and pointer size: nothing to remove. (Asked first, since
+    // what the system answers for a missing record differs between its versions.)
+    wchar_t record[128];
+    swprintf(record, sizeof record / sizeof *record, L"TypeLib\\%ls\\%x.%x\\%x\\%ls", text.c_str(), major,
+             minor, lcid, kind == SYS_WIN64 ? L"win64" : L"win32");
+    Key probe;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, record, 0, KEY_READ, probe.Out()) != ERROR_SUCCESS) return S_FALSE;
     HRESULT hr;
     if (PerUser()) {
         const auto forUser = OleAutomationFunction<UnregisterForUser>("UnRegisterTypeLibForUser");
@@ -138,8 +146,6 @@ int32_t ForgetTypeLibrary(std::string_view libid, uint16_t major, uint16_t minor
     } else {
         hr = UnRegisterTypeLib(guid, major, minor, lcid, kind);
     }
-    // Nothing recorded for this version: nothing to remove.
-    if (hr == TYPE_E_REGISTRYACCESS || hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return S_FALSE;
     return hr;
 }
 

@@ -1,5 +1,6 @@
-// HttpClient: one HTTP(S) exchange with the messaging service, on libcurl. Configured, connected,
-// used for one SendRequest, destroyed; nothing stays open between exchanges.
+// HttpClient: one HTTP(S) exchange with the messaging service, on libcurl (Linux) or WinINet
+// (Windows). Configured, connected, used for one SendRequest, destroyed; nothing stays open
+// between exchanges.
 #pragma once
 
 #include <chrono>
@@ -69,7 +70,7 @@ private:
     HttpTimeouts timeouts_;
     std::string trustedCertificates_;
     std::vector<std::pair<std::string, std::string>> headers_;
-    std::unique_ptr<Transfer> transfer_;  // the libcurl handle, from Connect to SendRequest
+    std::unique_ptr<Transfer> transfer_;  // the platform's handles, from Connect to SendRequest
 };
 
 }  // namespace vexa

@@ -1,5 +1,3 @@
-#include "rest/http_client.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -12,9 +10,10 @@
 #include <openssl/x509.h>
 #include <optional>
 #include <string_view>
-#include <strings.h>
 
 #include "platform/c_handle.h"
+#include "rest/http_client.h"
+#include "rest/http_text.h"
 
 namespace vexa {
 
@@ -33,44 +32,6 @@ using EasyHandle = CHandle<CURL, curl_easy_cleanup>;
 using HeaderList = CHandle<curl_slist, curl_slist_free_all>;
 using UrlHandle = CHandle<CURLU, curl_url_cleanup>;
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-    while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-    return text;
-}
-
-// A method or header name: an HTTP token, so it cannot break the request line or header block.
-bool IsToken(std::string_view text) {
-    static constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || kSymbols.find(c) != std::string_view::npos;
-    });
-}
-
-// A header value may not end its line early (no CR, LF or NUL).
-bool IsFieldValue(std::string_view text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) == text.npos;
-}
-
-// The charset parameter of a content type: found regardless of letter case, taken as written.
-std::string CharsetOf(const std::string& contentType) {
-    std::string lower = contentType;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    static constexpr std::string_view kKey = "charset=";
-    const size_t start = lower.find(kKey);
-    if (start == std::string::npos) return {};
-    const size_t from = start + kKey.size();
-    const size_t end = std::min(lower.find(';', from), lower.size());
-    return std::string(Trim(std::string_view(contentType).substr(from, end - from)));
-}
-
 // The Date header (an HTTP date in UTC) as local calendar time; all zero when it does not parse.
 SystemTime LocalTimeOf(const std::string& date) {
     SystemTime result;
@@ -88,19 +49,6 @@ SystemTime LocalTimeOf(const std::string& date) {
     result.minute = static_cast<uint16_t>(local.tm_min);
     result.second = static_cast<uint16_t>(local.tm_sec);
     return result;
-}
-
-// Content-Length digits (saturating), or -1 when the text is not a number.
-int64_t ParseLength(std::string_view text) {
-    if (text.empty()) return -1;
-    int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return -1;
-        if (value > (std::numeric_limits<int64_t>::max() - 9) / 10)
-            return std::numeric_limits<int64_t>::max();
-        value = value * 10 + (c - '0');
-    }
-    return value;
 }
 
 // The request's URL: the scheme, the host, the port (the scheme's default when 0) and the path.
@@ -192,15 +140,6 @@ struct HttpClient::Transfer {
 HttpClient::HttpClient() = default;
 HttpClient::~HttpClient() = default;
 
-void HttpClient::SetAgent(std::string agent) { agent_ = std::move(agent); }
-
-void HttpClient::SetSecure(bool secure) {
-    secure_ = secure;
-    SetPort(port_);
-}
-
-void HttpClient::SetPort(uint16_t port) { port_ = port != 0 ? port : (secure_ ? 443 : 80); }
-
 bool HttpClient::Connect(const std::string& host) {
     transfer_.reset();
     host_ = host;
@@ -215,20 +154,6 @@ bool HttpClient::Connect(const std::string& host) {
     transfer_ = std::move(transfer);
     return true;
 }
-
-void HttpClient::AddHeader(const std::string& name, const std::string& value) {
-    auto same = std::find_if(headers_.begin(), headers_.end(),
-                             [&](const auto& header) { return EqualsIgnoringCase(header.first, name); });
-    if (same != headers_.end()) {
-        same->second = value;
-    } else {
-        headers_.emplace_back(name, value);
-    }
-}
-
-void HttpClient::SetTrustedCertificates(std::string pemFile) { trustedCertificates_ = std::move(pemFile); }
-
-void HttpClient::SetTimeouts(const HttpTimeouts& timeouts) { timeouts_ = timeouts; }
 
 bool HttpClient::SendRequest(HttpResponse& response, const std::string& method, const std::string& path,
                              const char* body, size_t length) {

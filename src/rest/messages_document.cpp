@@ -72,7 +72,7 @@ std::string FormatSendTime(int64_t seconds) {
     constexpr int64_t kLastTime = 32535215999;
     if (seconds < 0 || seconds > kLastTime) return {};
     DATE date = 0;
-    if (!DateFromTimeT(static_cast<time_t>(seconds), date)) return {};
+    if (!DateFromTimeT(seconds, date)) return {};
     return FormatLocalDate(date);
 }
 

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "automation/text.h"
+#include "rest/xml_encodings.h"
 
 namespace vexa {
 
@@ -14,7 +15,10 @@ namespace {
 // use libxml2 itself, and a clean-up would pull that state from under it.
 void EnsureLibraryReady() {
     static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
+    std::call_once(once, [] {
+        xmlInitParser();
+        RegisterLocalEncodings();
+    });
 }
 
 const xmlChar* AsXml(const std::string& text) { return reinterpret_cast<const xmlChar*>(text.c_str()); }

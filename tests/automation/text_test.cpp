@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "code_page_cases.h"
+
 namespace vexa {
 namespace {
 
 using namespace std::string_literals;
+using namespace cases;
 
-// "안녕하세요" in CP949, and "똠", a syllable that only CP949's extension (not EUC-KR) has.
-const std::string kHelloCp949 = "\xBE\xC8\xB3\xE7\xC7\xCF\xBC\xBC\xBF\xE4";
-const std::string kDdomCp949 = "\x8C\x63";
 
 TEST(TextTest, HangulRoundTripsThroughTheLocalCodePage) {
     const std::u16string text = u"안녕하세요 ABC 똠";
@@ -25,49 +25,11 @@ TEST(TextTest, HangulRoundTripsThroughTheLocalCodePage) {
 }
 
 TEST(TextTest, WhatTheLocalCodePageCannotHoldBecomesAQuestionMark) {
-    const struct {
-        std::u16string text;
-        std::string local;
-    } cases[] = {
-        {u"a😀b", "a?b"},
-        {u"😀😀", "??"},
-        {u"안😀녕", "\xBE\xC8?\xB3\xE7"},
-        // Unpaired surrogates, in the middle and at the end.
-        {u"a\xD800"
-         u"b",
-         "a?b"},
-        {u"a\xDC00"
-         u"b",
-         "a?b"},
-        {u"ab\xD800", "ab?"},
-        {u"\xDC00\xD800", "??"},
-        {u"", ""},
-        // A NUL is a character like any other.
-        {u"a\0b"s, "a\0b"s},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ToLocal(c.text), c.local);
+    for (const auto& c : kUnencodableCases) EXPECT_EQ(ToLocal(c.text), c.local);
 }
 
 TEST(TextTest, InvalidLocalBytesBecomeAQuestionMarkAndTheRestIsKept) {
-    const struct {
-        std::string local;
-        std::u16string text;
-    } cases[] = {
-        {"\x80"
-         "A",
-         u"?A"},
-        {"A\xFF", u"A?"},
-        // A lead byte whose next byte cannot be a trail byte takes only itself.
-        {"\xBE x", u"? x"},
-        {"\xBE"
-         "\x0A"
-         "x",
-         u"?\nx"},
-        // Cut short at the end.
-        {kHelloCp949 + "\xBE", u"안녕하세요?"},
-        {"\xBE\xC8\xFF\xBE\xC8", u"안?안"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(Utf16FromLocal(c.local), c.text);
+    for (const auto& c : kUndecodableCases) EXPECT_EQ(Utf16FromLocal(c.local), c.text);
 }
 
 TEST(TextTest, LongTextIsConvertedWhole) {

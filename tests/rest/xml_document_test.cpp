@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "automation/text.h"
+#include "code_page_cases.h"
 
 namespace vexa {
 namespace {
@@ -145,6 +146,16 @@ TEST(XmlDocumentTest, WithoutConversionBytesPassUnchanged) {
     out.SetConversion(false);
     out.AddTextChild(out.NewDocument("r"), "t", "\xEA\xB0\x80");
     EXPECT_NE(out.SerializeDocument().find("<t>&#xAC00;</t>"), std::string::npos);
+}
+
+TEST(XmlDocumentTest, DocumentsDeclaredInTheLocalCodePageAreRead) {
+    for (const auto& c : cases::kDeclaredEncodingCases) {
+        TestDocument doc;
+        ASSERT_EQ(doc.LoadDocument(c.document), c.parses) << c.document;
+        if (c.parses) {
+            EXPECT_EQ(doc.ChildElementText(doc.Root(), "t"), cases::kHelloCp949);
+        }
+    }
 }
 
 TEST(XmlDocumentTest, UnreadableTextHoldsNoDocument) {

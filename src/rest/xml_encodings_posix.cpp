@@ -1,0 +1,7 @@
+#include "rest/xml_encodings.h"
+
+namespace vexa {
+
+void RegisterLocalEncodings() {}
+
+}  // namespace vexa
