@@ -104,8 +104,10 @@ module='C:\vexa\VexaComponent32.dll'
 libid='{FF78F57D-91B0-4097-82A9-8FAAD218842F}'
 message_clsid='{E17CBD66-320E-4BBD-96EF-FA7DAB21974A}'
 sms_clsid='{5009B528-A40B-4158-A5C3-20633C473278}'
+imessage_iid='{2F5CD1F5-13D5-4BF6-AAC8-A2D563FF0512}'
 keys=(VexaComponent.Message.1 VexaComponent.Message VexaComponent.SMS.1 VexaComponent.SMS
-      "CLSID\\$message_clsid" "CLSID\\$sms_clsid" "TypeLib\\$libid\\4.2" "AppID\\$libid" 'AppID\VexaComponent32.DLL')
+      "CLSID\\$message_clsid" "CLSID\\$sms_clsid" "TypeLib\\$libid\\4.2" "Interface\\$imessage_iid"
+      "AppID\\$libid" 'AppID\VexaComponent32.DLL')
 
 # Every value under the module's keys, one "key\name=data" line each (key paths in lower case, as
 # the registry compares them); a key that is missing shows as "key missing".
@@ -121,8 +123,7 @@ snapshot() {
 }
 # value KEY NAME EXPECTED: Windows reads these names and values without regard to letter case.
 value() {
-    local line="hkey_classes_root\\$(tr 'A-Z' 'a-z' <<<"$1")\\$2="
-    local got
+    local line="hkey_classes_root\\${1,,}\\$2=" got
     got=$(grep -iF -- "$line" <<<"$registered" | head -n 1)
     got=${got#*=}
     [ "${got,,}" = "${3,,}" ]
@@ -155,6 +156,9 @@ typelib=$(while IFS= read -r line; do
 done <<<"$registered")
 [ "${typelib,,}" = "${module,,}" ]
 check "HKCR\\TypeLib\\$libid\\4.2\\<locale>\\$typelib_platform = $module" $? "got '$typelib'"
+# Its dual interfaces are marshaled by the type library (the system's automation marshaler).
+value "Interface\\$imessage_iid\\ProxyStubClsid32" '(Default)' '{00020424-0000-0000-C000-000000000046}'
+value "Interface\\$imessage_iid\\TypeLib" '(Default)' "$libid"
 value "AppID\\$libid" '(Default)' VexaComponent
 value 'AppID\VexaComponent32.DLL' AppID "$libid"
 
@@ -177,7 +181,8 @@ sandbox_pid=$!
 if "$sandbox" --data-dir "$data" --print-env --wait 20 >/dev/null; then
     # The certificate names DNS:localhost, the name Wine's WinINet matches.
     url=https://localhost:$(sed -n 's/^https=.*://p' "$data/endpoints")
-    run_checks "host_client untrusted" "$build/host_client.exe" untrusted "$url" "$account"
+    run_checks "host_client trust" "$build/host_client.exe" trust "$url" "$account" \
+        "$(windows_path "$data/cert.pem")"
     run "$build/trust_certificate.exe" "$(windows_path "$data/cert.pem")"
     check "the sandbox's certificate is trusted in the prefix" $?
     run_checks "host_client service" "$build/host_client.exe" service "$url" "$account"

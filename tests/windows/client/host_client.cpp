@@ -1,7 +1,7 @@
 // A C++ host of the Windows module, built with the headers the type library generates. Prints one
 // line per check and DONE at the end; the exit status is the number of failed checks.
 //   host_client local DLL_PATH                         the module, its classes, apartments
-//   host_client untrusted URL USER:PASSWORD:CREDIT     a server not trusted yet is not reached
+//   host_client trust URL USER:PASSWORD:CREDIT PEM     a server the system does not trust yet
 //   host_client service URL USER:PASSWORD:CREDIT       the service flow against a fresh account
 //
 // With <initguid.h> ahead of it, the generated header defines the identifiers here, once for the
@@ -31,7 +31,8 @@ bool ParseAccount(const std::wstring& text, host::Account& account) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: host_client local DLL_PATH\n"
-                 "       host_client untrusted|service URL USER:PASSWORD:CREDIT\n");
+                 "       host_client trust URL USER:PASSWORD:CREDIT PEM_FILE\n"
+                 "       host_client service URL USER:PASSWORD:CREDIT\n");
     return 100;
 }
 
@@ -40,7 +41,8 @@ int Usage() {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     host::Account account;
-    if (mode == L"local" ? argc != 3 : argc != 4 || !ParseAccount(argv[3], account)) return Usage();
+    const int arguments = mode == L"local" ? 3 : mode == L"trust" ? 5 : 4;
+    if (argc != arguments || (argc > 3 && !ParseAccount(argv[3], account))) return Usage();
     {
         const host::Apartment sta(COINIT_APARTMENTTHREADED);
         host::CheckHr("single-threaded apartment", sta.Result(), S_OK);
@@ -48,8 +50,8 @@ int wmain(int argc, wchar_t** argv) {
             host::CheckModuleDirectly(argv[2]);
             host::CheckActivation();
             host::CheckApartments();
-        } else if (mode == L"untrusted") {
-            host::CheckUntrustedService(argv[2], account);
+        } else if (mode == L"trust") {
+            host::CheckTrust(argv[2], account, argv[4]);
         } else if (mode == L"service") {
             host::CheckServiceFlow(argv[2], account);
         } else {

@@ -163,9 +163,27 @@ void CheckAccount(IMessage* message, const std::wstring& url, const Account& acc
 
 }  // namespace
 
-void CheckUntrustedService(const std::wstring& url, const Account& account) {
-    ComPtr<IMessage> message = NewMessage("untrusted", url, account.user, account.password);
-    if (message) CheckHr("untrusted: UpdateLoginInfo", message->UpdateLoginInfo(), VEXA_E_NOTCONNECTED);
+void CheckTrust(const std::wstring& url, const Account& account, const std::wstring& pemFile) {
+    ComPtr<IMessage> message = NewMessage("trust", url, account.user, account.password);
+    ComPtr<IServiceEndpoint> endpoint = Query<IServiceEndpoint>("trust: IServiceEndpoint", message.Get());
+    if (!endpoint) return;
+    const auto trust = [&](const std::string& name, const std::wstring& file, HRESULT expected) {
+        CheckHr("SetTrustedCertificates " + name, endpoint->SetTrustedCertificates(Bstr(file).Get()),
+                expected);
+    };
+    const auto update = [&](const std::string& name, HRESULT expected) {
+        CheckHr("UpdateLoginInfo " + name, message->UpdateLoginInfo(), expected);
+    };
+    // The exchange fails as one without a reply would, and nothing is accepted silently.
+    update("of a server not trusted", VEXA_E_SERVERERROR);
+    ComPtr<IDispatch> info;
+    CheckHr("LoginInfo after a server not trusted", message->get_LoginInfo(info.GetAddressOf()),
+            VEXA_E_NOTLOGINED);
+    trust("of a missing file", pemFile + L".missing", E_INVALIDARG);
+    trust("of the server's certificate", pemFile, S_OK);
+    update("of a server trusted by its certificate", S_OK);
+    trust("of none", L"", S_OK);
+    update("with the system's trust alone again", VEXA_E_SERVERERROR);
 }
 
 void CheckServiceFlow(const std::wstring& url, const Account& account) {
