@@ -16,7 +16,6 @@ std::string Hex(HRESULT hr);
 std::string Utf8(std::wstring_view text);
 inline std::string Show(long value) { return std::to_string(value); }
 inline std::string Show(int value) { return std::to_string(value); }
-inline std::string Show(double value) { return std::to_string(value); }
 inline std::string Show(const std::wstring& text) { return '"' + Utf8(text) + '"'; }
 
 template <class T>
