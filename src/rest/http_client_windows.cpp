@@ -1,6 +1,8 @@
 // HttpClient over WinINet: one session, connection and request per exchange, synchronous, with the
 // same outcomes as the libcurl side. WinINet verifies certificates against the system's store; a
-// host's extra certificates are checked here, never by switching verification off.
+// host's extra certificates are checked here against the chain the server served, never by
+// switching verification off. Where WinINet cannot hand out that chain (Wine's does not), the
+// extra certificates cannot vouch for anything and the exchange fails as an unverified one.
 #include <windows.h>
 
 #include <algorithm>
@@ -264,14 +266,6 @@ bool HttpClient::Transfer::Perform(const HttpClient& client, HttpResponse& respo
     const std::optional<std::string> headers = HeaderBlock(client.headers_);
     if (!headers) return false;
 
-    const HttpTimeouts& t = client.timeouts_;
-    for (const auto& [option, value] :
-         {std::pair{INTERNET_OPTION_CONNECT_TIMEOUT, Milliseconds(t.connect)},
-          std::pair{INTERNET_OPTION_SEND_TIMEOUT, Milliseconds(t.send)},
-          std::pair{INTERNET_OPTION_RECEIVE_TIMEOUT, Milliseconds(t.receive)}}) {
-        DWORD ms = value;
-        if (!InternetSetOptionA(session.get(), option, &ms, sizeof ms)) return false;
-    }
     InternetSetStatusCallback(session.get(), &Transfer::OnStatus);
 
     connection.reset(InternetConnectA(session.get(), host.c_str(), client.port_, nullptr, nullptr,
@@ -284,6 +278,15 @@ bool HttpClient::Transfer::Perform(const HttpClient& client, HttpResponse& respo
     request.reset(HttpOpenRequestA(connection.get(), method.c_str(), target.c_str(), "HTTP/1.1", nullptr,
                                    nullptr, flags, reinterpret_cast<DWORD_PTR>(this)));
     if (!request) return false;
+    // Set on the request itself: some implementations keep the send and receive time-outs only there.
+    const HttpTimeouts& t = client.timeouts_;
+    for (const auto& [option, value] :
+         {std::pair{INTERNET_OPTION_CONNECT_TIMEOUT, Milliseconds(t.connect)},
+          std::pair{INTERNET_OPTION_SEND_TIMEOUT, Milliseconds(t.send)},
+          std::pair{INTERNET_OPTION_RECEIVE_TIMEOUT, Milliseconds(t.receive)}}) {
+        DWORD ms = value;
+        if (!InternetSetOptionA(request.get(), option, &ms, sizeof ms)) return false;
+    }
 
     if (!Send(client, *headers, body, length)) {
         const DWORD error = GetLastError();
