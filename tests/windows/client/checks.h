@@ -17,8 +17,8 @@ struct Account {
     std::wstring user, password;
     long credit = 0;
 };
-// A server whose certificate the system does not trust yet: refused, unless the PEM file of its
-// certificate is given through IServiceEndpoint.
+// A server whose certificate the system does not trust yet is refused; IServiceEndpoint takes the
+// PEM file of extra trust and refuses a missing one.
 void CheckTrust(const std::wstring& url, const Account& account, const std::wstring& pemFile);
 // Account status, sending, logs, details, cancelling and deleting against a fresh sandbox account.
 void CheckServiceFlow(const std::wstring& url, const Account& account);
