@@ -1,0 +1,26 @@
+// The groups of checks the client runs, in this order.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+// The module loaded as a plain library: its exports and when it may be unloaded. Runs first, while
+// nothing else holds an object of the module.
+void CheckModuleDirectly(const std::wstring& dllPath);
+// ProgIDs, class objects, aggregation and the type information of the two creatable classes.
+void CheckActivation();
+// A multithreaded apartment calling an object made in this single-threaded one.
+void CheckApartments();
+
+struct Account {
+    std::wstring user, password;
+    long credit = 0;
+};
+// A server whose certificate the system does not trust yet is refused; IServiceEndpoint takes the
+// PEM file of extra trust and refuses a missing one.
+void CheckTrust(const std::wstring& url, const Account& account, const std::wstring& pemFile);
+// Account status, sending, logs, details, cancelling and deleting against a fresh sandbox account.
+void CheckServiceFlow(const std::wstring& url, const Account& account);
+
+}  // namespace host
