@@ -12,6 +12,8 @@ void CheckModuleDirectly(const std::wstring& dllPath);
 void CheckActivation();
 // A multithreaded apartment calling an object made in this single-threaded one.
 void CheckApartments();
+// Error information left on the thread by others does not pass for the component's.
+void CheckErrorInformation();
 
 struct Account {
     std::wstring user, password;

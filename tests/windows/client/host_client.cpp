@@ -50,6 +50,7 @@ int wmain(int argc, wchar_t** argv) {
             host::CheckModuleDirectly(argv[2]);
             host::CheckActivation();
             host::CheckApartments();
+            host::CheckErrorInformation();
         } else if (mode == L"trust") {
             host::CheckTrust(argv[2], account, argv[4]);
         } else if (mode == L"service") {
