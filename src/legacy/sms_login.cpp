@@ -3,8 +3,8 @@
 #include <optional>
 
 #include "automation/date.h"
-#include "automation/guarded.h"
 #include "automation/decimal_text.h"
+#include "automation/guarded.h"
 #include "automation/text.h"
 #include "contract/read_property.h"
 #include "environment/client_description.h"

@@ -30,4 +30,12 @@ void HttpClient::SetTrustedCertificates(std::string pemFile) { trustedCertificat
 
 void HttpClient::SetTimeouts(const HttpTimeouts& timeouts) { timeouts_ = timeouts; }
 
+bool HttpClient::SendRequest(HttpResponse& response, const std::string& method, const std::string& path,
+                             const char* body, size_t length) {
+    response = HttpResponse{};
+    response.method = method;
+    response.path = path;
+    return transfer_ && Run(response, method, path, body, length);
+}
+
 }  // namespace vexa

@@ -63,6 +63,11 @@ public:
 private:
     struct Transfer;
 
+    // The platform's exchange on the handles Connect made, which it takes: they serve this one
+    // exchange and are gone afterwards, whatever happens.
+    bool Run(HttpResponse& response, const std::string& method, const std::string& path, const char* body,
+             size_t length);
+
     std::string host_;
     std::string agent_ = "HttpClient";
     uint16_t port_ = 0;

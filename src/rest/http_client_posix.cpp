@@ -155,16 +155,10 @@ bool HttpClient::Connect(const std::string& host) {
     return true;
 }
 
-bool HttpClient::SendRequest(HttpResponse& response, const std::string& method, const std::string& path,
-                             const char* body, size_t length) {
-    response = HttpResponse{};
-    response.method = method;
-    response.path = path;
-    // The handle serves this one exchange and is gone afterwards, whatever happens.
-    std::unique_ptr<Transfer> transfer = std::move(transfer_);
-    if (!transfer) return false;
-    if (!transfer->Configure(*this, method, path, body, length)) return false;
-    return transfer->Perform(response);
+bool HttpClient::Run(HttpResponse& response, const std::string& method, const std::string& path,
+                     const char* body, size_t length) {
+    const std::unique_ptr<Transfer> transfer = std::move(transfer_);
+    return transfer->Configure(*this, method, path, body, length) && transfer->Perform(response);
 }
 
 bool HttpClient::Transfer::Configure(const HttpClient& client, const std::string& method,

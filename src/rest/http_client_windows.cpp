@@ -245,14 +245,9 @@ bool HttpClient::Transfer::Open(const HttpClient& client, const std::string& ser
     return session != nullptr;
 }
 
-bool HttpClient::SendRequest(HttpResponse& response, const std::string& method, const std::string& path,
-                             const char* body, size_t length) {
-    response = HttpResponse{};
-    response.method = method;
-    response.path = path;
-    // The handles serve this one exchange and are gone afterwards, whatever happens.
-    std::unique_ptr<Transfer> transfer = std::move(transfer_);
-    if (!transfer) return false;
+bool HttpClient::Run(HttpResponse& response, const std::string& method, const std::string& path,
+                     const char* body, size_t length) {
+    const std::unique_ptr<Transfer> transfer = std::move(transfer_);
     return transfer->Perform(*this, response, method, path, body, length);
 }
 

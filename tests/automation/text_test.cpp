@@ -11,7 +11,6 @@ namespace {
 using namespace std::string_literals;
 using namespace cases;
 
-
 TEST(TextTest, HangulRoundTripsThroughTheLocalCodePage) {
     const std::u16string text = u"안녕하세요 ABC 똠";
     const std::string local = ToLocal(text);
