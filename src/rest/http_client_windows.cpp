@@ -1,11 +1,14 @@
 // HttpClient over WinINet: one session, connection and request per exchange, synchronous, with the
 // same outcomes as the libcurl side. WinINet verifies certificates against the system's store; a
 // host's extra certificates are checked here against the chain the server served, never by
-// switching verification off. Where WinINet cannot hand out that chain (Wine's does not), the
-// extra certificates cannot vouch for anything and the exchange fails as an unverified one.
+// switching verification off. Where WinINet cannot hand out that chain after refusing it (Wine's
+// answers ERROR_INTERNET_INCORRECT_HANDLE_STATE: it keeps the chain only of a handshake it
+// accepted), the extra certificates cannot vouch for anything and the exchange fails as an
+// unverified one.
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <limits>
