@@ -35,10 +35,18 @@ using UrlHandle = CHandle<CURLU, curl_url_cleanup>;
 // The Date header (an HTTP date in UTC) as local calendar time; all zero when it does not parse.
 SystemTime LocalTimeOf(const std::string& date) {
     SystemTime result;
-    if (date.empty()) return result;
-    const time_t t = curl_getdate(date.c_str(), nullptr);
+    const std::optional<SystemTime> utc = ParseHttpDate(date);
+    if (!utc) return result;
+    tm fields{};
+    fields.tm_year = utc->year - 1900;
+    fields.tm_mon = utc->month - 1;
+    fields.tm_mday = utc->day;
+    fields.tm_hour = utc->hour;
+    fields.tm_min = utc->minute;
+    fields.tm_sec = utc->second;
+    const time_t t = timegm(&fields);
     tm local{};
-    if (t == -1 || !localtime_r(&t, &local)) return result;
+    if (!localtime_r(&t, &local)) return result;
     const int year = local.tm_year + 1900;
     if (year < 1601 || year > 30827) return result;  // what the calendar record can hold
     result.year = static_cast<uint16_t>(year);

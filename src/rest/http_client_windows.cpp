@@ -94,15 +94,21 @@ std::string QueryText(HINTERNET request, DWORD info) {
     return text;
 }
 
-// The reply's Date as local calendar time; all zero when it came without one.
+// The reply's Date as local calendar time; all zero when it came without a usable one. The
+// text is read here: WinINet's own reading (HTTP_QUERY_FLAG_SYSTEMTIME) faults inside Wine's
+// WinINet on a malformed date, and Wine's InternetTimeToSystemTime takes any text for a date.
 SystemTime ServerDate(HINTERNET request) {
+    const std::optional<SystemTime> parsed = ParseHttpDate(QueryText(request, HTTP_QUERY_DATE));
     SYSTEMTIME utc{}, local{};
-    DWORD size = sizeof utc;
     SystemTime result;
-    if (!HttpQueryInfoA(request, HTTP_QUERY_DATE | HTTP_QUERY_FLAG_SYSTEMTIME, &utc, &size, nullptr) ||
-        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
-        return result;
-    }
+    if (!parsed) return result;
+    utc.wYear = parsed->year;
+    utc.wMonth = parsed->month;
+    utc.wDay = parsed->day;
+    utc.wHour = parsed->hour;
+    utc.wMinute = parsed->minute;
+    utc.wSecond = parsed->second;
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return result;
     result.year = local.wYear;
     result.month = local.wMonth;
     result.dayOfWeek = local.wDayOfWeek;

@@ -1,14 +1,43 @@
 #include "rest/http_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <limits>
+#include <vector>
 
 namespace vexa {
 
 namespace {
 
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// A number of one to four decimal digits, or -1.
+int SmallNumber(std::string_view text) {
+    if (text.empty() || text.size() > 4) return -1;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+int DaysIn(int year, int month) {
+    static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// 1 for "Jan" to 12 for "Dec", in any letter case; 0 for anything else.
+int MonthNumber(std::string_view name) {
+    static constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    for (size_t i = 0; i < kMonths.size(); ++i) {
+        if (EqualsIgnoringCase(name, kMonths[i])) return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -58,6 +87,49 @@ int64_t ParseLength(std::string_view text) {
         value = value * 10 + (c - '0');
     }
     return value;
+}
+
+std::optional<SystemTime> ParseHttpDate(std::string_view text) {
+    // The three forms differ in their separators and order; their words tell them apart.
+    std::vector<std::string_view> words;
+    static constexpr std::string_view kSeparators = " ,-";
+    for (size_t at = text.find_first_not_of(kSeparators); at != text.npos;
+         at = text.find_first_not_of(kSeparators, at)) {
+        const size_t end = std::min(text.find_first_of(kSeparators, at), text.size());
+        words.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    std::string_view day, month, year, time;
+    if (words.size() == 6 && words[5] == "GMT") {
+        day = words[1], month = words[2], year = words[3], time = words[4];
+    } else if (words.size() == 5) {
+        month = words[1], day = words[2], time = words[3], year = words[4];
+    } else {
+        return std::nullopt;
+    }
+    const bool weekday = std::all_of(words[0].begin(), words[0].end(),
+                                     [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+    if (!weekday || time.size() != 8 || time[2] != ':' || time[5] != ':' || day.size() > 2)
+        return std::nullopt;
+    SystemTime result;
+    int y = SmallNumber(year);
+    if (y >= 0 && year.size() == 2) y += y > 70 ? 1900 : 2000;  // the short year of the second form
+    const int m = MonthNumber(month);
+    const int d = SmallNumber(day);
+    const int hour = SmallNumber(time.substr(0, 2));
+    const int minute = SmallNumber(time.substr(3, 2));
+    const int second = SmallNumber(time.substr(6, 2));
+    if ((year.size() != 2 && year.size() != 4) || y < 1601 || y > 30827 || m == 0 || d < 1 ||
+        d > DaysIn(y, m) || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
+        return std::nullopt;
+    }
+    result.year = static_cast<uint16_t>(y);
+    result.month = static_cast<uint16_t>(m);
+    result.day = static_cast<uint16_t>(d);
+    result.hour = static_cast<uint16_t>(hour);
+    result.minute = static_cast<uint16_t>(minute);
+    result.second = static_cast<uint16_t>(second);
+    return result;
 }
 
 }  // namespace vexa

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "rest/http_response.h"
 
 namespace vexa {
 
@@ -18,5 +21,9 @@ bool IsFieldValue(std::string_view text);
 std::string CharsetOf(const std::string& contentType);
 // Content-Length digits (saturating), or -1 when the text is not a number.
 int64_t ParseLength(std::string_view text);
+// A Date header in any of HTTP's three forms ("Sun, 06 Nov 1994 08:49:37 GMT", "Sunday,
+// 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994") as calendar time in UTC, without the day
+// of the week; nullopt for anything else, or for a day the calendar record cannot hold.
+std::optional<SystemTime> ParseHttpDate(std::string_view text);
 
 }  // namespace vexa
