@@ -171,7 +171,8 @@ bool HttpClient::Run(HttpResponse& response, const std::string& method, const st
 
 bool HttpClient::Transfer::Configure(const HttpClient& client, const std::string& method,
                                      const std::string& path, const char* requestBody, size_t length) {
-    if (!IsToken(method) || !IsFieldValue(client.agent_) || (length != 0 && requestBody == nullptr))
+    if (!IsToken(method) || !IsRequestTarget(path) || !IsFieldValue(client.agent_) ||
+        (length != 0 && requestBody == nullptr))
         return false;
     timeouts = client.timeouts_;
     trustedCertificates = client.trustedCertificates_;

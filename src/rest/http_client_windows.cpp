@@ -264,7 +264,7 @@ bool HttpClient::Transfer::Perform(const HttpClient& client, HttpResponse& respo
                                    const std::string& method, const std::string& path, const char* body,
                                    size_t length) {
     if (!IsToken(method) || !IsFieldValue(client.agent_) || (length != 0 && body == nullptr) ||
-        length > std::numeric_limits<DWORD>::max() || !IsFieldValue(path)) {
+        length > std::numeric_limits<DWORD>::max() || !IsRequestTarget(path)) {
         return false;
     }
     const std::optional<std::string> headers = HeaderBlock(client.headers_);

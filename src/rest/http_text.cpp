@@ -65,6 +65,13 @@ bool IsFieldValue(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) == text.npos;
 }
 
+bool IsRequestTarget(std::string_view text) {
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7F;
+    });
+}
+
 std::string CharsetOf(const std::string& contentType) {
     std::string lower = contentType;
     std::transform(lower.begin(), lower.end(), lower.begin(),

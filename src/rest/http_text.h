@@ -17,6 +17,9 @@ std::string_view Trim(std::string_view text);
 bool IsToken(std::string_view text);
 // A header value may not end its line early (no CR, LF or NUL).
 bool IsFieldValue(std::string_view text);
+// A request path goes out as given, so it may not split the request line: no space or control
+// character.
+bool IsRequestTarget(std::string_view text);
 // The charset parameter of a content type: found regardless of letter case, taken as written.
 std::string CharsetOf(const std::string& contentType);
 // Content-Length digits (saturating), or -1 when the text is not a number.

@@ -43,5 +43,14 @@ TEST(HttpText, DateInEachOfHttpsFormsAndNothingElse) {
     }
 }
 
+TEST(HttpText, RequestTargetHasNoSpaceOrControlCharacter) {
+    for (const char* path : {"/messages/abc", "/transfers/a%20b/../z", "/caf\xc3\xa9", ""}) {
+        EXPECT_TRUE(IsRequestTarget(path)) << path;
+    }
+    for (const char* path : {"/a b", "/a\tb", "/a\r\nX: y", "/a\x7f"}) {
+        EXPECT_FALSE(IsRequestTarget(path)) << path;
+    }
+}
+
 }  // namespace
 }  // namespace vexa
