@@ -21,5 +21,6 @@ sandbox_pid=$!
 for _ in $(seq 100); do [ -s "$scratch/peer-port" ] && break; sleep 0.1; done
 endpoint=$("$sandbox" --data-dir "$scratch/sandbox" --print-env | sed -n 's/^export VEXA_ENDPOINT=//p' | tr -d "'\"")
 https_port=${endpoint##*:}
-"$here/run_under_wine.sh" "$arch" "$program" "$(cat "$scratch/peer-port")" "$https_port" \
+# The checks expect the server date in this zone (no daylight saving time).
+TZ=Asia/Seoul "$here/run_under_wine.sh" "$arch" "$program" "$(cat "$scratch/peer-port")" "$https_port" \
     "Z:${scratch//\//\\}\\sandbox\\cert.pem"
