@@ -354,7 +354,12 @@ bool HttpClient::Transfer::Send(const HttpClient& client, const std::string& hea
     security |= SECURITY_FLAG_IGNORE_UNKNOWN_CA;
     if (!InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security))
         return false;
-    return send();
+    // The retry may have reached the server over a new connection: its chain is verified again,
+    // and a reply from a server that the extra certificates do not vouch for is not taken.
+    if (!send()) return false;
+    if (VerifiedByExtraRoots(request.get(), extraRoots.get(), host)) return true;
+    SetLastError(ERROR_INTERNET_INVALID_CA);
+    return false;
 }
 
 // The body of a 200 reply into response, never more than announced nor more than kMaxReplyBody:
