@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/module_path.h"
+#include "platform/windows_text.h"
 
 namespace vexa {
 
@@ -18,14 +19,7 @@ std::string ThisModulePath() {
     for (;;) {
         const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return {};
-        if (length < path.size()) {
-            const int n = WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(length), nullptr, 0,
-                                              nullptr, nullptr);
-            std::string text(static_cast<size_t>(n), '\0');
-            WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(length), text.data(), n, nullptr,
-                                nullptr);
-            return text;
-        }
+        if (length < path.size()) return Utf8FromWide({path.data(), length});
         if (path.size() >= 32768) return {};
         path.resize(path.size() * 2);
     }

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <oleauto.h>
 
+#include "platform/windows_text.h"
 #include "registry/system_registry.h"
 
 namespace vexa {
@@ -11,14 +12,6 @@ namespace {
 
 constexpr std::string_view kClassesRootName = "HKEY_CLASSES_ROOT";
 constexpr const wchar_t* kClassesKey = L"Software\\Classes";
-
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
 
 int32_t FromWin32(LONG error) { return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error); }
 
@@ -55,11 +48,11 @@ std::wstring SubkeyOf(std::string_view path) {
         path[kClassesRootName.size()] != '\\') {
         return {};
     }
-    return std::wstring(kClassesKey) + Wide(path.substr(kClassesRootName.size()));
+    return std::wstring(kClassesKey) + WideFromUtf8(path.substr(kClassesRootName.size()));
 }
 
 int32_t SetString(HKEY key, const wchar_t* name, const std::string& value) {
-    const std::wstring wide = Wide(value);
+    const std::wstring wide = WideFromUtf8(value);
     const auto bytes = static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t));
     return FromWin32(
         RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()), bytes));
@@ -90,7 +83,8 @@ int32_t WriteClassesKeys(const RegistryFile& keys) {
             if (const int32_t hr = SetString(key.Get(), nullptr, *entry.defaultValue); FAILED(hr)) return hr;
         }
         for (const auto& [name, value] : entry.values) {
-            if (const int32_t hr = SetString(key.Get(), Wide(name).c_str(), value); FAILED(hr)) return hr;
+            if (const int32_t hr = SetString(key.Get(), WideFromUtf8(name).c_str(), value); FAILED(hr))
+                return hr;
         }
     }
     return S_OK;
@@ -111,7 +105,7 @@ int32_t RemoveClassesTrees(const std::vector<std::string>& trees) {
 }
 
 int32_t RecordTypeLibrary(const std::string& modulePath) {
-    std::wstring path = Wide(modulePath);
+    std::wstring path = WideFromUtf8(modulePath);
     ITypeLib* library = nullptr;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
     if (FAILED(hr)) return hr;
@@ -129,7 +123,7 @@ int32_t RecordTypeLibrary(const std::string& modulePath) {
 
 int32_t ForgetTypeLibrary(std::string_view libid, uint16_t major, uint16_t minor, uint32_t lcid) {
     GUID guid{};
-    std::wstring text = Wide(libid);
+    std::wstring text = WideFromUtf8(libid);
     if (FAILED(CLSIDFromString(text.data(), &guid))) return E_INVALIDARG;
     const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
     // Nothing recorded for this version and pointer size: nothing to remove. (Asked first, since

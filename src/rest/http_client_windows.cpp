@@ -20,6 +20,7 @@
 #include <wincrypt.h>
 #include <wininet.h>
 
+#include "platform/windows_text.h"
 #include "rest/http_client.h"
 #include "rest/http_text.h"
 
@@ -42,19 +43,8 @@ struct ChainFreer {
 };
 using ChainContext = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFreer>;
 
-// Any status callback value but 0: WinINet reports progress only for requests with a context.
-constexpr DWORD_PTR kRequestContext = 1;
-
 DWORD Milliseconds(std::chrono::milliseconds value) {
     return static_cast<DWORD>(std::clamp<int64_t>(value.count(), 1, std::numeric_limits<DWORD>::max() - 1));
-}
-
-std::wstring Wide(std::string_view text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
 }
 
 // A host name, an IPv4 address or a bracketed IPv6 address (given to WinINet without its
@@ -183,7 +173,7 @@ bool VerifiedByExtraRoots(HINTERNET request, HCERTSTORE extraRoots, const std::s
     // The root is ours, so "untrusted root" is the one complaint that does not count.
     if (chain->TrustStatus.dwErrorStatus & ~static_cast<DWORD>(CERT_TRUST_IS_UNTRUSTED_ROOT)) return false;
 
-    std::wstring serverName = Wide(host);
+    std::wstring serverName = WideFromUtf8(host);
     HTTPSPolicyCallbackData https{};
     https.cbStruct = sizeof https;
     https.dwAuthType = AUTHTYPE_SERVER;
