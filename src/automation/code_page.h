@@ -13,6 +13,10 @@ namespace vexa {
 bool EncodeLocal(std::u16string_view text, std::string& out);
 bool DecodeLocal(std::string_view text, std::u16string& out);
 
+// Windows only, where libxml2 reads documents in the local code page through it (on Linux its own
+// iconv does): decoding without replacement, false when a byte sequence is not a CP949 character.
+bool DecodeLocalExactly(std::string_view text, std::u16string& out);
+
 // Bytes of the character that starts rest (not empty) in CP949: a lead byte takes its trail byte
 // only when that is a valid trail, so a stray lead byte never swallows the ASCII after it.
 size_t Cp949Unit(std::string_view rest);

@@ -77,6 +77,11 @@ bool EncodeLocal(std::u16string_view text, std::string& out) {
     return true;
 }
 
+bool DecodeLocalExactly(std::string_view text, std::u16string& out) {
+    out.clear();
+    return !HasLoneHighByte(text) && AppendDecoded(text, out);
+}
+
 bool DecodeLocal(std::string_view text, std::u16string& out) {
     out.clear();
     if (!IsValidCodePage(kCodePage)) return false;

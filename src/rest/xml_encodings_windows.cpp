@@ -8,28 +8,24 @@
 #include <string_view>
 
 #include "automation/code_page.h"
+#include "platform/windows_text.h"
 #include "rest/xml_encodings.h"
 
 namespace vexa {
 
 namespace {
 
-constexpr UINT kCodePage = 949;
-
 bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 
 // Converts in (whole CP949 characters) to UTF-8 at out; the UTF-8 length, or -1 when a character
-// is not defined in the code page.
+// is not defined in the code page or the text does not fit.
 int Utf8FromLocal(std::string_view in, unsigned char* out, int room) {
-    if (in.empty()) return 0;
-    const int wideLength = MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, in.data(),
-                                               static_cast<int>(in.size()), nullptr, 0);
-    if (wideLength <= 0) return -1;
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), wide.data(),
-                        wideLength);
-    return WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, reinterpret_cast<char*>(out), room,
-                               nullptr, nullptr);
+    std::u16string wide;
+    if (!DecodeLocalExactly(in, wide)) return -1;
+    const std::string utf8 = Utf8FromWide({reinterpret_cast<const wchar_t*>(wide.data()), wide.size()});
+    if (utf8.size() > static_cast<size_t>(room)) return -1;
+    std::copy(utf8.begin(), utf8.end(), out);
+    return static_cast<int>(utf8.size());
 }
 
 // libxml2's input conversion: as many whole characters as fit (a lead byte at the very end waits

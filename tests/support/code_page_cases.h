@@ -65,6 +65,8 @@ inline const DeclaredEncodingCase kDeclaredEncodingCases[] = {
     {"<?xml version=\"1.0\" encoding=\"euc-kr\"?><r><t>" + kHelloCp949 + "</t></r>", true},
     {"<?xml version=\"1.0\" encoding=\"CP949\"?><r><t>" + kHelloCp949 + "</t></r>", true},
     {"<?xml version=\"1.0\" encoding=\"EUC-KR\"?><r><t>\xBE\xC8\xFF\xFF</t></r>", false},
+    // A lone 0x80 is no character of CP949 (though Windows' table maps it to U+0080).
+    {"<?xml version=\"1.0\" encoding=\"CP949\"?><r><t>A\x80</t></r>", false},
 };
 
 }  // namespace vexa::cases
