@@ -15,7 +15,11 @@ constexpr int64_t kTicksPerSecond = 10000000LL;
 }  // namespace
 
 bool LocalTimeOf(int64_t unixSeconds, LocalTimeParts& parts) {
-    if (unixSeconds < 0 || unixSeconds > (INT64_MAX - kEpochDifference) / kTicksPerSecond) return false;
+    // FILETIME starts in 1601, as the C library's time on Linux reaches before 1970.
+    if (unixSeconds < -(kEpochDifference / kTicksPerSecond) ||
+        unixSeconds > (INT64_MAX - kEpochDifference) / kTicksPerSecond) {
+        return false;
+    }
     ULARGE_INTEGER ticks;
     ticks.QuadPart = static_cast<ULONGLONG>(unixSeconds * kTicksPerSecond + kEpochDifference);
     const FILETIME file{ticks.LowPart, ticks.HighPart};

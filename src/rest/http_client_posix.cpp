@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <ctime>
 #include <curl/curl.h>
 #include <limits>
 #include <mutex>
@@ -31,33 +30,6 @@ void InitializeCurl() {
 using EasyHandle = CHandle<CURL, curl_easy_cleanup>;
 using HeaderList = CHandle<curl_slist, curl_slist_free_all>;
 using UrlHandle = CHandle<CURLU, curl_url_cleanup>;
-
-// The Date header (an HTTP date in UTC) as local calendar time; all zero when it does not parse.
-SystemTime LocalTimeOf(const std::string& date) {
-    SystemTime result;
-    const std::optional<SystemTime> utc = ParseHttpDate(date);
-    if (!utc) return result;
-    tm fields{};
-    fields.tm_year = utc->year - 1900;
-    fields.tm_mon = utc->month - 1;
-    fields.tm_mday = utc->day;
-    fields.tm_hour = utc->hour;
-    fields.tm_min = utc->minute;
-    fields.tm_sec = utc->second;
-    const time_t t = timegm(&fields);
-    tm local{};
-    if (!localtime_r(&t, &local)) return result;
-    const int year = local.tm_year + 1900;
-    if (year < 1601 || year > 30827) return result;  // what the calendar record can hold
-    result.year = static_cast<uint16_t>(year);
-    result.month = static_cast<uint16_t>(local.tm_mon + 1);
-    result.dayOfWeek = static_cast<uint16_t>(local.tm_wday);
-    result.day = static_cast<uint16_t>(local.tm_mday);
-    result.hour = static_cast<uint16_t>(local.tm_hour);
-    result.minute = static_cast<uint16_t>(local.tm_min);
-    result.second = static_cast<uint16_t>(local.tm_sec);
-    return result;
-}
 
 // The request's URL: the scheme, the host, the port (the scheme's default when 0) and the path.
 std::string RequestUrl(bool secure, const std::string& host, uint16_t port, const std::string& path) {
@@ -271,7 +243,7 @@ bool HttpClient::Transfer::Perform(HttpResponse& response) {
     response.status = static_cast<int>(reply.status);
     response.contentLength =
         reply.length < 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(reply.length, UINT32_MAX));
-    response.serverDate = LocalTimeOf(reply.date);
+    response.serverDate = LocalServerDate(reply.date);
     response.contentType = reply.contentType;
     response.charset = CharsetOf(reply.contentType);
     if (reply.status == 200) {

@@ -84,31 +84,6 @@ std::string QueryText(HINTERNET request, DWORD info) {
     return text;
 }
 
-// The reply's Date as local calendar time; all zero when it came without a usable one. The
-// text is read here: WinINet's own reading (HTTP_QUERY_FLAG_SYSTEMTIME) faults inside Wine's
-// WinINet on a malformed date, and Wine's InternetTimeToSystemTime takes any text for a date.
-SystemTime ServerDate(HINTERNET request) {
-    const std::optional<SystemTime> parsed = ParseHttpDate(QueryText(request, HTTP_QUERY_DATE));
-    SYSTEMTIME utc{}, local{};
-    SystemTime result;
-    if (!parsed) return result;
-    utc.wYear = parsed->year;
-    utc.wMonth = parsed->month;
-    utc.wDay = parsed->day;
-    utc.wHour = parsed->hour;
-    utc.wMinute = parsed->minute;
-    utc.wSecond = parsed->second;
-    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return result;
-    result.year = local.wYear;
-    result.month = local.wMonth;
-    result.dayOfWeek = local.wDayOfWeek;
-    result.day = local.wDay;
-    result.hour = local.wHour;
-    result.minute = local.wMinute;
-    result.second = local.wSecond;
-    return result;
-}
-
 // The certificates of a PEM file, in a memory store; null when the file holds none.
 CertificateStore LoadPemCertificates(const std::string& pemFile) {
     std::ifstream file(pemFile, std::ios::binary);
@@ -301,7 +276,9 @@ bool HttpClient::Transfer::Perform(const HttpClient& client, HttpResponse& respo
     HttpResponse reply = response;
     reply.status = static_cast<int>(status);
     reply.contentLength = announced < 0 ? 0 : static_cast<uint32_t>(std::min<int64_t>(announced, UINT32_MAX));
-    reply.serverDate = ServerDate(request.get());
+    // Read here, not through HTTP_QUERY_FLAG_SYSTEMTIME: that faults inside Wine's WinINet on a
+    // malformed date.
+    reply.serverDate = LocalServerDate(QueryText(request.get(), HTTP_QUERY_DATE));
     reply.contentType = QueryText(request.get(), HTTP_QUERY_CONTENT_TYPE);
     reply.charset = CharsetOf(reply.contentType);
     if (status == 200) {

@@ -6,6 +6,9 @@
 #include <limits>
 #include <vector>
 
+#include "automation/local_time.h"
+#include "vexa/calendar.h"
+
 namespace vexa {
 
 namespace {
@@ -136,6 +139,26 @@ std::optional<SystemTime> ParseHttpDate(std::string_view text) {
     result.hour = static_cast<uint16_t>(hour);
     result.minute = static_cast<uint16_t>(minute);
     result.second = static_cast<uint16_t>(second);
+    return result;
+}
+
+SystemTime LocalServerDate(std::string_view text) {
+    SystemTime result;
+    const std::optional<SystemTime> utc = ParseHttpDate(text);
+    if (!utc) return result;
+    const int64_t seconds = DaysFromCivil(utc->year, utc->month, utc->day) * 86400 + utc->hour * 3600 +
+                            utc->minute * 60 + utc->second;
+    LocalTimeParts local;
+    // What the calendar record can hold.
+    if (!LocalTimeOf(seconds, local) || local.year < 1601 || local.year > 30827) return result;
+    const int64_t days = DaysFromCivil(local.year, local.month, local.day);
+    result.year = static_cast<uint16_t>(local.year);
+    result.month = static_cast<uint16_t>(local.month);
+    result.dayOfWeek = static_cast<uint16_t>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday (4)
+    result.day = static_cast<uint16_t>(local.day);
+    result.hour = static_cast<uint16_t>(local.hour);
+    result.minute = static_cast<uint16_t>(local.minute);
+    result.second = static_cast<uint16_t>(local.second);
     return result;
 }
 

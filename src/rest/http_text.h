@@ -28,5 +28,8 @@ int64_t ParseLength(std::string_view text);
 // 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994") as calendar time in UTC, without the day
 // of the week; nullopt for anything else, or for a day the calendar record cannot hold.
 std::optional<SystemTime> ParseHttpDate(std::string_view text);
+// The reply's Date header as local calendar time (with the day of the week); all zero when it is
+// missing or no date.
+SystemTime LocalServerDate(std::string_view text);
 
 }  // namespace vexa
