@@ -1,5 +1,6 @@
-# VexaComponent32.dll: the module's objects, the four entry points a .def file exports, and the type
-# library compiled from the contract's IDL, embedded as resource 1 (language 1033).
+# VexaComponent32.dll: the module's objects, the four entry points a .def file exports, the type
+# library compiled from the contract's IDL, embedded as resource 1 (language 1033), and the version
+# resource.
 
 # widl imports stdole2.tlb from Wine's own libraries (either architecture's copy serves).
 find_path(VEXA_STDOLE_DIR stdole2.tlb
@@ -20,10 +21,15 @@ file(WRITE ${VEXA_MODULE_RC} "LANGUAGE 9, 1\n1 TYPELIB \"${VEXA_TYPELIB}\"\n")
 set_source_files_properties(${VEXA_MODULE_RC} PROPERTIES OBJECT_DEPENDS ${VEXA_TYPELIB})
 
 enable_language(RC)
-add_library(VexaComponent32 SHARED ${VEXA_MODULE_OBJECTS} ${VEXA_MODULE_RC}
+set(VEXA_VERSION_RC ${PROJECT_SOURCE_DIR}/src/environment/component_version.rc)
+set_source_files_properties(${VEXA_VERSION_RC} PROPERTIES
+                            OBJECT_DEPENDS ${PROJECT_BINARY_DIR}/generated/environment/component_version.h)
+add_library(VexaComponent32 SHARED ${VEXA_MODULE_OBJECTS} ${VEXA_MODULE_RC} ${VEXA_VERSION_RC}
                                    ${PROJECT_SOURCE_DIR}/src/module/VexaComponent32.def)
+target_include_directories(VexaComponent32 PRIVATE ${PROJECT_BINARY_DIR}/generated)
 target_link_libraries(VexaComponent32 PRIVATE Threads::Threads ${VEXA_AUTOMATION_LIBS} ${VEXA_PLATFORM_LIBS}
-                                              ${VEXA_REGISTRY_LIBS} ${VEXA_IMAGING_LIBS} ${VEXA_REST_LIBS})
+                                              ${VEXA_REGISTRY_LIBS} ${VEXA_IMAGING_LIBS} ${VEXA_REST_LIBS}
+                                              ${VEXA_ENVIRONMENT_LIBS})
 set_target_properties(VexaComponent32 PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 # -static: the DLL must not need the compiler's runtime DLLs, which hosts do not have.
 target_link_options(VexaComponent32 PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)

@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "environment/component_version.h"
+
 namespace vexa {
 
-inline constexpr const char* kComponentName = "Vexa Component";
+inline constexpr const char* kComponentName = VEXA_COMPONENT_NAME;
 
 // "4.2.1.0".
 std::string ComponentVersionText();
@@ -27,7 +29,8 @@ struct OsVersionRecord {
     uint8_t productType = 0;  // 1 workstation, 2 domain controller, 3 server
 };
 
-// The system settings the plain-record path consults.
+// The system settings the composition consults: the edition on the plain-record path, and the
+// NT 4.0 hot fix that turns "Service Pack 6" into "Service Pack 6a".
 struct OsRegistryFacts {
     std::optional<std::string> productType;  // ProductOptions\ProductType; nullopt: unreadable
     bool hotfixQ246009 = false;
@@ -37,16 +40,19 @@ struct OsRegistryFacts {
 // registry facts).
 std::string ComposeOsDescription(const OsVersionRecord& record, const OsRegistryFacts& registry);
 
-// This host's record: fed from uname and /etc/os-release.
+// This host's record: the system's own on Windows; on Linux fed from uname and /etc/os-release.
 OsVersionRecord HostOsVersionRecord();
+// This host's settings: read from the registry on Windows; Linux has none.
+OsRegistryFacts HostOsRegistryFacts();
 // ComposeOsDescription of this host.
 std::string DescribeOperatingSystem();
 
-// The first non-loopback interface's hardware address as "xx-xx-xx-xx-xx-xx", or empty.
+// The adapter's hardware address as "xx-xx-xx-xx-xx-xx", or empty: on Windows the first NetBIOS
+// adapter's, on Linux the first non-loopback interface's.
 std::string DescribeAdapterAddress();
 std::string DescribeComputer();
 std::string DescribeUser();
-// The file-name part of the host program's executable path.
+// The file-name part of the host program's executable path (FileNamePart).
 std::string DescribeHostModule();
 
 }  // namespace vexa

@@ -24,7 +24,14 @@ std::string FormatHardwareAddress(const std::array<uint8_t, 6>& address);
 // non-zero six-byte link-layer address, or empty.
 std::string FirstAdapterAddress(const ifaddrs* list);
 
-// What follows the last '/', or the whole path when it has none.
-std::string_view FileNamePart(std::string_view path);
+// The separator of the paths the system gives for its programs.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// What follows the last separator, or the whole path when it has none.
+std::string_view FileNamePart(std::string_view path, char separator = kPathSeparator);
 
 }  // namespace vexa

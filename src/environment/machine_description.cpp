@@ -1,20 +1,15 @@
 #include <cstdio>
 
 #include "environment/client_description.h"
+#include "environment/component_version.h"
 #include "environment/description_parts.h"
 
 namespace vexa {
 
-namespace {
-
-constexpr int kComponentVersion[] = {4, 2, 1, 0};
-
-}  // namespace
-
 std::string ComponentVersionText() {
     char text[64];
-    std::snprintf(text, sizeof text, "%d.%d.%d.%d", kComponentVersion[0], kComponentVersion[1],
-                  kComponentVersion[2], kComponentVersion[3]);
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", VEXA_VERSION_MAJOR, VEXA_VERSION_MINOR,
+                  VEXA_VERSION_PATCH, VEXA_VERSION_TWEAK);
     return text;
 }
 
@@ -24,9 +19,9 @@ std::string FormatHardwareAddress(const std::array<uint8_t, 6>& a) {
     return text;
 }
 
-std::string_view FileNamePart(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+std::string_view FileNamePart(std::string_view path, char separator) {
+    const size_t last = path.rfind(separator);
+    return last == std::string_view::npos ? path : path.substr(last + 1);
 }
 
 }  // namespace vexa

@@ -1,40 +1,63 @@
 // The machine, user and host program as Windows names them.
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
+#include <nb30.h>
 #include <string>
 
 #include "environment/client_description.h"
+#include "environment/description_parts.h"
 
 namespace vexa {
 
 namespace {
 
-constexpr DWORD kModulePathCapacity = 2048;
+constexpr DWORD kNameCapacity = 1024;
+// The executable path is read into a zeroed buffer of 2048 with room for the terminator.
+constexpr DWORD kModulePathLimit = 2047;
+// The adapter-status answer: the adapter's header, then its name table.
+constexpr WORD kAdapterStatusCapacity = 600;
 
 }  // namespace
 
-// The adapter's address comes from NetBIOS, which is not asked yet: empty, as when it fails.
-std::string DescribeAdapterAddress() { return {}; }
+std::string DescribeAdapterAddress() {
+    // A reset first, so that LANA 0 answers; its own outcome does not matter.
+    NCB reset{};
+    reset.ncb_command = NCBRESET;
+    reset.ncb_lana_num = 0;
+    Netbios(&reset);
+
+    std::array<UCHAR, kAdapterStatusCapacity> answer{};
+    NCB status{};
+    status.ncb_command = NCBASTAT;
+    status.ncb_lana_num = 0;
+    std::fill(std::begin(status.ncb_callname), std::end(status.ncb_callname), ' ');
+    status.ncb_callname[0] = '*';
+    status.ncb_buffer = answer.data();
+    status.ncb_length = kAdapterStatusCapacity;
+    if (Netbios(&status) != NRC_GOODRET) return {};
+    std::array<uint8_t, 6> address;
+    std::copy_n(answer.begin(), address.size(), address.begin());
+    return FormatHardwareAddress(address);
+}
 
 std::string DescribeComputer() {
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+    char name[kNameCapacity] = {};
+    DWORD size = kNameCapacity;
+    return GetComputerNameA(name, &size) ? std::string(name) : std::string();
 }
 
 std::string DescribeUser() {
-    char name[256 + 1] = {};
-    DWORD size = sizeof name;
-    return GetUserNameA(name, &size) && size > 0 ? std::string(name, size - 1) : std::string();
+    char name[kNameCapacity] = {};
+    DWORD size = kNameCapacity;
+    return GetUserNameA(name, &size) ? std::string(name) : std::string();
 }
 
 std::string DescribeHostModule() {
-    char path[kModulePathCapacity] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, kModulePathCapacity);
-    if (length == 0 || length >= kModulePathCapacity) return {};
-    const std::string_view whole(path, length);
-    const size_t slash = whole.find_last_of("\\/");
-    return std::string(slash == std::string_view::npos ? whole : whole.substr(slash + 1));
+    char path[kModulePathLimit + 1] = {};
+    if (GetModuleFileNameA(nullptr, path, kModulePathLimit) == 0) return {};
+    return std::string(FileNamePart(path));
 }
 
 }  // namespace vexa

@@ -241,7 +241,7 @@ OsVersionRecord LinuxOsVersionRecord(std::string_view kernelRelease, std::string
 }
 
 std::string DescribeOperatingSystem() {
-    return ComposeOsDescription(HostOsVersionRecord(), OsRegistryFacts{});
+    return ComposeOsDescription(HostOsVersionRecord(), HostOsRegistryFacts());
 }
 
 }  // namespace vexa

@@ -29,4 +29,6 @@ OsVersionRecord HostOsVersionRecord() {
     return LinuxOsVersionRecord(release, ReadOsRelease());
 }
 
+OsRegistryFacts HostOsRegistryFacts() { return {}; }
+
 }  // namespace vexa

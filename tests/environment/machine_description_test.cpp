@@ -83,19 +83,29 @@ TEST(MachineDescriptionTest, AdapterAddressComesFromTheFirstNonLoopbackInterface
     EXPECT_EQ(FirstAdapterAddress(onlyLoopback.Head()), "");
 }
 
-TEST(MachineDescriptionTest, ModuleNameIsWhatFollowsTheLastSlash) {
+TEST(MachineDescriptionTest, ModuleNameIsWhatFollowsTheLastSeparator) {
     const struct {
-        std::string_view path, name;
+        std::string_view path;
+        char separator;
+        std::string_view name;
     } cases[] = {
-        {"/usr/local/bin/host-program", "host-program"},
-        {"/host", "host"},
-        {"host", "host"},
-        {"dir\\host.exe", "dir\\host.exe"},  // a backslash is part of a Linux file name
-        {"/opt/my app/bin/x", "x"},
-        {"/opt/bin/", ""},
-        {"", ""},
+        {"/usr/local/bin/host-program", '/', "host-program"},
+        {"/host", '/', "host"},
+        {"host", '/', "host"},
+        {"dir\\host.exe", '/', "dir\\host.exe"},  // a backslash is part of a Linux file name
+        {"/opt/my app/bin/x", '/', "x"},
+        {"/opt/bin/", '/', ""},
+        {"", '/', ""},
+        // Windows paths: only the backslash separates.
+        {"C:\\Program Files\\Host\\host.exe", '\\', "host.exe"},
+        {"\\\\server\\share\\host.exe", '\\', "host.exe"},
+        {"host.exe", '\\', "host.exe"},
+        {"C:/tools/host.exe", '\\', "C:/tools/host.exe"},
+        {"C:\\tools/sub\\host.exe", '\\', "host.exe"},
+        {"C:\\tools\\", '\\', ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(FileNamePart(c.path), c.name) << c.path;
+    for (const auto& c : cases) EXPECT_EQ(FileNamePart(c.path, c.separator), c.name) << c.path;
+    EXPECT_EQ(FileNamePart("/usr/bin/host"), "host");  // this platform's separator by default
 }
 
 TEST(MachineDescriptionTest, ThisMachineIsDescribed) {
