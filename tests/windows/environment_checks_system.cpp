@@ -2,10 +2,11 @@
 
 #include "environment_checks_system.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <iphlpapi.h>
 #include <winver.h>
 
+#include "environment/description_parts.h"
 #include "platform/c_handle.h"
 
 namespace vexa::checks {
@@ -109,11 +110,10 @@ std::vector<std::string> AdapterAddresses() {
     auto* list = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
     if (GetAdaptersInfo(list, &size) != NO_ERROR) return addresses;
     for (const IP_ADAPTER_INFO* a = list; a != nullptr; a = a->Next) {
-        if (a->AddressLength != 6) continue;
-        char text[18];
-        std::snprintf(text, sizeof text, "%02x-%02x-%02x-%02x-%02x-%02x", a->Address[0], a->Address[1],
-                      a->Address[2], a->Address[3], a->Address[4], a->Address[5]);
-        addresses.push_back(text);
+        std::array<uint8_t, 6> address;
+        if (a->AddressLength != address.size()) continue;
+        std::copy_n(a->Address, address.size(), address.begin());
+        addresses.push_back(FormatHardwareAddress(address));
     }
     return addresses;
 }

@@ -20,7 +20,7 @@ std::string EnvironmentValue(const char* name);
 // be started or exited with a failure.
 std::optional<std::string> RunSelf(const std::string& arguments);
 
-// The hardware addresses of the adapters the IP helper lists, as "xx-xx-xx-xx-xx-xx".
+// The hardware addresses of the adapters the IP helper lists, formatted as the component formats them.
 std::vector<std::string> AdapterAddresses();
 
 // The system's message text for code through FormatMessageW (no code-page conversion).
