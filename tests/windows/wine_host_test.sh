@@ -199,12 +199,16 @@ if start_sandbox sandbox --account "$account" --account "$legacy_account"; then
     # The legacy protocol by name, replies plain (and compressed when long).
     run_checks "host_client legacy" "$build/host_client.exe" legacy "localhost:$(legacy_port sandbox)" "$legacy_account"
 fi
-# Replies in the byte-substituted form, by address; the VBScript flow on the same sandbox.
-if start_sandbox substituting --legacy-substitute --account "$legacy_account" --account park:secret:40; then
+# Replies in the byte-substituted form, by address; the script hosts' flows on the same sandbox.
+if start_sandbox substituting --legacy-substitute --account "$legacy_account" --account park:secret:40 \
+    --account choi:secret:40; then
     run_checks "host_client legacy, substituted replies" "$build/host_client.exe" legacy \
         "127.0.0.1:$(legacy_port substituting)" "$legacy_account"
-    run_checks "legacy/sms.vbs" "$system\\cscript.exe" //nologo "$(windows_path "$here/scripts/legacy/sms.vbs")" \
-        127.0.0.1 "$(legacy_port substituting)" park secret
+    for run_as in "sms.vbs park" "sms.js choi"; do
+        read -r script user <<<"$run_as"
+        run_checks "legacy $script" "$system\\cscript.exe" //nologo "$(windows_path "$here/scripts/legacy/$script")" \
+            127.0.0.1 "$(legacy_port substituting)" "$user" secret
+    done
 fi
 # The client's description in each login, as the sandbox logged it: the host program's name, and
 # the computer and user that Windows reports.
