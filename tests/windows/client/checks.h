@@ -1,6 +1,8 @@
 // The groups of checks the client runs, in this order.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace host {
@@ -24,5 +26,13 @@ struct Account {
 void CheckTrust(const std::wstring& url, const Account& account, const std::wstring& pemFile);
 // Account status, sending, logs, details, cancelling and deleting against a fresh sandbox account.
 void CheckServiceFlow(const std::wstring& url, const Account& account);
+
+struct LegacyServer {
+    std::wstring host;
+    LONG port = 0;
+};
+// SMS over the legacy protocol: login, sending at once and reserved, logs, details, cancelling and
+// deleting against a fresh sandbox account.
+void CheckLegacyFlow(const LegacyServer& server, const Account& account);
 
 }  // namespace host
