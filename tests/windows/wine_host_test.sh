@@ -92,7 +92,8 @@ cxx=("$triple-g++-posix" -std=c++20 -Wall -Wextra -Werror -O1 -municode -I"$buil
     give_up "the host programs do not compile"
 client_objects=()
 for source in "$here"/client/*.cpp; do client_objects+=("$build/$(basename "$source" .cpp).o"); done
-"${cxx[@]}" -static "${client_objects[@]}" -o "$build/host_client.exe" -lole32 -loleaut32 -luuid &&
+"${cxx[@]}" -static "${client_objects[@]}" -o "$build/host_client.exe" -lole32 -loleaut32 -luuid -lgdiplus -lwininet \
+    -lcrypt32 &&
     "${cxx[@]}" -static "$build/trust_certificate.o" -o "$build/trust_certificate.exe" -lcrypt32 ||
     give_up "the host programs do not link"
 wait "$boot_pid" || give_up "wineboot -i failed"
@@ -175,8 +176,8 @@ done
 run_checks "host_client local" "$build/host_client.exe" local "$module"
 
 data=$scratch/sandbox
-account=kim:secret:50
-"$sandbox" --data-dir "$data" --account "$account" >"$scratch/sandbox.log" 2>&1 &
+account=kim:secret:50 pictures_account=lee:secret:50
+"$sandbox" --data-dir "$data" --account "$account" --account "$pictures_account" >"$scratch/sandbox.log" 2>&1 &
 sandbox_pid=$!
 if "$sandbox" --data-dir "$data" --print-env --wait 20 >/dev/null; then
     # The certificate names DNS:localhost, the name Wine's WinINet matches.
@@ -186,6 +187,7 @@ if "$sandbox" --data-dir "$data" --print-env --wait 20 >/dev/null; then
     run "$build/trust_certificate.exe" "$(windows_path "$data/cert.pem")"
     check "the sandbox's certificate is trusted in the prefix" $?
     run_checks "host_client service" "$build/host_client.exe" service "$url" "$account"
+    run_checks "host_client pictures" "$build/host_client.exe" pictures "$url" "$pictures_account"
 else
     check "vexa-sandbox starts" 1 "$(tail -n 5 "$scratch/sandbox.log" | tr '\n' ' ')"
 fi
