@@ -219,6 +219,13 @@ bool WorkingBitmap::EncodeJpeg(IStream* out) const {
     return GdipSaveImageToStream(image.get(), out, &*encoder, nullptr) == Ok;
 }
 
+// The working bitmap of a decoded picture, which goes as soon as its pixels are copied: the two
+// are not held at once while the JPEG is made.
+std::optional<WorkingBitmap> WorkingBitmapOf(std::optional<DecodedBitmap> picture) {
+    if (!picture) return std::nullopt;
+    return WorkingBitmap::Load(*picture);
+}
+
 // The whole file, or nothing when it cannot be read or is larger than kMaxPictureBytes.
 std::optional<std::vector<uint8_t>> ReadPictureFile(const std::wstring& path) {
     const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -276,9 +283,7 @@ std::optional<std::vector<uint8_t>> GdiplusJpegOfFile(const std::string& path) {
     const Stream jpeg = NewMemoryStream();
     if (!jpeg) return std::nullopt;
     {
-        const std::optional<DecodedBitmap> picture = DecodeFile(wide);
-        if (!picture) return std::nullopt;
-        const std::optional<WorkingBitmap> working = WorkingBitmap::Load(*picture);
+        const std::optional<WorkingBitmap> working = WorkingBitmapOf(DecodeFile(wide));
         if (!working || !working->EncodeJpeg(jpeg.get())) return std::nullopt;
     }
     return StreamBytes(jpeg.get());
@@ -291,8 +296,7 @@ bool DecodesAsPicture(std::span<const uint8_t> bytes) {
     if (!stream || FAILED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) ||
         written != bytes.size() || FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr)))
         return false;
-    const std::optional<DecodedBitmap> picture = DecodeStream(stream.get());
-    return picture && WorkingBitmap::Load(*picture).has_value();
+    return WorkingBitmapOf(DecodeStream(stream.get())).has_value();
 }
 
 }  // namespace vexa

@@ -58,14 +58,10 @@ std::optional<DeclaredSize> PngSize(const Bytes& b) {
     return Sized(b.Be32(16), b.Be32(20));
 }
 
-bool PngEnds(const Bytes& b) {
-    for (size_t at = 8; b.Has(at, 12);) {
-        const uint64_t length = *b.Be32(at);
-        if (b.Matches(at + 4, "IEND")) return true;
-        if (length > b.Size()) return false;
-        at += 12 + static_cast<size_t>(length);
-    }
-    return false;
+bool PngEnds(std::span<const uint8_t> bytes) {
+    PngEndWatch watch;
+    watch.Feed(bytes);
+    return watch.Ended();
 }
 
 // ---- JPEG: segments (FF marker, 16-bit length that counts itself) up to the first scan, then
@@ -295,7 +291,7 @@ bool ReachesItsEnd(PictureFormat format, std::span<const uint8_t> bytes) {
     const Bytes b(bytes);
     switch (format) {
         case PictureFormat::kPng:
-            return PngEnds(b);
+            return PngEnds(bytes);
         case PictureFormat::kJpeg:
             return JpegEnds(b);
         case PictureFormat::kGif: {
@@ -310,6 +306,23 @@ bool ReachesItsEnd(PictureFormat format, std::span<const uint8_t> bytes) {
             return true;
     }
     return false;
+}
+
+void PngEndWatch::Feed(std::span<const uint8_t> bytes) {
+    for (size_t i = 0; i < bytes.size() && !ended_;) {
+        const uint64_t at = seen_ + i;
+        if (at < next_) {  // inside a chunk's data
+            i += static_cast<size_t>(std::min<uint64_t>(next_ - at, bytes.size() - i));
+            continue;
+        }
+        header_[gathered_++] = bytes[i++];
+        if (gathered_ < sizeof header_) continue;
+        const uint64_t length = Bytes(header_).Be32(0).value_or(0);
+        ended_ = Bytes(header_).Matches(4, "IEND");
+        next_ += 12 + length;  // length, type, data, CRC
+        gathered_ = 0;
+    }
+    seen_ += bytes.size();
 }
 
 bool PassesPictureChecks(std::span<const uint8_t> bytes) {

@@ -26,6 +26,20 @@ std::optional<DeclaredSize> DeclaredPictureSize(PictureFormat format, std::span<
 // pixel rows, an ICO over all its images. TIFF's structure is left to its decoder (true).
 bool ReachesItsEnd(PictureFormat format, std::span<const uint8_t> bytes);
 
+// Follows a PNG's chunks as its bytes arrive in pieces, to tell whether they reached the end chunk.
+class PngEndWatch {
+public:
+    void Feed(std::span<const uint8_t> bytes);
+    bool Ended() const { return ended_; }
+
+private:
+    uint64_t seen_ = 0;
+    uint64_t next_ = 8;       // where the next chunk starts, after the signature
+    uint8_t header_[8] = {};  // the next chunk's length and type as they arrive
+    size_t gathered_ = 0;
+    bool ended_ = false;
+};
+
 // What is refused before a decoder sees the bytes: nothing, more than kMaxPictureBytes, a format
 // PictureFormatOf does not take, a declared size over kMaxPicturePixels, a picture cut short.
 bool PassesPictureChecks(std::span<const uint8_t> bytes);

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
+#include <span>
 #include <stdexcept>
 #include <vector>
 #include <zlib.h>
@@ -40,16 +42,27 @@ inline void PngChunk(PictureBytes& b, const char* type, const PictureBytes& data
 
 }  // namespace detail
 
-// An 8-bit RGB or RGBA PNG whose pixel (x, y) is colour(x, y).
+// An 8-bit RGB or RGBA PNG whose pixel (x, y) is colour(x, y); interlaced, its rows come in
+// Adam7's seven passes, each a smaller picture of every few pixels.
 inline PictureBytes PngPicture(uint32_t width, uint32_t height, bool alpha,
-                               const std::function<Rgba(uint32_t, uint32_t)>& colour) {
+                               const std::function<Rgba(uint32_t, uint32_t)>& colour,
+                               bool interlaced = false) {
+    struct Pass {
+        uint32_t x, y, dx, dy;
+    };
+    constexpr Pass kWhole[] = {{0, 0, 1, 1}};
+    constexpr Pass kAdam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                               {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
     PictureBytes rows;
-    for (uint32_t y = 0; y < height; ++y) {
-        rows.push_back(0);  // no filter
-        for (uint32_t x = 0; x < width; ++x) {
-            const Rgba c = colour(x, y);
-            rows.insert(rows.end(), {c.r, c.g, c.b});
-            if (alpha) rows.push_back(c.a);
+    for (const Pass& p : interlaced ? std::span<const Pass>(kAdam7) : std::span<const Pass>(kWhole)) {
+        if (p.x >= width) continue;  // a pass of no columns has no rows either
+        for (uint32_t y = p.y; y < height; y += p.dy) {
+            rows.push_back(0);  // no filter
+            for (uint32_t x = p.x; x < width; x += p.dx) {
+                const Rgba c = colour(x, y);
+                rows.insert(rows.end(), {c.r, c.g, c.b});
+                if (alpha) rows.push_back(c.a);
+            }
         }
     }
     uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
@@ -60,7 +73,7 @@ inline PictureBytes PngPicture(uint32_t width, uint32_t height, bool alpha,
     PictureBytes header;
     detail::Be32(header, width);
     detail::Be32(header, height);
-    header.insert(header.end(), {8, uint8_t(alpha ? 6 : 2), 0, 0, 0});
+    header.insert(header.end(), {8, uint8_t(alpha ? 6 : 2), 0, 0, uint8_t(interlaced)});
     PictureBytes b{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     detail::PngChunk(b, "IHDR", header);
     detail::PngChunk(b, "IDAT", packed);
@@ -105,16 +118,21 @@ inline PictureBytes PngIcon(const PictureBytes& png, uint8_t width, uint8_t heig
 // codes at three bits. With transparent 0 or 1, that palette entry is transparent.
 inline PictureBytes PaletteGif(uint16_t width, uint16_t height, Rgba first, Rgba second,
                                const std::vector<uint8_t>& frames, int transparent = -1) {
-    auto le16 = [](PictureBytes& b, uint16_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); };
-    PictureBytes b{'G', 'I', 'F', '8', '9', 'a'};
-    le16(b, width);
-    le16(b, height);
-    b.insert(b.end(), {0x80, 0, 0, first.r, first.g, first.b, second.r, second.g, second.b});
+    // Byte by byte: GCC 12 at -O3 takes list inserts into a growing vector for writes past its end.
+    PictureBytes b;
+    const auto add = [&b](std::initializer_list<uint8_t> bytes) {
+        for (uint8_t byte : bytes) b.push_back(byte);
+    };
+    const auto le16 = [&add](uint16_t v) { add({uint8_t(v), uint8_t(v >> 8)}); };
+    add({'G', 'I', 'F', '8', '9', 'a'});
+    le16(width);
+    le16(height);
+    add({0x80, 0, 0, first.r, first.g, first.b, second.r, second.g, second.b});
     for (uint8_t index : frames) {
-        b.insert(b.end(), {0x21, 0xF9, 4, uint8_t(transparent >= 0), 10, 0, uint8_t(std::max(transparent, 0)),
-                           0});  // 0.1 s per frame
+        add({0x21, 0xF9, 4, uint8_t(transparent >= 0), 10, 0, uint8_t(std::max(transparent, 0)),
+             0});  // 0.1 s
         b.push_back(0x2C);
-        le16(b, 0), le16(b, 0), le16(b, width), le16(b, height);
+        le16(0), le16(0), le16(width), le16(height);
         b.push_back(0);
         b.push_back(2);  // minimum code size: clear = 4, end = 5
         PictureBytes data;
@@ -137,7 +155,6 @@ inline PictureBytes PaletteGif(uint16_t width, uint16_t height, Rgba first, Rgba
     return b;
 }
 
-// The start of a PNG that declares width × height RGBA pixels (a valid header, no pixels).
 // The start of a PNG that declares width × height RGBA pixels (a valid header, no pixels).
 inline PictureBytes PngHeader(uint32_t width, uint32_t height) {
     // Sized once: GCC 12 at -O3 takes inserts into a growing vector for writes past its end.

@@ -94,10 +94,13 @@ PictureBytes CutShort(PictureBytes bytes) {
 }
 
 // A picture whose pixels do not compress away.
-PictureBytes PatternedPng(uint32_t width, uint32_t height) {
-    return vexa::test::PngPicture(width, height, false, [](uint32_t x, uint32_t y) {
-        return Rgba{uint8_t(x * 37 ^ y * 11), uint8_t(y * 5), uint8_t(x + y), 255};
-    });
+PictureBytes PatternedPng(uint32_t width, uint32_t height, bool interlaced = false) {
+    return vexa::test::PngPicture(
+        width, height, false,
+        [](uint32_t x, uint32_t y) {
+            return Rgba{uint8_t(x * 37 ^ y * 11), uint8_t(y * 5), uint8_t(x + y), 255};
+        },
+        interlaced);
 }
 
 // The system encoder's JPEG of a PNG, through the module: the JPEG these checks feed back in.
@@ -135,6 +138,10 @@ void FilesOfEveryFormatBecomeJpegs(const PictureBytes& jpeg) {
         {"palette.gif", vexa::test::PaletteGif(5, 3, red, blue, {0, 1}), 5, 3, red},
         {"transparent.gif", vexa::test::PaletteGif(6, 2, red, blue, {0}, 0), 6, 2, white},
         {"picture.bmp", vexa::test::SolidBmp(10, 4, blue), 10, 4, blue},
+        {"interlaced.png",
+         vexa::test::PngPicture(
+             9, 5, false, [&](uint32_t, uint32_t) { return red; }, true),
+         9, 5, red},
         {"icon.ico", vexa::test::PngIcon(vexa::test::SolidPng(16, 16, red), 16, 16), 16, 16, red},
         {"사진 한 장.png", vexa::test::SolidPng(2, 2, blue), 2, 2, blue},
     };
@@ -172,6 +179,7 @@ void HostileDamagedAndForeignFilesAreRefused(const PictureBytes& jpeg) {
         {"empty.png", {}},
         {"drawing.svg", PictureBytes(svg.begin(), svg.end())},
         {"cut.png", CutShort(PatternedPng(64, 48))},
+        {"cut-interlaced.png", CutShort(PatternedPng(64, 48, true))},
         {"cut.jpg", CutShort(jpeg)},
         {"cut.gif", CutShort(vexa::test::PaletteGif(40, 40, {0, 0, 0, 255}, {9, 9, 9, 255}, {0}))},
         {"cut.bmp", CutShort(vexa::test::SolidBmp(30, 30, {1, 2, 3, 255}))},
@@ -215,6 +223,7 @@ void StreamsAreEmbeddedByteForByte(const PictureBytes& jpeg) {
         {"empty", {}},
         {"cut-short jpeg", CutShort(jpeg)},
         {"cut-short png", CutShort(PatternedPng(64, 48))},
+        {"cut-short interlaced png", CutShort(PatternedPng(64, 48, true))},
         {"png declaring 3.6 gigapixels", vexa::test::PngHeader(60000, 60000)},
     };
     for (const auto& c : refused) {
