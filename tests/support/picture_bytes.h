@@ -191,6 +191,18 @@ inline PictureBytes BmpHeader(int32_t width, int32_t height) {
     return b;
 }
 
+// The JPEG with its baseline frame header declaring width × height instead.
+inline PictureBytes JpegDeclaring(PictureBytes jpeg, uint16_t width, uint16_t height) {
+    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = uint8_t(height >> 8), jpeg[i + 6] = uint8_t(height);
+            jpeg[i + 7] = uint8_t(width >> 8), jpeg[i + 8] = uint8_t(width);
+            break;
+        }
+    }
+    return jpeg;
+}
+
 inline std::filesystem::path WriteFile(const std::filesystem::path& path, const PictureBytes& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

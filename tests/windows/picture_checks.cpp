@@ -109,17 +109,11 @@ PictureBytes JpegOf(const PictureBytes& png, const char* name) {
     return entry ? EntryBytes(*entry) : PictureBytes{};
 }
 
-// The JPEG with its frame header declaring width × height.
-PictureBytes Declaring(PictureBytes jpeg, uint16_t width, uint16_t height) {
-    for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
-            jpeg[i + 5] = uint8_t(height >> 8), jpeg[i + 6] = uint8_t(height);
-            jpeg[i + 7] = uint8_t(width >> 8), jpeg[i + 8] = uint8_t(width);
-            break;
-        }
-    }
-    return jpeg;
-}
+// A picture by the name it is written or shown under.
+struct Named {
+    const char* name;
+    PictureBytes bytes;
+};
 
 struct Accepted {
     const char* name;
@@ -171,10 +165,7 @@ void HostileDamagedAndForeignFilesAreRefused(const PictureBytes& jpeg) {
     PictureBytes hugeGif = vexa::test::PaletteGif(40, 40, {0, 0, 0, 255}, {9, 9, 9, 255}, {0});
     hugeGif[6] = hugeGif[7] = hugeGif[8] = hugeGif[9] = 0xFF;  // 65535 × 65535 declared
     const std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'/>";
-    const struct {
-        const char* name;
-        PictureBytes bytes;
-    } cases[] = {
+    const Named cases[] = {
         {"noise.jpg", Noise(4096)},
         {"empty.png", {}},
         {"drawing.svg", PictureBytes(svg.begin(), svg.end())},
@@ -185,7 +176,7 @@ void HostileDamagedAndForeignFilesAreRefused(const PictureBytes& jpeg) {
         {"cut.bmp", CutShort(vexa::test::SolidBmp(30, 30, {1, 2, 3, 255}))},
         {"huge.png", vexa::test::PngHeader(60000, 60000)},
         {"wide.png", vexa::test::PngHeader(100'000'001, 1)},
-        {"huge.jpg", Declaring(jpeg, 60000, 60000)},
+        {"huge.jpg", vexa::test::JpegDeclaring(jpeg, 60000, 60000)},
         {"huge.gif", hugeGif},
         {"huge.bmp", vexa::test::BmpHeader(50000, 50000)},
         {"huge.ico", vexa::test::PngIcon(vexa::test::PngHeader(60000, 60000), 0, 0)},
@@ -204,10 +195,7 @@ void HostileDamagedAndForeignFilesAreRefused(const PictureBytes& jpeg) {
 }
 
 void StreamsAreEmbeddedByteForByte(const PictureBytes& jpeg) {
-    const struct {
-        const char* name;
-        PictureBytes bytes;
-    } cases[] = {{"jpeg", jpeg}, {"png", vexa::test::SolidPng(3, 3, {10, 200, 10, 255})}};
+    const Named cases[] = {{"jpeg", jpeg}, {"png", vexa::test::SolidPng(3, 3, {10, 200, 10, 255})}};
     for (const auto& c : cases) {
         // The stream's position is at its end after writing: the whole content still counts.
         const vexa::ComPtr<IStream> stream = StreamOf(c.bytes);
@@ -215,10 +203,7 @@ void StreamsAreEmbeddedByteForByte(const PictureBytes& jpeg) {
         Check(entry && entry->bytes == static_cast<LONG>(c.bytes.size()) && EntryBytes(*entry) == c.bytes,
               std::string("stream ") + c.name + ": embedded byte for byte");
     }
-    const struct {
-        const char* name;
-        PictureBytes bytes;
-    } refused[] = {
+    const Named refused[] = {
         {"random bytes", Noise(1000)},
         {"empty", {}},
         {"cut-short jpeg", CutShort(jpeg)},
