@@ -110,7 +110,7 @@ PictureBytes JpegOf(const PictureBytes& png, const char* name) {
 }
 
 // A picture by the name it is written or shown under.
-struct Named {
+struct NamedPicture {
     const char* name;
     PictureBytes bytes;
 };
@@ -165,7 +165,7 @@ void HostileDamagedAndForeignFilesAreRefused(const PictureBytes& jpeg) {
     PictureBytes hugeGif = vexa::test::PaletteGif(40, 40, {0, 0, 0, 255}, {9, 9, 9, 255}, {0});
     hugeGif[6] = hugeGif[7] = hugeGif[8] = hugeGif[9] = 0xFF;  // 65535 × 65535 declared
     const std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'/>";
-    const Named cases[] = {
+    const NamedPicture cases[] = {
         {"noise.jpg", Noise(4096)},
         {"empty.png", {}},
         {"drawing.svg", PictureBytes(svg.begin(), svg.end())},
@@ -195,7 +195,7 @@ void HostileDamagedAndForeignFilesAreRefused(const PictureBytes& jpeg) {
 }
 
 void StreamsAreEmbeddedByteForByte(const PictureBytes& jpeg) {
-    const Named cases[] = {{"jpeg", jpeg}, {"png", vexa::test::SolidPng(3, 3, {10, 200, 10, 255})}};
+    const NamedPicture cases[] = {{"jpeg", jpeg}, {"png", vexa::test::SolidPng(3, 3, {10, 200, 10, 255})}};
     for (const auto& c : cases) {
         // The stream's position is at its end after writing: the whole content still counts.
         const vexa::ComPtr<IStream> stream = StreamOf(c.bytes);
@@ -203,7 +203,7 @@ void StreamsAreEmbeddedByteForByte(const PictureBytes& jpeg) {
         Check(entry && entry->bytes == static_cast<LONG>(c.bytes.size()) && EntryBytes(*entry) == c.bytes,
               std::string("stream ") + c.name + ": embedded byte for byte");
     }
-    const Named refused[] = {
+    const NamedPicture refused[] = {
         {"random bytes", Noise(1000)},
         {"empty", {}},
         {"cut-short jpeg", CutShort(jpeg)},
