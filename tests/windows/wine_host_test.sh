@@ -35,12 +35,13 @@ done
 
 scratch=$(mktemp -d /tmp/vexa-wine-test.XXXXXX)
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-sandbox_pid=
+sandbox_pids=()
 cleanup() {
-    if [ -n "$sandbox_pid" ]; then
-        kill "$sandbox_pid" 2>/dev/null || true
-        wait "$sandbox_pid" 2>/dev/null || true
-    fi
+    local pid
+    for pid in "${sandbox_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
     wineserver -k 2>/dev/null || true
     rm -rf "$scratch"
 }
@@ -175,22 +176,53 @@ for script in "$here"/scripts/*.vbs "$here"/scripts/*.js; do
 done
 run_checks "host_client local" "$build/host_client.exe" local "$module"
 
-data=$scratch/sandbox
-account=kim:secret:50 pictures_account=lee:secret:50
-"$sandbox" --data-dir "$data" --account "$account" --account "$pictures_account" >"$scratch/sandbox.log" 2>&1 &
-sandbox_pid=$!
-if "$sandbox" --data-dir "$data" --print-env --wait 20 >/dev/null; then
+# start_sandbox NAME ARGS...: a sandbox on its own data directory $scratch/NAME, logging to
+# $scratch/NAME.log; its endpoints file is $scratch/NAME/endpoints once it listens.
+start_sandbox() {
+    local name=$1
+    shift
+    "$sandbox" --data-dir "$scratch/$name" --delivery-delay 0 --legacy-port 0 "$@" >"$scratch/$name.log" 2>&1 &
+    sandbox_pids+=($!)
+    "$sandbox" --data-dir "$scratch/$name" --print-env --wait 20 >/dev/null ||
+        { check "vexa-sandbox $name starts" 1 "$(tail -n 5 "$scratch/$name.log" | tr '\n' ' ')"; return 1; }
+}
+legacy_port() { sed -n 's/^legacy=.*://p' "$scratch/$1/endpoints"; }
+
+account=kim:secret:50 legacy_account=lee:secret:40 pictures_account=han:secret:50
+if start_sandbox sandbox --account "$account" --account "$legacy_account" --account "$pictures_account"; then
     # The certificate names DNS:localhost, the name Wine's WinINet matches.
-    url=https://localhost:$(sed -n 's/^https=.*://p' "$data/endpoints")
+    url=https://localhost:$(sed -n 's/^https=.*://p' "$scratch/sandbox/endpoints")
     run_checks "host_client trust" "$build/host_client.exe" trust "$url" "$account" \
-        "$(windows_path "$data/cert.pem")"
-    run "$build/trust_certificate.exe" "$(windows_path "$data/cert.pem")"
+        "$(windows_path "$scratch/sandbox/cert.pem")"
+    run "$build/trust_certificate.exe" "$(windows_path "$scratch/sandbox/cert.pem")"
     check "the sandbox's certificate is trusted in the prefix" $?
     run_checks "host_client service" "$build/host_client.exe" service "$url" "$account"
     run_checks "host_client pictures" "$build/host_client.exe" pictures "$url" "$pictures_account"
-else
-    check "vexa-sandbox starts" 1 "$(tail -n 5 "$scratch/sandbox.log" | tr '\n' ' ')"
+    # The legacy protocol by name, replies plain (and compressed when long).
+    run_checks "host_client legacy" "$build/host_client.exe" legacy "localhost:$(legacy_port sandbox)" "$legacy_account"
 fi
+# Replies in the byte-substituted form, by address; the script hosts' flows on the same sandbox.
+if start_sandbox substituting --legacy-substitute --account "$legacy_account" --account park:secret:40 \
+    --account choi:secret:40; then
+    run_checks "host_client legacy, substituted replies" "$build/host_client.exe" legacy \
+        "127.0.0.1:$(legacy_port substituting)" "$legacy_account"
+    for run_as in "sms.vbs park" "sms.js choi"; do
+        read -r script user <<<"$run_as"
+        run_checks "legacy $script" "$system\\cscript.exe" //nologo "$(windows_path "$here/scripts/legacy/$script")" \
+            127.0.0.1 "$(legacy_port substituting)" "$user" secret
+    done
+fi
+# The client's description in each login, as the sandbox logged it: the host program's name, and
+# the computer and user that Windows reports.
+names=$(run cmd /c 'echo %COMPUTERNAME%:%USERNAME%' 2>/dev/null | tr -d '\r')
+for login in "lee host_client.exe sandbox" "park cscript.exe substituting"; do
+    read -r user program name <<<"$login"
+    line=$(grep -m 1 "^legacy .* $user USER.*login=succeed" "$scratch/$name.log")
+    described=$(grep -o 'computername="[^"]*"\|username="[^"]*"\|modulename="[^"]*"' <<<"$line" | paste -sd ' ')
+    expected="computername=\"${names%%:*}\" username=\"${names#*:}\" modulename=\"$program\""
+    [ "${described,,}" = "${expected,,}" ]
+    check "the login of $program describes the client ($described)" $? "logged '$described', expected '$expected'"
+done
 
 # -- Unregistration ----------------------------------------------------------------------------
 run "$system\\regsvr32.exe" /u /s "$module"

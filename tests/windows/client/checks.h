@@ -1,6 +1,8 @@
 // The groups of checks the client runs, in this order.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace host {
@@ -27,5 +29,13 @@ void CheckServiceFlow(const std::wstring& url, const Account& account);
 // Pictures added from files and a stream, sent in an MMS and fetched back from the service; refused
 // pictures.
 void CheckPictures(const std::wstring& url, const Account& account);
+
+struct LegacyServer {
+    std::wstring host;
+    LONG port = 0;
+};
+// SMS over the legacy protocol: login, sending at once and reserved, logs, details, cancelling and
+// deleting against a fresh sandbox account.
+void CheckLegacyFlow(const LegacyServer& server, const Account& account);
 
 }  // namespace host
