@@ -6,7 +6,10 @@
 #include <gdiplus.h>
 #include <new>
 #include <objbase.h>
+#include <optional>
 #include <span>
+#include <type_traits>
+#include <vector>
 
 #include "imaging/flatten.h"
 #include "imaging/gdiplus_pictures.h"
