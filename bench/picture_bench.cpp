@@ -139,10 +139,12 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     std::string convert = "/usr/bin/convert";
+    std::string keep;  // a folder that gets the photograph, for the Windows side to run on
     int rounds = 7;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--convert")) convert = argv[i + 1];
         if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(1, std::atoi(argv[i + 1]));
+        if (!std::strcmp(argv[i], "--keep")) keep = argv[i + 1];
     }
     const bool haveConvert = access(convert.c_str(), X_OK) == 0;
 
@@ -151,6 +153,9 @@ int main(int argc, char** argv) {
     const std::string jpeg = (dir.Path() / "photo.jpg").string();
     std::printf("Writing a %d x %d photograph as PNG...\n", kWidth, kHeight);
     WritePhoto(photo);
+    if (!keep.empty())
+        std::filesystem::copy_file(photo, std::filesystem::path(keep) / "photo.png",
+                                   std::filesystem::copy_options::overwrite_existing);
 
     const double bitmapMiB = 3.0 * kWidth * kHeight / (1 << 20);
     std::vector<double> ours, decode, theirs, ratios, oursPeak, theirsPeak, theirsCpu;

@@ -38,6 +38,12 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
     target_link_options(VexaComponent32 PRIVATE -Wl,--enable-stdcall-fixup)
 endif()
 
+# The photograph bench's Windows side, which bench/run runs under Wine; not a test.
+add_executable(vexa_picture_bench_windows ${PROJECT_SOURCE_DIR}/bench/picture_bench_windows.cpp
+                                          ${PROJECT_SOURCE_DIR}/bench/peak_memory_windows.cpp)
+target_link_libraries(vexa_picture_bench_windows PRIVATE vexa_imaging psapi vexa_warnings)
+target_link_options(vexa_picture_bench_windows PRIVATE -static)
+
 if(VEXA_BUILD_TESTS)
     enable_testing()
     add_subdirectory(tests/windows)

@@ -7,6 +7,7 @@
 #include "imaging/decoded_picture.h"
 #include "imaging/jpeg_decoding.h"
 #include "imaging/picture_format.h"
+#include "imaging/picture_header.h"
 #include "imaging/pixbuf_decoding.h"
 #include "platform/unique_fd.h"
 
@@ -66,22 +67,28 @@ std::optional<DecodedPicture> DecodePictureFile(const std::string& path) {
         return DecodePictureBytes(*whole);
     }
     PixbufDecoding decoding(*format);
+    // An interlaced PNG delivers every row in its first pass: only its end chunk tells it whole.
+    PngEndWatch pngEnd;
     size_t total = 0;
     chunk.resize(chunk.capacity());
     while (got > 0) {
         total += static_cast<size_t>(got);
         if (total > kMaxPictureBytes) return std::nullopt;
-        if (!decoding.Write(std::span(chunk.data(), static_cast<size_t>(got)))) return std::nullopt;
+        const std::span<const uint8_t> piece(chunk.data(), static_cast<size_t>(got));
+        pngEnd.Feed(piece);
+        if (!decoding.Write(piece)) return std::nullopt;
         got = ReadFully(file.Get(), chunk);
     }
-    if (got < 0) return std::nullopt;
+    if (got < 0 || (*format == PictureFormat::kPng && !pngEnd.Ended())) return std::nullopt;
     return decoding.Finish();
 }
 
 std::optional<DecodedPicture> DecodePictureBytes(std::span<const uint8_t> bytes) {
     if (bytes.empty() || bytes.size() > kMaxPictureBytes) return std::nullopt;
     const std::optional<PictureFormat> format = PictureFormatOf(bytes);
-    if (!format) return std::nullopt;
+    // libjpeg fills in what a progressive JPEG cut short lacks, and an interlaced PNG's rows all
+    // arrive early: a picture that stops before its end is not taken, whatever the decoder thinks.
+    if (!format || !ReachesItsEnd(*format, bytes)) return std::nullopt;
     if (*format == PictureFormat::kJpeg) return DecodeJpeg(bytes);
     PixbufDecoding decoding(*format);
     if (!decoding.Write(bytes)) return std::nullopt;

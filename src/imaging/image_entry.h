@@ -19,7 +19,8 @@ struct ImageEntry {
 // The data URI of bytes that are taken to be a JPEG.
 std::string JpegDataUri(std::span<const uint8_t> jpeg);
 
-// A picture file of any format we decode, re-encoded as JPEG. The path (UTF-8) is opened as given.
+// A picture file of any format we decode, re-encoded as JPEG. The path (UTF-8) is opened as given
+// (on Windows through the wide API, so names outside the ANSI code page open too).
 // Nullopt for anything that cannot be read, decoded or encoded; std::bad_alloc when memory runs
 // out on the way (the caller that a host called holds the one catch).
 std::optional<ImageEntry> MakeEntryFromFile(const std::string& path);

@@ -1,10 +1,7 @@
-#include <vector>
-
-#include "automation/stream_reading.h"
 #include "imaging/decoded_picture.h"
 #include "imaging/image_entry.h"
 #include "imaging/jpeg_encoding.h"
-#include "imaging/picture_format.h"
+#include "imaging/picture_check.h"
 
 namespace vexa {
 
@@ -17,15 +14,6 @@ std::optional<ImageEntry> MakeEntryFromFile(const std::string& path) {
     return ImageEntry{JpegDataUri(jpeg->View()), static_cast<LONG>(jpeg->View().size())};
 }
 
-std::optional<ImageEntry> MakeEntryFromStream(IStream* stream) {
-    if (!stream) return std::nullopt;
-    LARGE_INTEGER start{};
-    if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) return std::nullopt;
-    std::vector<uint8_t> bytes;
-    if (FAILED(ReadWholeStream(stream, bytes, kMaxPictureBytes)) || bytes.empty()) return std::nullopt;
-    // Decoded only to know that it is a picture: the bytes travel unchanged.
-    if (!DecodePictureBytes(bytes)) return std::nullopt;
-    return ImageEntry{JpegDataUri(bytes), static_cast<LONG>(bytes.size())};
-}
+bool DecodesAsPicture(std::span<const uint8_t> bytes) { return DecodePictureBytes(bytes).has_value(); }
 
 }  // namespace vexa

@@ -1,11 +1,12 @@
-// Pictures are not decoded on Windows yet (GDI+ comes next): every picture is refused, as one
-// that cannot be decoded is.
+#include "imaging/gdiplus_pictures.h"
 #include "imaging/image_entry.h"
 
 namespace vexa {
 
-std::optional<ImageEntry> MakeEntryFromFile(const std::string&) { return std::nullopt; }
-
-std::optional<ImageEntry> MakeEntryFromStream(IStream*) { return std::nullopt; }
+std::optional<ImageEntry> MakeEntryFromFile(const std::string& path) {
+    const std::optional<std::vector<uint8_t>> jpeg = GdiplusJpegOfFile(path);
+    if (!jpeg) return std::nullopt;
+    return ImageEntry{JpegDataUri(*jpeg), static_cast<LONG>(jpeg->size())};
+}
 
 }  // namespace vexa

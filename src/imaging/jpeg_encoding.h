@@ -22,9 +22,7 @@ private:
     size_t size_;
 };
 
-// Paints a picture with an alpha channel onto white, in place; the alpha bytes are left as they
-// are and ignored from then on. A JPEG has no transparency, and white is what a transparent
-// picture usually stands on.
+// Paints a picture with an alpha channel onto white, in place (FlattenPixelsOntoWhite).
 void FlattenOntoWhite(DecodedPicture& picture);
 
 // A baseline JPEG of the picture at the encoder's usual defaults (quality 75, 4:2:0), not scaled.

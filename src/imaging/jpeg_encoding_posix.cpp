@@ -1,3 +1,4 @@
+#include "imaging/flatten.h"
 #include "imaging/jpeg_encoding.h"
 
 namespace vexa {
@@ -6,27 +7,13 @@ namespace {
 
 constexpr int kDefaultQuality = 75;  // libjpeg's own default
 
-// c·a + 255·(255 − a), divided by 255 with rounding, for every colour of every alpha.
-uint8_t Composite(uint8_t colour, uint8_t alpha) {
-    return static_cast<uint8_t>((colour * alpha + 255u * (255u - alpha) + 127u) / 255u);
-}
-
 }  // namespace
 
 void FlattenOntoWhite(DecodedPicture& picture) {
     if (!picture.HasAlpha()) return;
-    const int width = picture.Width();
-    const int stride = picture.RowStride();
     uint8_t* row = picture.Pixels();
-    for (int y = 0; y < picture.Height(); ++y, row += stride) {
-        for (uint8_t* px = row; px < row + 4 * width; px += 4) {
-            const uint8_t alpha = px[3];
-            if (alpha == 255) continue;
-            px[0] = Composite(px[0], alpha);
-            px[1] = Composite(px[1], alpha);
-            px[2] = Composite(px[2], alpha);
-        }
-    }
+    for (int y = 0; y < picture.Height(); ++y, row += picture.RowStride())
+        FlattenPixelsOntoWhite(std::span(row, 4 * static_cast<size_t>(picture.Width())));
 }
 
 std::optional<JpegBytes> EncodeJpeg(DecodedPicture& picture) {

@@ -121,6 +121,12 @@ TEST_F(ImageEntryTest, EveryFormatWeTakeBecomesAJpegOfTheSameSize) {
         {"picture.bmp", [&] { return test::SolidPicture("bmp", 10, 4, blue); }, 10, 4, blue},
         {"icon.ico", [&] { return test::SolidPicture("ico", 16, 16, red); }, 16, 16, red},
         {"scan.tiff", [&] { return test::SolidPicture("tiff", 12, 6, blue); }, 12, 6, blue},
+        {"interlaced.png",
+         [&] {
+             return test::PngPicture(
+                 9, 5, false, [&](uint32_t, uint32_t) { return red; }, true);
+         },
+         9, 5, red},
         {"사진 한 장.png", [&] { return test::SolidPicture("png", 2, 2, blue); }, 2, 2, blue},
     };
     for (const Accepted& c : cases) {
@@ -157,17 +163,38 @@ PictureBytes CutShort(const char* format) {
     return bytes;
 }
 
+// Pictures whose decoders have every row before the data ends.
+PictureBytes CutInterlacedPng() {
+    PictureBytes png = test::PngPicture(
+        64, 48, false,
+        [](uint32_t x, uint32_t y) {
+            return Rgba{uint8_t(x * 37 ^ y * 11), uint8_t(y * 5), 0, 255};
+        },
+        true);
+    png.resize(png.size() * 8 / 10);
+    return png;
+}
+
+// Cut where its last scan would start: libjpeg has a whole, if coarse, picture by then.
+PictureBytes CutProgressiveJpeg() {
+    std::vector<uint8_t> pixels(64 * 48 * 3);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 7 ^ i / 97);
+    tjhandle handle = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    const int failed = tjCompress2(handle, pixels.data(), 64, 0, 48, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90,
+                                   TJFLAG_PROGRESSIVE);
+    tjDestroy(handle);
+    PictureBytes bytes(jpeg, jpeg + (failed ? 0 : size));
+    tjFree(jpeg);
+    const uint8_t scan[] = {0xFF, 0xDA};
+    bytes.erase(std::find_end(bytes.begin(), bytes.end(), std::begin(scan), std::end(scan)), bytes.end());
+    return bytes;
+}
+
 // A JPEG whose frame header declares width × height.
 PictureBytes JpegDeclaring(uint16_t width, uint16_t height) {
-    PictureBytes bytes = test::SolidPicture("jpeg", 8, 8, {1, 2, 3, 255});
-    for (size_t i = 0; i + 9 < bytes.size(); ++i) {
-        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
-            bytes[i + 5] = uint8_t(height >> 8), bytes[i + 6] = uint8_t(height);
-            bytes[i + 7] = uint8_t(width >> 8), bytes[i + 8] = uint8_t(width);
-            break;
-        }
-    }
-    return bytes;
+    return test::JpegDeclaring(test::SolidPicture("jpeg", 8, 8, {1, 2, 3, 255}), width, height);
 }
 
 TEST_F(ImageEntryTest, DamagedForeignAndHostileFilesAreRefused) {
@@ -188,6 +215,8 @@ TEST_F(ImageEntryTest, DamagedForeignAndHostileFilesAreRefused) {
         {"cut.ico", CutShort("ico")},
         {"cut.tiff", CutShort("tiff")},
         {"cut.gif", gif},
+        {"cut-interlaced.png", CutInterlacedPng()},
+        {"cut-progressive.jpg", CutProgressiveJpeg()},
         {"noise.jpg", Noise(4096, 7)},
         {"empty.png", {}},
         {"drawing.svg", PictureBytes(svg.begin(), svg.end())},
@@ -236,6 +265,8 @@ TEST(ImageEntryStreamTest, APictureStreamIsEmbeddedByteForByteFromItsStart) {
 TEST(ImageEntryStreamTest, AStreamThatIsNoPictureGivesNoEntry) {
     EXPECT_FALSE(MakeEntryFromStream(StreamOf(Noise(1000, 11)).Get()));
     EXPECT_FALSE(MakeEntryFromStream(StreamOf(CutShort("jpeg")).Get()));
+    EXPECT_FALSE(MakeEntryFromStream(StreamOf(CutInterlacedPng()).Get()));
+    EXPECT_FALSE(MakeEntryFromStream(StreamOf(CutProgressiveJpeg()).Get()));
     EXPECT_FALSE(MakeEntryFromStream(StreamOf({}).Get()));
     EXPECT_FALSE(MakeEntryFromStream(StreamOf(test::PngHeader(60000, 60000)).Get()));
     EXPECT_FALSE(MakeEntryFromStream(nullptr));

@@ -20,6 +20,10 @@ for name in $imports; do
         *) echo "FAIL: the module imports $name" >&2; exit 1 ;;
     esac
 done
+# Pictures are decoded and encoded by GDI+ and held by GDI.
+for name in gdiplus.dll gdi32.dll; do
+    grep -qx "$name" <<<"$imports" || { echo "FAIL: the module does not import $name" >&2; exit 1; }
+done
 if ! "$objdump" -h "$dll" | grep -q '\.rsrc'; then
     echo "FAIL: the module carries no resources (the type library)" >&2
     exit 1

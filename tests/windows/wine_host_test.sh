@@ -93,7 +93,8 @@ cxx=("$triple-g++-posix" -std=c++20 -Wall -Wextra -Werror -O1 -municode -I"$buil
     give_up "the host programs do not compile"
 client_objects=()
 for source in "$here"/client/*.cpp; do client_objects+=("$build/$(basename "$source" .cpp).o"); done
-"${cxx[@]}" -static "${client_objects[@]}" -o "$build/host_client.exe" -lole32 -loleaut32 -luuid &&
+"${cxx[@]}" -static "${client_objects[@]}" -o "$build/host_client.exe" -lole32 -loleaut32 -luuid -lgdiplus -lwininet \
+    -lcrypt32 &&
     "${cxx[@]}" -static "$build/trust_certificate.o" -o "$build/trust_certificate.exe" -lcrypt32 ||
     give_up "the host programs do not link"
 wait "$boot_pid" || give_up "wineboot -i failed"
@@ -187,8 +188,8 @@ start_sandbox() {
 }
 legacy_port() { sed -n 's/^legacy=.*://p' "$scratch/$1/endpoints"; }
 
-account=kim:secret:50 legacy_account=lee:secret:40
-if start_sandbox sandbox --account "$account" --account "$legacy_account"; then
+account=kim:secret:50 legacy_account=lee:secret:40 pictures_account=han:secret:50
+if start_sandbox sandbox --account "$account" --account "$legacy_account" --account "$pictures_account"; then
     # The certificate names DNS:localhost, the name Wine's WinINet matches.
     url=https://localhost:$(sed -n 's/^https=.*://p' "$scratch/sandbox/endpoints")
     run_checks "host_client trust" "$build/host_client.exe" trust "$url" "$account" \
@@ -196,6 +197,7 @@ if start_sandbox sandbox --account "$account" --account "$legacy_account"; then
     run "$build/trust_certificate.exe" "$(windows_path "$scratch/sandbox/cert.pem")"
     check "the sandbox's certificate is trusted in the prefix" $?
     run_checks "host_client service" "$build/host_client.exe" service "$url" "$account"
+    run_checks "host_client pictures" "$build/host_client.exe" pictures "$url" "$pictures_account"
     # The legacy protocol by name, replies plain (and compressed when long).
     run_checks "host_client legacy" "$build/host_client.exe" legacy "localhost:$(legacy_port sandbox)" "$legacy_account"
 fi

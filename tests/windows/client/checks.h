@@ -26,6 +26,9 @@ struct Account {
 void CheckTrust(const std::wstring& url, const Account& account, const std::wstring& pemFile);
 // Account status, sending, logs, details, cancelling and deleting against a fresh sandbox account.
 void CheckServiceFlow(const std::wstring& url, const Account& account);
+// Pictures added from files and a stream, sent in an MMS and fetched back from the service; refused
+// pictures.
+void CheckPictures(const std::wstring& url, const Account& account);
 
 struct LegacyServer {
     std::wstring host;

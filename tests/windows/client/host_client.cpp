@@ -3,6 +3,7 @@
 //   host_client local DLL_PATH                         the module, its classes, apartments
 //   host_client trust URL USER:PASSWORD:CREDIT PEM     a server the system does not trust yet
 //   host_client service URL USER:PASSWORD:CREDIT       the service flow against a fresh account
+//   host_client pictures URL USER:PASSWORD:CREDIT      an MMS of pictures against a fresh account
 //   host_client legacy HOST:PORT USER:PASSWORD:CREDIT  SMS on the legacy protocol, a fresh account
 //
 // With <initguid.h> ahead of it, the generated header defines the identifiers here, once for the
@@ -34,6 +35,7 @@ int Usage() {
                  "usage: host_client local DLL_PATH\n"
                  "       host_client trust URL USER:PASSWORD:CREDIT PEM_FILE\n"
                  "       host_client service URL USER:PASSWORD:CREDIT\n"
+                 "       host_client pictures URL USER:PASSWORD:CREDIT\n"
                  "       host_client legacy HOST:PORT USER:PASSWORD:CREDIT\n");
     return 100;
 }
@@ -57,6 +59,8 @@ int wmain(int argc, wchar_t** argv) {
             host::CheckTrust(argv[2], account, argv[4]);
         } else if (mode == L"service") {
             host::CheckServiceFlow(argv[2], account);
+        } else if (mode == L"pictures") {
+            host::CheckPictures(argv[2], account);
         } else if (mode == L"legacy") {
             const std::wstring address = argv[2];
             const size_t colon = address.rfind(L':');
