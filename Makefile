@@ -1,6 +1,6 @@
 # The two commands: `make demo` runs the product, `make test` runs every test.
 # `make install PREFIX=/opt/vexa` installs a stripped release build.
-.PHONY: demo test deps build build-asan build-windows install clean
+.PHONY: demo test deps build build-asan build-windows windows-package install clean
 
 PREFIX ?= /usr/local
 
@@ -22,6 +22,10 @@ build-windows: deps
 	cmake --preset windows-x64
 	cmake --build --preset windows-x64
 
+# The zips for Windows users (made by every Windows build): DLL, type library, README, samples.
+windows-package: build-windows
+	@ls -l build/windows-x86/VexaComponent-*-windows-x86.zip build/windows-x64/VexaComponent-*-windows-x64.zip
+
 test: build build-asan build-windows
 	ctest --preset default
 	ctest --preset asan
@@ -34,6 +38,7 @@ install: deps
 	cmake --build --preset release
 	cmake --install build/release --prefix $(PREFIX) --strip
 
+# Ends with a Windows part (VBScript under Wine) when the Windows build is there.
 demo: build
 	scripts/demo build/default
 

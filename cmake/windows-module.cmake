@@ -44,6 +44,8 @@ add_executable(vexa_picture_bench_windows ${PROJECT_SOURCE_DIR}/bench/picture_be
 target_link_libraries(vexa_picture_bench_windows PRIVATE vexa_imaging psapi vexa_warnings)
 target_link_options(vexa_picture_bench_windows PRIVATE -static)
 
+include(${PROJECT_SOURCE_DIR}/cmake/windows-package.cmake)
+
 if(VEXA_BUILD_TESTS)
     enable_testing()
     add_subdirectory(tests/windows)

@@ -3,16 +3,17 @@
 # registration and its registry keys, VBScript and JScript, a C++ host (built here with mingw-w64
 # against the header the type library generates) locally and against a vexa-sandbox over HTTPS,
 # then unregistration. Prints a line per check; the exit status is 0 only when every check passed.
-#   wine_host_test.sh x86|x64 VexaComponent32.dll vexa-sandbox
+#   wine_host_test.sh x86|x64 VexaComponent32.dll vexa-sandbox trust_certificate.exe
 set -uo pipefail
 
-if [ $# -ne 3 ] || { [ "$1" != x86 ] && [ "$1" != x64 ]; }; then
-    echo "usage: $0 x86|x64 VexaComponent32.dll vexa-sandbox" >&2
+if [ $# -ne 4 ] || { [ "$1" != x86 ] && [ "$1" != x64 ]; }; then
+    echo "usage: $0 x86|x64 VexaComponent32.dll vexa-sandbox trust_certificate.exe" >&2
     exit 2
 fi
 arch=$1
 dll=$(realpath "$2")
 sandbox=$(realpath "$3")
+trust_certificate=$(realpath "$4")
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
@@ -89,14 +90,12 @@ mkdir -p "$build"
     "$root/idl/VexaComponent.idl" || give_up "widl cannot make the header of idl/VexaComponent.idl"
 cxx=("$triple-g++-posix" -std=c++20 -Wall -Wextra -Werror -O1 -municode -I"$build")
 # Two compilers at a time, as the machine has two cores; each object lands in $build.
-(cd "$build" && printf '%s\n' "$here"/client/*.cpp "$here/trust_certificate.cpp" | xargs -P 2 -n 1 "${cxx[@]}" -c) ||
+(cd "$build" && printf '%s\n' "$here"/client/*.cpp | xargs -P 2 -n 1 "${cxx[@]}" -c) ||
     give_up "the host programs do not compile"
 client_objects=()
 for source in "$here"/client/*.cpp; do client_objects+=("$build/$(basename "$source" .cpp).o"); done
 "${cxx[@]}" -static "${client_objects[@]}" -o "$build/host_client.exe" -lole32 -loleaut32 -luuid -lgdiplus -lwininet \
-    -lcrypt32 &&
-    "${cxx[@]}" -static "$build/trust_certificate.o" -o "$build/trust_certificate.exe" -lcrypt32 ||
-    give_up "the host programs do not link"
+    -lcrypt32 || give_up "the host program does not link"
 wait "$boot_pid" || give_up "wineboot -i failed"
 
 # -- Registration ----------------------------------------------------------------------------
@@ -194,7 +193,7 @@ if start_sandbox sandbox --account "$account" --account "$legacy_account" --acco
     url=https://localhost:$(sed -n 's/^https=.*://p' "$scratch/sandbox/endpoints")
     run_checks "host_client trust" "$build/host_client.exe" trust "$url" "$account" \
         "$(windows_path "$scratch/sandbox/cert.pem")"
-    run "$build/trust_certificate.exe" "$(windows_path "$scratch/sandbox/cert.pem")"
+    run "$trust_certificate" "$(windows_path "$scratch/sandbox/cert.pem")"
     check "the sandbox's certificate is trusted in the prefix" $?
     run_checks "host_client service" "$build/host_client.exe" service "$url" "$account"
     run_checks "host_client pictures" "$build/host_client.exe" pictures "$url" "$pictures_account"
