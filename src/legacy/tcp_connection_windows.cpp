@@ -9,6 +9,7 @@
 #include <ws2tcpip.h>
 
 #include "legacy/tcp_connection.h"
+#include "platform/c_handle.h"
 
 namespace VexaCore {
 
@@ -17,19 +18,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-class AddressList {
-public:
-    explicit AddressList(addrinfo* list) : list_(list) {}
-    AddressList(const AddressList&) = delete;
-    AddressList& operator=(const AddressList&) = delete;
-    ~AddressList() {
-        if (list_) freeaddrinfo(list_);
-    }
-
-private:
-    addrinfo* list_;
-};
-
 // The first IPv4 address of host; a dotted address is taken as it is, without asking DNS.
 std::optional<sockaddr_in> Resolve(const std::string& host, uint16_t port) {
     addrinfo hints{};
@@ -37,7 +25,7 @@ std::optional<sockaddr_in> Resolve(const std::string& host, uint16_t port) {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
-    const AddressList owner(found);
+    const vexa::CHandle<addrinfo, freeaddrinfo> owner(found);
     if (found->ai_family != AF_INET || found->ai_addrlen < sizeof(sockaddr_in)) return std::nullopt;
     sockaddr_in address{};
     std::memcpy(&address, found->ai_addr, sizeof address);
