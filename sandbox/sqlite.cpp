@@ -1,5 +1,7 @@
 #include "sandbox/sqlite.h"
 
+#include <new>
+
 namespace vexa::sandbox {
 
 Database::Database(const std::filesystem::path& file) {
@@ -19,11 +21,36 @@ void Database::Fail(std::string_view what) const {
     throw SqliteError("store: " + std::string(what) + ": " + message);
 }
 
-Statement::Statement(Database& db, std::string_view sql) : db_(db) {
+Database::Prepared Database::Lend(std::string_view sql, Idle*& home) {
+    auto found = idle_.find(sql);
+    if (found == idle_.end()) found = idle_.emplace(std::string(sql), Idle()).first;
+    home = &found->second;  // a node of the map: stays where it is as the map grows
+    if (!home->empty()) {
+        Prepared stmt = std::move(home->back());
+        home->pop_back();
+        return stmt;
+    }
     sqlite3_stmt* raw = nullptr;
-    const int rc = sqlite3_prepare_v2(db.Handle(), sql.data(), static_cast<int>(sql.size()), &raw, nullptr);
-    stmt_.reset(raw);
-    if (rc != SQLITE_OK) db.Fail(sql);
+    const int rc = sqlite3_prepare_v3(db_.get(), sql.data(), static_cast<int>(sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
+    Prepared stmt(raw);
+    if (rc != SQLITE_OK) Fail(sql);
+    if (!stmt) throw SqliteError("store: no statement in: " + std::string(sql));
+    ++prepared_;
+    return stmt;
+}
+
+Statement::Statement(Database& db, std::string_view sql) : db_(db), stmt_(db.Lend(sql, home_)) {}
+
+Statement::~Statement() {
+    // Ends whatever the statement still holds (a read, a row) before the next borrower gets it.
+    sqlite3_reset(stmt_.get());
+    sqlite3_clear_bindings(stmt_.get());
+    try {
+        home_->push_back(std::move(stmt_));
+    } catch (const std::bad_alloc&) {
+        // Not kept, so finalized: the next borrower prepares it again.
+    }
 }
 
 void Statement::Check(int rc, std::string_view what) const {
@@ -81,15 +108,20 @@ std::string Statement::BlobBytes(int column) const {
     return bytes ? std::string(static_cast<const char*>(bytes), static_cast<size_t>(size)) : std::string();
 }
 
-Transaction::Transaction(Database& db) : db_(db) { db_.Execute("BEGIN IMMEDIATE"); }
+Transaction::Transaction(Database& db) : db_(db) { Statement(db_, "BEGIN IMMEDIATE").Run(); }
 
 Transaction::~Transaction() {
-    // A failed rollback leaves nothing better to do: the connection rolls back when it closes.
-    if (open_) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    // Some errors end the transaction themselves; then there is nothing left to roll back.
+    if (!open_ || sqlite3_get_autocommit(db_.Handle())) return;
+    try {
+        Statement(db_, "ROLLBACK").Run();
+    } catch (const std::exception&) {
+        // Nothing better to do: the connection rolls back when it closes.
+    }
 }
 
 void Transaction::Commit() {
-    db_.Execute("COMMIT");
+    Statement(db_, "COMMIT").Run();
     open_ = false;
 }
 

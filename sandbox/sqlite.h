@@ -1,15 +1,19 @@
-// Thin RAII over the sqlite3 C API: a connection, a prepared statement with its parameters bound
-// in order, and a transaction that rolls back unless committed.
+// Thin RAII over the sqlite3 C API: a connection that keeps its prepared statements, a statement
+// lent from it with its parameters bound in order, and a transaction that rolls back unless
+// committed.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sqlite3.h>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace vexa::sandbox {
 
@@ -28,27 +32,56 @@ public:
     // Opens or creates the file.
     explicit Database(const std::filesystem::path& file);
 
-    // Runs statements that take no parameters and return no rows.
+    // Runs statements that take no parameters and return no rows, prepared for this call only:
+    // for set-up such as pragmas and migrations.
     void Execute(const char* sql);
     int64_t LastInsertId() const { return sqlite3_last_insert_rowid(db_.get()); }
     int Changes() const { return sqlite3_changes(db_.get()); }
     sqlite3* Handle() const { return db_.get(); }
     [[noreturn]] void Fail(std::string_view what) const;
 
+    // How many statements the connection has prepared for Statement so far: once per SQL text,
+    // and once more for each statement of a text lent out while another of it still is.
+    int64_t StatementsPrepared() const { return prepared_; }
+
 private:
+    friend class Statement;
     struct Closer {
         void operator()(sqlite3* db) const { sqlite3_close(db); }
     };
+    struct Finalizer {
+        void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+    };
+    using Prepared = std::unique_ptr<sqlite3_stmt, Finalizer>;
+    using Idle = std::vector<Prepared>;
+    struct TextHash : std::hash<std::string_view> {
+        using is_transparent = void;
+    };
+
+    // An idle statement of this SQL, or a new one; `home` is where it goes back.
+    Prepared Lend(std::string_view sql, Idle*& home);
+
     std::unique_ptr<sqlite3, Closer> db_;
+    // Declared after the connection, so finalized before it closes.
+    std::unordered_map<std::string, Idle, TextHash, std::equal_to<>> idle_;
+    int64_t prepared_ = 0;
 };
 
+// A statement of the connection's cache, lent for the object's lifetime: it comes prepared (once
+// per connection), and goes back reset, its parameters cleared. Use it under whatever keeps the
+// connection to one thread.
 class Statement {
 public:
     Statement(Database& db, std::string_view sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
 
-    // Binds the values to the parameters 1, 2, ... in order.
+    // Starts the statement over and binds the values to the parameters 1, 2, ... in order, so one
+    // statement serves row after row.
     template <class... Values>
     Statement& Bind(const Values&... values) {
+        sqlite3_reset(stmt_.get());
         int index = 0;
         (BindOne(++index, values), ...);
         return *this;
@@ -75,11 +108,9 @@ private:
     void BindOne(int index, const std::optional<int64_t>& value);
     void Check(int rc, std::string_view what) const;
 
-    struct Finalizer {
-        void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
-    };
     Database& db_;
-    std::unique_ptr<sqlite3_stmt, Finalizer> stmt_;
+    Database::Idle* home_ = nullptr;
+    Database::Prepared stmt_;
 };
 
 // BEGIN IMMEDIATE: the write lock is taken at the start, so two writers never both read the same

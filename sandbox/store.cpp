@@ -49,6 +49,11 @@ int Store::SchemaVersion() {
     return SchemaVersionOf(db_);
 }
 
+int64_t Store::StatementsPrepared() {
+    std::lock_guard lock(mutex_);
+    return db_.StatementsPrepared();
+}
+
 Store::AccountChange Store::SetUpAccount(const AccountSetup& setup) {
     // Deliberately slow, so done before the store is held.
     const PasswordHash hash = HashPassword(setup.password);
@@ -132,21 +137,16 @@ std::optional<TransferKey> Store::AddTransfer(int64_t accountId, const NewTransf
               t.sendTime, t.writeTime, t.cost, t.userIp, t.via)
         .Run();
     const int64_t id = db_.LastInsertId();
+    Statement receiver(db_,
+                       "INSERT INTO receivers (transfer_id, position, phone, name, message, send_time, "
+                       "delivery_time, result) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     int position = 0;
     for (const Receiver& r : t.receivers) {
-        Statement(
-            db_,
-            "INSERT INTO receivers (transfer_id, position, phone, name, message, send_time, delivery_time, "
-            "result) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-            .Bind(id, ++position, r.phone, r.name, r.message, r.sendTime, r.deliveryTime, r.result)
-            .Run();
+        receiver.Bind(id, ++position, r.phone, r.name, r.message, r.sendTime, r.deliveryTime, r.result).Run();
     }
+    Statement image(db_, "INSERT INTO images (transfer_id, position, jpeg) VALUES (?, ?, ?)");
     position = 0;
-    for (const std::string& jpeg : t.images) {
-        Statement(db_, "INSERT INTO images (transfer_id, position, jpeg) VALUES (?, ?, ?)")
-            .Bind(id, ++position, Blob{jpeg})
-            .Run();
-    }
+    for (const std::string& jpeg : t.images) image.Bind(id, ++position, Blob{jpeg}).Run();
     transaction.Commit();
     return key;
 }

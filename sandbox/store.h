@@ -1,6 +1,7 @@
 // The sandbox's one SQLite file (WAL): accounts, transfers, receivers and images. Every method is
 // one transaction, and the connection is used by one thread at a time, so requests served in
-// parallel see each other's work whole or not at all.
+// parallel see each other's work whole or not at all. The connection keeps its statements
+// prepared, so an operation parses its SQL only the first time it runs.
 #pragma once
 
 #include <cstdint>
@@ -97,6 +98,8 @@ public:
     std::optional<std::string> Image(int64_t accountId, const TransferKey& key, int position);
 
     int SchemaVersion();
+    // How many statements the connection has prepared: each operation's once, on its first call.
+    int64_t StatementsPrepared();
 
 private:
     std::optional<Transfer> FindTransferLocked(int64_t accountId, const TransferKey& key);

@@ -253,6 +253,38 @@ TEST_F(StoreTest, DeletingTakesATransferOutOfTheLogOnce) {
     EXPECT_EQ(store.FindTransfer(id, first)->deletedTime, test::kMarch5);
 }
 
+// Every operation parses its SQL on its first call only: a second round of all of them, with
+// bigger batches, prepares nothing more on the connection.
+TEST_F(StoreTest, EachOperationPreparesItsStatementsOnceAndReusesThem) {
+    Store store(File());
+    auto everyOperation = [&](int receivers, int images) {
+        // Creates the account the first time, sets its password after.
+        store.SetUpAccount(NewAccount("kim", "pw", 100000));
+        ASSERT_EQ(store.SetUpAccount(NewAccount("kim", "pw", 100000)), Store::AccountChange::kPasswordSet);
+        const int64_t id = store.FindAccount("kim")->id;
+        ASSERT_TRUE(store.FindLogin("kim"));
+        ASSERT_EQ(store.UserIds().size(), 1u);
+        NewTransfer t = SmsTo(receivers);
+        t.images.assign(static_cast<size_t>(images), "jpeg");
+        const TransferKey key = *store.AddTransfer(id, t);
+        NewTransfer tooDear = SmsTo(1);
+        tooDear.cost = 1000000;
+        ASSERT_FALSE(store.AddTransfer(id, tooDear));
+        ASSERT_EQ(store.FindTransfer(id, key)->receivers.size(), static_cast<size_t>(receivers));
+        ASSERT_FALSE(store.ListTransfers(id, {"202403"}).empty());
+        ASSERT_EQ(store.Image(id, key, images), "jpeg");
+        ASSERT_TRUE(
+            store.CancelTransfer(id, key, test::kMarch5, [](const Transfer&) { return true; }).cancelled);
+        ASSERT_TRUE(store.DeleteTransfer(id, key, test::kMarch5));
+        ASSERT_EQ(store.SchemaVersion(), CurrentSchemaVersion());
+    };
+    everyOperation(1, 1);
+    const int64_t prepared = store.StatementsPrepared();
+    everyOperation(100, 3);
+    everyOperation(50, 2);
+    EXPECT_EQ(store.StatementsPrepared(), prepared);
+}
+
 TEST_F(StoreTest, ListsByDaysTypeAndReservation) {
     Store store(File());
     store.SetUpAccount(NewAccount("kim", "pw", 1000));
