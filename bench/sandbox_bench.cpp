@@ -169,7 +169,7 @@ public:
     // 1), made beforehand.
     bool Store(int receivers) {
         const auto planned = planned_.find(receivers);
-        if (planned == planned_.end() || !sandbox_.GetStore().AddTransfer(account_.id, planned->second))
+        if (planned == planned_.end() || !sandbox_.GetStore().AddTransfer(account_.id, planned->second).key)
             return false;
         Stored(1, receivers);
         return true;

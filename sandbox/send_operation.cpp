@@ -78,9 +78,10 @@ SendOutcome StoreBatch(Store& store, const Account& account, const SendRequest& 
     outcome.cost = transfer.cost;
 
     if (transfer.receivers.empty()) return outcome;
-    const std::optional<TransferKey> key = store.AddTransfer(account.id, transfer);
-    // The credit as it is now, after this send or others running beside it.
-    if (std::optional<Account> after = store.FindAccount(account.userId)) outcome.account = std::move(*after);
+    const Store::AddOutcome added = store.AddTransfer(account.id, transfer);
+    // The credit as the store left it, after this send and any that ran before it.
+    outcome.account.credit = added.credit;
+    const std::optional<TransferKey>& key = added.key;
     if (!key) {
         outcome.creditShort = true;
         return outcome;

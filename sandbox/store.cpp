@@ -117,12 +117,20 @@ std::optional<Store::Login> Store::FindLogin(std::string_view userId) {
     return login;
 }
 
-std::optional<TransferKey> Store::AddTransfer(int64_t accountId, const NewTransfer& t) {
+Store::AddOutcome Store::AddTransfer(int64_t accountId, const NewTransfer& t) {
     std::lock_guard lock(mutex_);
     Transaction transaction(db_);
-    Statement debit(db_, "UPDATE accounts SET credit = credit - ? WHERE id = ? AND credit >= ?");
-    debit.Bind(t.cost, accountId, t.cost).Run();
-    if (db_.Changes() != 1) return std::nullopt;
+    AddOutcome outcome;
+    {
+        Statement debit(
+            db_, "UPDATE accounts SET credit = credit - ? WHERE id = ? AND credit >= ? RETURNING credit");
+        if (!debit.Bind(t.cost, accountId, t.cost).Step()) {
+            Statement credit(db_, "SELECT credit FROM accounts WHERE id = ?");
+            if (credit.Bind(accountId).Step()) outcome.credit = credit.Int(0);
+            return outcome;
+        }
+        outcome.credit = debit.Int(0);
+    }
 
     Statement next(
         db_, "SELECT COALESCE(MAX(month_index), 0) + 1 FROM transfers WHERE account_id = ? AND month = ?");
@@ -148,7 +156,8 @@ std::optional<TransferKey> Store::AddTransfer(int64_t accountId, const NewTransf
     position = 0;
     for (const std::string& jpeg : t.images) image.Bind(id, ++position, Blob{jpeg}).Run();
     transaction.Commit();
-    return key;
+    outcome.key = key;
+    return outcome;
 }
 
 void Store::LoadDetails(Transfer& transfer) {

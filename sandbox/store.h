@@ -73,8 +73,12 @@ public:
     std::optional<Login> FindLogin(std::string_view userId);
 
     // Stores the transfer with the next index of its month and takes its cost from the credit,
-    // or, when the credit does not cover it, stores nothing and returns nullopt.
-    std::optional<TransferKey> AddTransfer(int64_t accountId, const NewTransfer& transfer);
+    // or, when the credit does not cover it, stores nothing (key nullopt).
+    struct AddOutcome {
+        std::optional<TransferKey> key;
+        int64_t credit = 0;  // the account's credit after the transaction, charged or not
+    };
+    AddOutcome AddTransfer(int64_t accountId, const NewTransfer& transfer);
 
     // The transfers the log shows, in index order; deleted ones are left out.
     std::vector<Transfer> ListTransfers(int64_t accountId, const LogFilter& filter);

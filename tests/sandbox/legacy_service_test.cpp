@@ -487,7 +487,7 @@ TEST(LegacyStoreTest, TransfersOfAStoreFromBeforeTheLegacyListenerShowAsSentOver
         t.type = "sms";
         t.via = "legacy";
         t.receivers.push_back(PlanDelivery("010-1", "", "hi", kMarch5, kMarch5, 0));
-        key = *store.AddTransfer(store.FindAccount("kim")->id, t);
+        key = *store.AddTransfer(store.FindAccount("kim")->id, t).key;
         EXPECT_EQ(store.FindTransfer(store.FindAccount("kim")->id, key)->via, "legacy");
     }
     {

@@ -126,6 +126,9 @@ TEST_F(ServiceTest, ABatchTheCreditDoesNotCoverIs540AndStoresNothing) {
     EXPECT_EQ(reply.status, 540);
     EXPECT_EQ(reply.contentType, kXmlContentType);
     EXPECT_NE(reply.body.find("<code>not-enough-credit</code>"), std::string::npos);
+    // The credit it tells is the one the store holds, untouched.
+    EXPECT_NE(reply.body.find("the batch costs 102 and the credit is 100"), std::string::npos) << reply.body;
+    EXPECT_NE(reply.body.find("<call>100</call>"), std::string::npos) << reply.body;
     EXPECT_EQ(Credit(), 100);
     EXPECT_TRUE(Logs("/transfers/kim/all/202403").empty());
     // Rejected receivers cost nothing, so they do not tip the balance.

@@ -52,7 +52,7 @@ TEST_F(StoreTest, CreatesTheSchemaInWalModeAndKeepsEverythingAcrossReopening) {
         store.SetUpAccount(NewAccount("kim", "pw", 100));
         NewTransfer t = SmsTo(2);
         t.images = {std::string("\xFF\xD8\xFF\x00jpeg", 8)};
-        key = *store.AddTransfer(store.FindAccount("kim")->id, t);
+        key = *store.AddTransfer(store.FindAccount("kim")->id, t).key;
     }
     Database db(File());
     Statement mode(db, "PRAGMA journal_mode");
@@ -128,7 +128,7 @@ TEST_F(StoreTest, SettingUpAnExistingAccountChangesOnlyItsPassword) {
     Store store(File());
     EXPECT_EQ(store.SetUpAccount(NewAccount("kim", "old", 100)), Store::AccountChange::kCreated);
     const int64_t id = store.FindAccount("kim")->id;
-    const TransferKey key = *store.AddTransfer(id, SmsTo(3));
+    const TransferKey key = *store.AddTransfer(id, SmsTo(3)).key;
 
     EXPECT_EQ(store.SetUpAccount(NewAccount("kim", "new", 5000)), Store::AccountChange::kPasswordSet);
     EXPECT_TRUE(PasswordMatches(store.FindLogin("kim")->password, "new"));
@@ -143,10 +143,10 @@ TEST_F(StoreTest, IndexesCountFromOnePerAccountAndMonth) {
     store.SetUpAccount(NewAccount("lee", "pw", 100));
     const int64_t kim = store.FindAccount("kim")->id;
     const int64_t lee = store.FindAccount("lee")->id;
-    EXPECT_EQ(store.AddTransfer(kim, SmsTo(1, "202403")), (TransferKey{"202403", 1}));
-    EXPECT_EQ(store.AddTransfer(kim, SmsTo(1, "202403")), (TransferKey{"202403", 2}));
-    EXPECT_EQ(store.AddTransfer(kim, SmsTo(1, "202404")), (TransferKey{"202404", 1}));
-    EXPECT_EQ(store.AddTransfer(lee, SmsTo(1, "202403")), (TransferKey{"202403", 1}));
+    EXPECT_EQ(store.AddTransfer(kim, SmsTo(1, "202403")).key, (TransferKey{"202403", 1}));
+    EXPECT_EQ(store.AddTransfer(kim, SmsTo(1, "202403")).key, (TransferKey{"202403", 2}));
+    EXPECT_EQ(store.AddTransfer(kim, SmsTo(1, "202404")).key, (TransferKey{"202404", 1}));
+    EXPECT_EQ(store.AddTransfer(lee, SmsTo(1, "202403")).key, (TransferKey{"202403", 1}));
     // Another account's transfer is not this one's.
     EXPECT_FALSE(store.FindTransfer(lee, {"202404", 1}));
     EXPECT_FALSE(store.Image(lee, {"202403", 2}, 1));
@@ -156,11 +156,15 @@ TEST_F(StoreTest, ABatchTheCreditDoesNotCoverStoresNothing) {
     Store store(File());
     store.SetUpAccount(NewAccount("kim", "pw", 2));
     const int64_t id = store.FindAccount("kim")->id;
-    EXPECT_FALSE(store.AddTransfer(id, SmsTo(3)));
+    const Store::AddOutcome refused = store.AddTransfer(id, SmsTo(3));
+    EXPECT_FALSE(refused.key);
+    EXPECT_EQ(refused.credit, 2);
     EXPECT_EQ(store.FindAccount("kim")->credit, 2);
     EXPECT_TRUE(store.ListTransfers(id, {"202403"}).empty());
     // Exactly covered is enough, and the next index is still the first.
-    EXPECT_EQ(store.AddTransfer(id, SmsTo(2)), (TransferKey{"202403", 1}));
+    const Store::AddOutcome covered = store.AddTransfer(id, SmsTo(2));
+    EXPECT_EQ(covered.key, (TransferKey{"202403", 1}));
+    EXPECT_EQ(covered.credit, 0);
     EXPECT_EQ(store.FindAccount("kim")->credit, 0);
 }
 
@@ -178,7 +182,7 @@ TEST_F(StoreTest, AFailureWhileWritingReceiversLeavesNeitherTransferNorDebit) {
     EXPECT_THROW(store.AddTransfer(id, SmsTo(3)), SqliteError);
     EXPECT_EQ(store.FindAccount("kim")->credit, 100);
     EXPECT_TRUE(store.ListTransfers(id, {"202403"}).empty());
-    EXPECT_EQ(store.AddTransfer(id, SmsTo(2)), (TransferKey{"202403", 1}));
+    EXPECT_EQ(store.AddTransfer(id, SmsTo(2)).key, (TransferKey{"202403", 1}));
 }
 
 TEST_F(StoreTest, ConcurrentSendsGetDistinctIndexesAndAreAllCharged) {
@@ -192,7 +196,8 @@ TEST_F(StoreTest, ConcurrentSendsGetDistinctIndexesAndAreAllCharged) {
         std::vector<std::jthread> threads;
         for (int t = 0; t < kThreads; ++t) {
             threads.emplace_back([&, t] {
-                for (int i = 0; i < kSendsPerThread; ++i) keys[t].push_back(*store.AddTransfer(id, SmsTo(2)));
+                for (int i = 0; i < kSendsPerThread; ++i)
+                    keys[t].push_back(*store.AddTransfer(id, SmsTo(2)).key);
             });
         }
     }
@@ -215,7 +220,7 @@ TEST_F(StoreTest, CancellingRefundsOnceAndOnlyWhenAllowed) {
     NewTransfer t = SmsTo(3);
     t.type = "lms";
     t.cost = 9;
-    const TransferKey key = *store.AddTransfer(id, t);
+    const TransferKey key = *store.AddTransfer(id, t).key;
     EXPECT_EQ(store.FindAccount("kim")->credit, 91);
 
     auto refuse = [](const Transfer&) { return false; };
@@ -241,8 +246,8 @@ TEST_F(StoreTest, DeletingTakesATransferOutOfTheLogOnce) {
     Store store(File());
     store.SetUpAccount(NewAccount("kim", "pw", 100));
     const int64_t id = store.FindAccount("kim")->id;
-    const TransferKey first = *store.AddTransfer(id, SmsTo(1));
-    const TransferKey second = *store.AddTransfer(id, SmsTo(1));
+    const TransferKey first = *store.AddTransfer(id, SmsTo(1)).key;
+    const TransferKey second = *store.AddTransfer(id, SmsTo(1)).key;
     EXPECT_TRUE(store.DeleteTransfer(id, first, test::kMarch5));
     EXPECT_FALSE(store.DeleteTransfer(id, first, test::kMarch5));
     EXPECT_FALSE(store.DeleteTransfer(id, {"202403", 7}, test::kMarch5));
@@ -266,10 +271,10 @@ TEST_F(StoreTest, EachOperationPreparesItsStatementsOnceAndReusesThem) {
         ASSERT_EQ(store.UserIds().size(), 1u);
         NewTransfer t = SmsTo(receivers);
         t.images.assign(static_cast<size_t>(images), "jpeg");
-        const TransferKey key = *store.AddTransfer(id, t);
+        const TransferKey key = *store.AddTransfer(id, t).key;
         NewTransfer tooDear = SmsTo(1);
         tooDear.cost = 1000000;
-        ASSERT_FALSE(store.AddTransfer(id, tooDear));
+        ASSERT_FALSE(store.AddTransfer(id, tooDear).key);
         ASSERT_EQ(store.FindTransfer(id, key)->receivers.size(), static_cast<size_t>(receivers));
         ASSERT_FALSE(store.ListTransfers(id, {"202403"}).empty());
         ASSERT_EQ(store.Image(id, key, images), "jpeg");
