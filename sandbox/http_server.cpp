@@ -14,8 +14,15 @@ namespace vexa::sandbox {
 namespace {
 
 constexpr size_t kMaxRequestBytes = 16 * 1024 * 1024;
-// A client's idle connection holds a worker this long, and so also delays a stop.
-constexpr time_t kKeepAliveSeconds = 2;
+// Hosts keep a connection (and its TLS session) for their whole run; the count only bounds it.
+constexpr size_t kKeepAliveRequests = 1000;
+// An idle connection is closed after this long. Until then it holds a worker, and a stop waits
+// for it.
+constexpr time_t kKeepAliveSeconds = 5;
+// Workers per listener. Each open connection holds one, busy or idle, so this many hosts keep a
+// connection at once; one more waits for a worker until another connection closes (an idle one
+// within kKeepAliveSeconds).
+constexpr size_t kWorkers = 32;
 
 // The Host header when it looks like one ("name-or-address[:port]"), so that links point where
 // the client reached the sandbox; else empty.
@@ -57,7 +64,11 @@ public:
         // A reply goes out in several writes (TLS records); without this the kernel holds the
         // last one back until the client's delayed acknowledgement, some 40 ms per exchange.
         server_->set_tcp_nodelay(true);
+        // Without keep-alive each reply says "Connection: close" and its connection ends there.
+        server_->set_keep_alive_max_count(options.keepAlive ? kKeepAliveRequests : 1);
         server_->set_keep_alive_timeout(kKeepAliveSeconds);
+        // The library owns the queue it is handed.
+        server_->new_task_queue = [] { return std::make_unique<httplib::ThreadPool>(kWorkers).release(); };
         server_->set_payload_max_length(kMaxRequestBytes);
         Route(service, scheme);
         if (options.log) {

@@ -23,6 +23,9 @@ struct ListenerOptions {
     PortChoice http;
     PortChoice https;
     CertificateFiles certificate;
+    // Whether a client may send further requests over a connection; when not, every reply says
+    // "Connection: close" and ends its connection.
+    bool keepAlive = true;
     // Told one line per request answered; called from the listeners' threads.
     std::function<void(const std::string&)> log;
 };

@@ -82,6 +82,10 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
                    "Seconds a receiver waits for its delivery report after it is handed over")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
+    bool noKeepAlive = false;
+    app.add_flag("--no-keep-alive", noKeepAlive,
+                 "Close every HTTP and HTTPS connection after its first reply (\"Connection: close\"); by "
+                 "default a client may keep it for further requests");
     CLI::Option* legacyPort =
         app.add_option(
                "--legacy-port", options.legacyPort,
@@ -108,6 +112,7 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
         return app.exit(e, out, err) == 0 ? 0 : 2;
     }
     options.dataDir = dataDir;
+    options.keepAlive = !noKeepAlive;
     options.accounts.clear();
     for (const std::string& text : accounts) options.accounts.push_back(*ParseAccountOption(text));
     line.printEnvWait.reset();

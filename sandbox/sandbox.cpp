@@ -39,6 +39,7 @@ Sandbox::Sandbox(const SandboxOptions& options, Clock clock, std::function<void(
     listeners.http = Choose(options.httpPort, recorded.http);
     listeners.https = Choose(options.httpsPort, recorded.https);
     listeners.certificate = certificate_;
+    listeners.keepAlive = options.keepAlive;
     listeners.log = log;
     server_ = std::make_unique<HttpServer>(service_, listeners);
     endpoints_ = server_->GetEndpoints();

@@ -37,6 +37,8 @@ struct SandboxOptions {
     std::string realm = DefaultRealm();
     std::vector<AccountSetup> accounts;
     int64_t deliveryDelay = 0;
+    // Whether the HTTP and HTTPS listeners let a client keep its connection for further requests.
+    bool keepAlive = true;
     // The legacy TCP listener, on the same address: none without a port (0 as above).
     std::optional<int> legacyPort;
     bool legacySubstitute = false;                   // its replies in the byte-substituted form

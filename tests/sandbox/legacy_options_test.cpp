@@ -1,4 +1,5 @@
-// The command line: usage errors, help, the version, --print-env and the legacy listener's options.
+// The command line: usage errors, help, the version, --print-env, keep-alive and the legacy
+// listener's options.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -85,6 +86,16 @@ TEST(CommandLineTest, PrintEnvWaitsTenSecondsUnlessTold) {
     CommandLine told;
     ASSERT_EQ(Parse({"--print-env", "--wait", "0.25"}, told), -1);
     EXPECT_EQ(told.printEnvWait, std::chrono::milliseconds(250));
+}
+
+TEST(CommandLineTest, KeepAliveUnlessRefused) {
+    CommandLine byDefault;
+    ASSERT_EQ(Parse({}, byDefault), -1);
+    EXPECT_TRUE(byDefault.sandbox.keepAlive);
+
+    CommandLine refused;
+    ASSERT_EQ(Parse({"--no-keep-alive"}, refused), -1);
+    EXPECT_FALSE(refused.sandbox.keepAlive);
 }
 
 }  // namespace
