@@ -9,6 +9,8 @@
 #include <sys/socket.h>
 #include <thread>
 
+#include "sandbox/tls_sessions.h"
+
 namespace vexa::sandbox {
 
 namespace {
@@ -164,10 +166,10 @@ private:
 HttpServer::HttpServer(Service& service, const ListenerOptions& options) {
     http_ = std::make_unique<Listener>(std::make_unique<httplib::Server>(), "http", service, options,
                                        options.http);
-    https_ = std::make_unique<Listener>(
-        std::make_unique<httplib::SSLServer>(options.certificate.certificate.c_str(),
-                                             options.certificate.privateKey.c_str()),
-        "https", service, options, options.https);
+    auto https = std::make_unique<httplib::SSLServer>(options.certificate.certificate.c_str(),
+                                                      options.certificate.privateKey.c_str());
+    if (https->is_valid()) EnableSessionResumption(https->ssl_context());
+    https_ = std::make_unique<Listener>(std::move(https), "https", service, options, options.https);
     endpoints_ = {http_->BaseUrl(), https_->BaseUrl()};
 }
 

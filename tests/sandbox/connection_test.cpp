@@ -1,5 +1,5 @@
 // What the HTTP and HTTPS listeners do with a connection: keep it for many requests, or end it
-// after each reply when told to.
+// after each reply when told to; and let a TLS client resume its session.
 #include <gtest/gtest.h>
 
 #include "rest/entity.h"
@@ -99,6 +99,43 @@ TEST_F(ConnectionTest, WithoutKeepAliveEachReplySaysCloseAndEndsItsConnection) {
         }
     }
     EXPECT_EQ(sandbox_->GetStore().FindAccount("kim")->credit, kCredit - 2);
+}
+
+TEST_F(ConnectionTest, ATlsClientResumesItsSessionOnTheNextConnection) {
+    Start();
+    const struct {
+        const char* name;
+        int maxVersion;
+        bool tickets;
+    } cases[] = {
+        {"TLS 1.3, session ticket", TLS1_3_VERSION, true},
+        {"TLS 1.2, session ticket", TLS1_2_VERSION, true},
+        {"TLS 1.2, session id", TLS1_2_VERSION, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tls_ = std::make_unique<TlsClient>(sandbox_->Certificate().certificate, c.maxVersion, c.tickets);
+        test::SslSession session;
+        {
+            WireConnection first = Connect(true);
+            ASSERT_TRUE(first.Connected());
+            // A TLS 1.3 ticket comes after the handshake, so the session is taken after a reply.
+            ASSERT_TRUE(first.Exchange(Status()));
+            EXPECT_FALSE(first.SessionResumed());
+            session = first.Session();
+            ASSERT_TRUE(session);
+        }
+        WireConnection second = Connect(true, session.get());
+        ASSERT_TRUE(second.Connected());
+        EXPECT_TRUE(second.SessionResumed());
+        const std::optional<WireReply> reply = second.Exchange(Status());
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, 200);
+
+        WireConnection fresh = Connect(true);
+        ASSERT_TRUE(fresh.Connected());
+        EXPECT_FALSE(fresh.SessionResumed());
+    }
 }
 
 }  // namespace
