@@ -8,6 +8,9 @@
 //                            (authentication, request document, rules, store, reply document);
 //   batch/store/N:           Store::AddTransfer of a transfer of N receivers (one SQLite
 //                            transaction in WAL mode, with its commit);
+//   batch/sqlite_floor:      the floor: SQLite alone inserting the rows of a batch of 100 (the
+//                            transfer's and its receivers', one transaction) on a file of its
+//                            own with the store's schema and pragmas, statements prepared once;
 //   batch/documents/client:  the component's request built and its reply read into SendResults;
 //   batch/documents/server:  the sandbox's request document read and its reply written;
 //   batch/ca_file_load:      the system's CA file read into a fresh certificate store, which
@@ -25,6 +28,8 @@
 #include <memory>
 #include <openssl/x509_vfy.h>
 #include <optional>
+#include <sqlite3.h>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,6 +40,7 @@
 #include "sandbox/request_documents.h"
 #include "sandbox/rules.h"
 #include "sandbox/sandbox.h"
+#include "sandbox/schema.h"
 #include "scratch_directory.h"
 #include "send_documents.h"
 
@@ -115,6 +121,111 @@ private:
     Bstr from_{Utf16FromUtf8(kSender)};
 };
 
+// What a batch costs SQLite itself: the transfer's row and its receivers' rows inserted in one
+// transaction, on a file with the store's schema and pragmas, each statement prepared once and
+// its texts bound without copies. Nothing else: no debit, no next index, no wrapper.
+class SqliteFloor {
+public:
+    SqliteFloor(const std::filesystem::path& file, sandbox::NewTransfer batch) : batch_(std::move(batch)) {
+        { sandbox::Store schema(file); }
+        sqlite3* raw = nullptr;
+        const int opened = sqlite3_open(file.c_str(), &raw);
+        db_.reset(raw);
+        if (opened != SQLITE_OK ||
+            sqlite3_exec(raw, sandbox::kConnectionPragmas, nullptr, nullptr, nullptr) != SQLITE_OK ||
+            sqlite3_exec(raw,
+                         "INSERT INTO accounts (user_id, name, password_salt, password_digest, "
+                         "password_iterations, credit) VALUES ('floor', 'floor', x'00', x'00', 1, 0)",
+                         nullptr, nullptr, nullptr) != SQLITE_OK) {
+            throw std::runtime_error(std::string("sqlite floor: ") + sqlite3_errmsg(raw));
+        }
+        accountId_ = sqlite3_last_insert_rowid(raw);
+        begin_ = Prepare("BEGIN IMMEDIATE");
+        commit_ = Prepare("COMMIT");
+        transfer_ = Prepare(
+            "INSERT INTO transfers (account_id, month, month_index, day, type, sender, message, subject, "
+            "reservation, send_time, write_time, cost, user_ip, via) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+            "?, ?, ?, ?)");
+        receiver_ = Prepare(
+            "INSERT INTO receivers (transfer_id, position, phone, name, message, send_time, delivery_time, "
+            "result) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    }
+
+    // One batch stored; false when SQLite refused it.
+    bool Insert() {
+        const sandbox::NewTransfer& t = batch_;
+        sqlite3_stmt* row = transfer_.get();
+        Int(row, 1, accountId_);
+        Text(row, 2, t.month);
+        Int(row, 3, ++index_);
+        Int(row, 4, t.day);
+        Text(row, 5, t.type);
+        Text(row, 6, t.sender);
+        Text(row, 7, t.message);
+        Text(row, 8, t.subject);
+        Int(row, 9, t.reservation ? 1 : 0);
+        Int(row, 10, t.sendTime);
+        Int(row, 11, t.writeTime);
+        Int(row, 12, t.cost);
+        Text(row, 13, t.userIp);
+        Text(row, 14, t.via);
+        if (!Run(begin_.get()) || !Run(row)) return Abandon();
+        const int64_t id = sqlite3_last_insert_rowid(db_.get());
+        int64_t position = 0;
+        for (const sandbox::Receiver& r : t.receivers) {
+            sqlite3_stmt* receiver = receiver_.get();
+            Int(receiver, 1, id);
+            Int(receiver, 2, ++position);
+            Text(receiver, 3, r.phone);
+            Text(receiver, 4, r.name);
+            Text(receiver, 5, r.message);
+            Int(receiver, 6, r.sendTime);
+            Int(receiver, 7, r.deliveryTime);
+            Int(receiver, 8, r.result);
+            if (!Run(receiver)) return Abandon();
+        }
+        return Run(commit_.get()) || Abandon();
+    }
+
+private:
+    struct Closer {
+        void operator()(sqlite3* db) const { sqlite3_close(db); }
+    };
+    struct Finalizer {
+        void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+    };
+    using Prepared = std::unique_ptr<sqlite3_stmt, Finalizer>;
+
+    Prepared Prepare(const char* sql) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v3(db_.get(), sql, -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(raw);
+            throw std::runtime_error(std::string("sqlite floor: ") + sqlite3_errmsg(db_.get()));
+        }
+        return Prepared(raw);
+    }
+    // The batch outlives every statement run, so its texts are bound in place.
+    static void Text(sqlite3_stmt* stmt, int index, const std::string& text) {
+        sqlite3_bind_text64(stmt, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+    }
+    static void Int(sqlite3_stmt* stmt, int index, int64_t value) { sqlite3_bind_int64(stmt, index, value); }
+    static bool Run(sqlite3_stmt* stmt) {
+        const int rc = sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+        return rc == SQLITE_DONE;
+    }
+    bool Abandon() {
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
+
+    std::unique_ptr<sqlite3, Closer> db_;
+    Prepared begin_, commit_, transfer_, receiver_;
+    sandbox::NewTransfer batch_;
+    int64_t accountId_ = 0;
+    int64_t index_ = 0;
+};
+
 sandbox::SandboxOptions Options(const std::filesystem::path& dataDir) {
     sandbox::SandboxOptions options;
     options.dataDir = dataDir;
@@ -145,6 +256,7 @@ public:
         month_ = sandbox::MonthKey(today.year, today.month);
         day_ = today.day;
         for (int receivers : {kBatch, 1}) planned_.emplace(receivers, Transfer(receivers));
+        floor_ = std::make_unique<SqliteFloor>(directory_.Path() / "floor.db", planned_.at(kBatch));
     }
 
     const std::string& Url(Scheme scheme) const {
@@ -174,6 +286,9 @@ public:
         Stored(1, receivers);
         return true;
     }
+
+    // The floor: SQLite alone storing the rows of a batch of 100.
+    bool Floor() { return floor_->Insert(); }
 
     // What Send does with the documents: its request built, the sandbox's reply read.
     bool ClientDocuments() {
@@ -222,6 +337,7 @@ public:
             return false;
         if (!Expect(ClientDocuments() && ServerDocuments(), "the documents alone failed")) return false;
         if (!Expect(Store(kBatch), "the store refused the transfer")) return false;
+        if (!Expect(Floor(), "SQLite alone refused the batch's rows")) return false;
 
         // The transfers of Send, the in-process service and the store hold the same receivers.
         sandbox::Store& store = sandbox_.GetStore();
@@ -324,6 +440,7 @@ private:
     const std::string common_ = Utf8ToLocal(kCommon);
     std::vector<bench::Person> local_;
     std::map<int, sandbox::NewTransfer> planned_;  // by number of receivers
+    std::unique_ptr<SqliteFloor> floor_;           // made of the batch of 100
     std::atomic<int64_t> transfers_{0};
     std::atomic<int64_t> receivers_{0};
 };
@@ -380,6 +497,18 @@ void Store(benchmark::State& state) {
     CountRates(state, stored, receivers);
 }
 
+void Floor(benchmark::State& state) {
+    int64_t stored = 0;
+    for (auto _ : state) {
+        if (!rig->Floor()) {
+            state.SkipWithError("SQLite refused the batch's rows");
+            break;
+        }
+        ++stored;
+    }
+    CountRates(state, stored, kBatch);
+}
+
 template <bool (Rig::*Work)()>
 void Documents(benchmark::State& state) {
     for (auto _ : state) {
@@ -433,6 +562,7 @@ void Register() {
     }
     add("batch/service", Service);
     add("batch/store", Store)->Arg(kBatch)->Arg(1);
+    add("batch/sqlite_floor", Floor);
     add("batch/documents/client", Documents<&Rig::ClientDocuments>);
     add("batch/documents/server", Documents<&Rig::ServerDocuments>);
     if (const std::string file = SystemCaFile(); !file.empty()) {

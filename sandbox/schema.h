@@ -6,6 +6,11 @@
 
 namespace vexa::sandbox {
 
+// How every connection to a store is set up: a write-ahead log (readers do not wait for the
+// writer), a sync to disk only at checkpoints, foreign keys enforced.
+inline constexpr const char* kConnectionPragmas =
+    "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON;";
+
 // The version this build writes.
 int CurrentSchemaVersion();
 

@@ -38,9 +38,7 @@ Transfer ReadTransfer(const Statement& row) {
 
 Store::Store(const std::filesystem::path& file) : db_(file) {
     sqlite3_busy_timeout(db_.Handle(), kBusyTimeoutMs);
-    db_.Execute("PRAGMA journal_mode = WAL");
-    db_.Execute("PRAGMA synchronous = NORMAL");
-    db_.Execute("PRAGMA foreign_keys = ON");
+    db_.Execute(kConnectionPragmas);
     MigrateSchema(db_);
 }
 
