@@ -1,6 +1,7 @@
 #include "sandbox/sqlite.h"
 
 #include <new>
+#include <stdexcept>
 
 namespace vexa::sandbox {
 
@@ -121,6 +122,15 @@ Transaction::~Transaction() {
 }
 
 void Transaction::Commit() {
+    // A statement in the middle of its rows keeps a read open past the commit, and the commit's
+    // checkpoint of the write-ahead log then fails: the log would grow with every transaction.
+    for (sqlite3_stmt* stmt = sqlite3_next_stmt(db_.Handle(), nullptr); stmt;
+         stmt = sqlite3_next_stmt(db_.Handle(), stmt)) {
+        if (sqlite3_stmt_busy(stmt)) {
+            throw std::logic_error(std::string("store: committing while a statement is mid-way: ") +
+                                   sqlite3_sql(stmt));
+        }
+    }
     Statement(db_, "COMMIT").Run();
     open_ = false;
 }

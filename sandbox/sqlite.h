@@ -114,7 +114,8 @@ private:
 };
 
 // BEGIN IMMEDIATE: the write lock is taken at the start, so two writers never both read the same
-// state and then collide. Rolled back on destruction unless Commit was called.
+// state and then collide. Rolled back on destruction unless Commit was called. Commit throws
+// std::logic_error while a statement is still in the middle of its rows: finish or drop it first.
 class Transaction {
 public:
     explicit Transaction(Database& db);

@@ -57,13 +57,17 @@ Store::AccountChange Store::SetUpAccount(const AccountSetup& setup) {
     const PasswordHash hash = HashPassword(setup.password);
     std::lock_guard lock(mutex_);
     Transaction transaction(db_);
-    Statement find(db_, "SELECT id FROM accounts WHERE user_id = ?");
+    std::optional<int64_t> existing;
+    {
+        Statement find(db_, "SELECT id FROM accounts WHERE user_id = ?");
+        if (find.Bind(setup.userId).Step()) existing = find.Int(0);
+    }
     AccountChange change = AccountChange::kPasswordSet;
-    if (find.Bind(setup.userId).Step()) {
+    if (existing) {
         Statement(db_,
                   "UPDATE accounts SET password_salt = ?, password_digest = ?, password_iterations = ? "
                   "WHERE id = ?")
-            .Bind(Blob{hash.salt}, Blob{hash.digest}, hash.iterations, find.Int(0))
+            .Bind(Blob{hash.salt}, Blob{hash.digest}, hash.iterations, *existing)
             .Run();
     } else {
         Statement(db_,
@@ -130,10 +134,14 @@ Store::AddOutcome Store::AddTransfer(int64_t accountId, const NewTransfer& t) {
         outcome.credit = debit.Int(0);
     }
 
-    Statement next(
-        db_, "SELECT COALESCE(MAX(month_index), 0) + 1 FROM transfers WHERE account_id = ? AND month = ?");
-    next.Bind(accountId, t.month).Step();
-    const TransferKey key{t.month, next.Int(0)};
+    TransferKey key{t.month, 0};
+    {
+        Statement next(
+            db_,
+            "SELECT COALESCE(MAX(month_index), 0) + 1 FROM transfers WHERE account_id = ? AND month = ?");
+        next.Bind(accountId, t.month).Step();
+        key.index = next.Int(0);
+    }
 
     Statement(db_,
               "INSERT INTO transfers (account_id, month, month_index, day, type, sender, message, subject, "

@@ -105,5 +105,28 @@ TEST_F(SqliteTest, ATransactionRollsBackUnlessCommittedOverAndOverOnOneConnectio
     EXPECT_TRUE(sqlite3_get_autocommit(db_.Handle()));
 }
 
+// A read left mid-way would outlast the commit and keep the write-ahead log from being
+// checkpointed, so a commit refuses it; the transaction then rolls back as any failed one.
+TEST_F(SqliteTest, ACommitWithAStatementMidWayIsRefused) {
+    for (int n : {1, 2}) Statement(db_, "INSERT INTO numbers (n) VALUES (?)").Bind(n).Run();
+    {
+        Transaction transaction(db_);
+        Statement(db_, "INSERT INTO numbers (n) VALUES (?)").Bind(3).Run();
+        Statement reading(db_, "SELECT n FROM numbers ORDER BY n");
+        ASSERT_TRUE(reading.Step());
+        EXPECT_THROW(transaction.Commit(), std::logic_error);
+    }
+    EXPECT_EQ(Numbers(), (std::vector<int64_t>{1, 2}));
+
+    Transaction transaction(db_);
+    {
+        Statement reading(db_, "SELECT n FROM numbers ORDER BY n");
+        ASSERT_TRUE(reading.Step());
+    }
+    Statement(db_, "INSERT INTO numbers (n) VALUES (?)").Bind(3).Run();
+    transaction.Commit();
+    EXPECT_EQ(Numbers(), (std::vector<int64_t>{1, 2, 3}));
+}
+
 }  // namespace
 }  // namespace vexa::sandbox

@@ -290,6 +290,23 @@ TEST_F(StoreTest, EachOperationPreparesItsStatementsOnceAndReusesThem) {
     EXPECT_EQ(store.StatementsPrepared(), prepared);
 }
 
+// Sends checkpoint the write-ahead log as they go (SQLite's automatic checkpoint every 1000
+// pages), so the log's file stays at about that size instead of holding every send since the
+// store was opened.
+TEST_F(StoreTest, SendsKeepTheWriteAheadLogCheckpointed) {
+    Store store(File());
+    store.SetUpAccount(NewAccount("kim", "pw", 1000000));
+    const int64_t id = store.FindAccount("kim")->id;
+    NewTransfer t = SmsTo(100);
+    for (Receiver& r : t.receivers) r.message = std::string(200, 'x');
+    // Some 2,000 pages of rows in all.
+    for (int i = 0; i < 300; ++i) ASSERT_TRUE(store.AddTransfer(id, t).key);
+    constexpr uintmax_t kPage = 4096;
+    constexpr uintmax_t kFrame = kPage + 24;
+    EXPECT_GT(std::filesystem::file_size(File()), 1500 * kPage);
+    EXPECT_LT(std::filesystem::file_size(File().string() + "-wal"), 1200 * kFrame);
+}
+
 TEST_F(StoreTest, ListsByDaysTypeAndReservation) {
     Store store(File());
     store.SetUpAccount(NewAccount("kim", "pw", 1000));
