@@ -472,11 +472,13 @@ void Hosts(benchmark::State& state, Scheme scheme) {
     CountRates(state, sent, kBatch);
 }
 
-void Service(benchmark::State& state) {
+// Batches of 100 stored one after another on one thread, by the service or by SQLite alone.
+template <bool (Rig::*Work)()>
+void Batches(benchmark::State& state) {
     int64_t stored = 0;
     for (auto _ : state) {
-        if (!rig->Service()) {
-            state.SkipWithError("the service refused the batch");
+        if (!(rig->*Work)()) {
+            state.SkipWithError("the batch was not stored");
             break;
         }
         ++stored;
@@ -495,18 +497,6 @@ void Store(benchmark::State& state) {
         ++stored;
     }
     CountRates(state, stored, receivers);
-}
-
-void Floor(benchmark::State& state) {
-    int64_t stored = 0;
-    for (auto _ : state) {
-        if (!rig->Floor()) {
-            state.SkipWithError("SQLite refused the batch's rows");
-            break;
-        }
-        ++stored;
-    }
-    CountRates(state, stored, kBatch);
 }
 
 template <bool (Rig::*Work)()>
@@ -560,9 +550,9 @@ void Register() {
             ->Threads(4)
             ->Threads(8);
     }
-    add("batch/service", Service);
+    add("batch/service", Batches<&Rig::Service>);
     add("batch/store", Store)->Arg(kBatch)->Arg(1);
-    add("batch/sqlite_floor", Floor);
+    add("batch/sqlite_floor", Batches<&Rig::Floor>);
     add("batch/documents/client", Documents<&Rig::ClientDocuments>);
     add("batch/documents/server", Documents<&Rig::ServerDocuments>);
     if (const std::string file = SystemCaFile(); !file.empty()) {
