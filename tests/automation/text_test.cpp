@@ -38,6 +38,30 @@ TEST(TextTest, LongTextIsConvertedWhole) {
     EXPECT_EQ(Utf16FromLocal(local), text);
 }
 
+// Each conversion sizes its output once for the longest result it can have; these texts reach it.
+TEST(TextTest, ResultsAsLongAsTheyCanBeAreWhole) {
+    std::u16string hangul;
+    std::string hangulLocal;
+    std::string hangulUtf8;
+    std::u16string emoji;
+    std::string emojiUtf8;
+    const std::string strayBytes(100, '\x80');
+    for (int i = 0; i < 100; ++i) {
+        hangul += u"안";
+        hangulLocal += "\xBE\xC8";
+        hangulUtf8 += "안";
+        emoji += u"😀";
+        emojiUtf8 += "😀";
+    }
+    EXPECT_EQ(ToUtf8(hangul), hangulUtf8);                           // three bytes a unit
+    EXPECT_EQ(ToUtf8(emoji), emojiUtf8);                             // four bytes a pair
+    EXPECT_EQ(ToLocal(hangul), hangulLocal);                         // two bytes a unit
+    EXPECT_EQ(LocalToUtf8(hangulLocal + "\x81"), hangulUtf8 + "?");  // three bytes a pair, one a byte
+    EXPECT_EQ(Utf8ToLocal(strayBytes), std::string(100, '?'));       // a byte a byte
+    EXPECT_EQ(Utf16FromLocal(strayBytes), std::u16string(100, u'?'));
+    EXPECT_EQ(Utf16FromUtf8(strayBytes), std::u16string(100, u'?'));
+}
+
 TEST(TextTest, NullBstrIsEmptyAndTheWholeBstrIsConverted) {
     EXPECT_EQ(ToLocal(static_cast<BSTR>(nullptr)), "");
     const Bstr withNul(u"a\0b"s);
