@@ -1,6 +1,6 @@
-// The local code page (CP949) against UTF-16, on the platform's converter (iconv on Linux, the
-// system's code page 949 on Windows). A character that cannot be read or written becomes "?" and
-// the conversion goes on with the rest.
+// The local code page (CP949) against UTF-16, on the platform's converter (a table of the
+// component's own on Linux, the system's code page 949 on Windows). A character that cannot be
+// read or written becomes "?" and the conversion goes on with the rest.
 #pragma once
 
 #include <cstddef>
