@@ -1,6 +1,6 @@
 // The local code page on the component's own table (cp949_table.h), the mapping of glibc's iconv
 // "CP949" at a small part of its cost. One reader and one writer of CP949 characters do the work;
-// the UTF-16 ends are thin adapters around them, each sizing its output once.
+// the UTF-16 and UTF-8 ends are thin adapters around them, each sizing its output once.
 #include "automation/code_page.h"
 #include "automation/cp949_table.h"
 #include "automation/unicode.h"
@@ -52,10 +52,29 @@ bool EncodeLocal(std::u16string_view text, std::string& out) {
     return true;
 }
 
+bool EncodeLocalFromUtf8(std::string_view utf8, std::string& out) {
+    const cp949::EncodeTable& table = cp949::EncodeTable::Get();
+    // A UTF-8 sequence becomes at most as many bytes as it has.
+    WriteString(out, utf8.size(), [&](char* at) {
+        for (size_t i = 0; i < utf8.size();) at = WriteLocal(ReadUtf8(utf8, i), table, at);
+        return at;
+    });
+    return true;
+}
+
 bool DecodeLocal(std::string_view text, std::u16string& out) {
     // A character takes at least one byte.
     WriteString(out, text.size(), [&](char16_t* at) {
         for (size_t i = 0; i < text.size();) *at++ = ReadLocal(text, i);
+        return at;
+    });
+    return true;
+}
+
+bool DecodeLocalToUtf8(std::string_view text, std::string& out) {
+    // A single byte stays one byte; a two-byte character becomes at most three.
+    WriteString(out, text.size() + text.size() / 2, [&](char* at) {
+        for (size_t i = 0; i < text.size();) at = WriteUtf8(ReadLocal(text, i), at);
         return at;
     });
     return true;

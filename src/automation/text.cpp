@@ -70,13 +70,18 @@ std::u16string Utf16FromLocal(std::string_view text) {
 
 Bstr BstrFromLocal(std::string_view text) { return Bstr(std::u16string_view(Utf16FromLocal(text))); }
 
-// ASCII is the same in all three encodings.
+// ASCII is the same in all three encodings. Where the platform cannot go straight between the
+// code page and UTF-8 (no code page), the way through UTF-16 still lets ASCII pass.
 std::string LocalToUtf8(std::string_view text) {
-    return IsAscii(text) ? std::string(text) : ToUtf8(Utf16FromLocal(text));
+    if (IsAscii(text)) return std::string(text);
+    if (std::string out; DecodeLocalToUtf8(text, out)) return out;
+    return ToUtf8(Utf16FromLocal(text));
 }
 
 std::string Utf8ToLocal(std::string_view text) {
-    return IsAscii(text) ? std::string(text) : ToLocal(Utf16FromUtf8(text));
+    if (IsAscii(text)) return std::string(text);
+    if (std::string out; EncodeLocalFromUtf8(text, out)) return out;
+    return ToLocal(Utf16FromUtf8(text));
 }
 
 }  // namespace vexa

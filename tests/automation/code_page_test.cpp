@@ -1,6 +1,7 @@
 // The local code page against glibc's iconv "CP949" over the whole code space, both ways: every
 // byte, every two-byte sequence that starts with a byte of 0x80 or more, every UTF-16 code unit
-// and some supplementary characters, each on its own.
+// and some supplementary characters, each on its own. The UTF-8 ends must say what the UTF-16
+// ends say.
 #include "automation/code_page.h"
 
 #include <bit>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "automation/text.h"
 #include "platform/c_handle.h"
 
 namespace vexa {
@@ -75,12 +77,18 @@ protected:
     static std::u16string OursDecode(const std::string& local) {
         std::u16string text;
         EXPECT_TRUE(DecodeLocal(local, text));
+        std::string utf8;
+        EXPECT_TRUE(DecodeLocalToUtf8(local, utf8));
+        EXPECT_EQ(utf8, ToUtf8(text)) << "the UTF-8 end differs for " << ::testing::PrintToString(local);
         return text;
     }
 
     static std::string OursEncode(std::u16string_view text) {
         std::string local;
         EXPECT_TRUE(EncodeLocal(text, local));
+        std::string fromUtf8;
+        EXPECT_TRUE(EncodeLocalFromUtf8(ToUtf8(text), fromUtf8));
+        EXPECT_EQ(fromUtf8, local) << "the UTF-8 end differs for " << ::testing::PrintToString(text);
         return local;
     }
 
