@@ -19,6 +19,12 @@ bool IsAscii(std::u16string_view text) {
     return true;
 }
 
+// Where the platform cannot go straight between the code page and UTF-8 (no code page), the way
+// through UTF-16 still lets ASCII pass.
+void NonAsciiToUtf8(std::string_view local, std::string& out) {
+    if (!DecodeLocalToUtf8(local, out)) out = ToUtf8(Utf16FromLocal(local));
+}
+
 }  // namespace
 
 std::string ToUtf8(std::u16string_view text) {
@@ -70,18 +76,24 @@ std::u16string Utf16FromLocal(std::string_view text) {
 
 Bstr BstrFromLocal(std::string_view text) { return Bstr(std::u16string_view(Utf16FromLocal(text))); }
 
-// ASCII is the same in all three encodings. Where the platform cannot go straight between the
-// code page and UTF-8 (no code page), the way through UTF-16 still lets ASCII pass.
+// ASCII is the same in all three encodings.
 std::string LocalToUtf8(std::string_view text) {
     if (IsAscii(text)) return std::string(text);
-    if (std::string out; DecodeLocalToUtf8(text, out)) return out;
-    return ToUtf8(Utf16FromLocal(text));
+    std::string out;
+    NonAsciiToUtf8(text, out);
+    return out;
+}
+
+std::string_view LocalAsUtf8(std::string_view text, std::string& buffer) {
+    if (IsAscii(text)) return text;
+    NonAsciiToUtf8(text, buffer);
+    return buffer;
 }
 
 std::string Utf8ToLocal(std::string_view text) {
     if (IsAscii(text)) return std::string(text);
     if (std::string out; EncodeLocalFromUtf8(text, out)) return out;
-    return ToLocal(Utf16FromUtf8(text));
+    return ToLocal(Utf16FromUtf8(text));  // as in NonAsciiToUtf8
 }
 
 }  // namespace vexa

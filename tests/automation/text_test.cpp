@@ -110,5 +110,14 @@ TEST(TextTest, LocalAndUtf8MeetAtTheXmlBoundary) {
               "a?b");
 }
 
+TEST(TextTest, LocalAsUtf8LeavesAsciiAloneAndReusesItsBuffer) {
+    std::string buffer;
+    const std::string ascii = "010-1234-5678";
+    EXPECT_EQ(LocalAsUtf8(ascii, buffer).data(), ascii.data());
+    EXPECT_EQ(LocalAsUtf8(kHelloCp949 + kHelloCp949, buffer), "안녕하세요안녕하세요");
+    // A shorter text after a longer one: nothing of the last is left over.
+    EXPECT_EQ(LocalAsUtf8(kDdomCp949, buffer), "똠");
+}
+
 }  // namespace
 }  // namespace vexa
