@@ -76,6 +76,8 @@ TEST_P(KeptConnection, ClosedByTheServerWhileIdleIsReplacedAndTheRequestGoesOnce
     EXPECT_EQ(second.response.status, 200);
     EXPECT_EQ(server_.Requests().size(), 2u);
     EXPECT_EQ(server_.Connections(), 2u);
+    // The new connection takes up the TLS session of the old one.
+    EXPECT_EQ(server_.ResumedConnections(), GetParam().tls ? 1u : 0u);
 }
 
 // The server read the whole request on a kept connection and closed it without a reply: it may

@@ -108,6 +108,8 @@ public:
         return ssl_ && WaitFor(POLLIN) && SSL_accept(ssl_.get()) == 1;
     }
 
+    bool Resumed() const { return tls_ && ssl_ && SSL_session_reused(ssl_.get()) == 1; }
+
     // Appends what arrives; false at the end of the stream, on an error, or when the server stops.
     bool ReadSome(std::string& into) {
         char chunk[16 * 1024];
@@ -254,6 +256,7 @@ struct ScriptedServer::State {
     std::function<ScriptedReply(const RecordedRequest&)> handler;
     std::vector<RecordedRequest> requests;
     size_t accepted = 0;
+    size_t resumed = 0;
     std::set<int> open;       // the connections' sockets
     std::map<int, int> idle;  // those waiting for the next request, with their wake events
     mutable std::condition_variable closed;
@@ -318,6 +321,10 @@ void ScriptedServer::State::ServeConnection(UniqueFd fd) {
     const UniqueFd wake(::eventfd(0, EFD_CLOEXEC));
     Connection connection(std::move(fd), tls.get(), stop.Get(), wake.Get());
     if (connection.Handshake()) {
+        if (connection.Resumed()) {
+            std::lock_guard lock(mutex);
+            ++resumed;
+        }
         std::string buffer;
         while (ServeOne(connection, raw, wake.Get(), buffer)) {
         }
@@ -489,6 +496,11 @@ const std::string& ScriptedServer::CertificateFile() const { return state_->cert
 size_t ScriptedServer::Connections() const {
     std::lock_guard lock(state_->mutex);
     return state_->accepted;
+}
+
+size_t ScriptedServer::ResumedConnections() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->resumed;
 }
 
 size_t ScriptedServer::OpenConnections() const {

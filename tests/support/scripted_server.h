@@ -82,8 +82,9 @@ public:
     // TLS only: the PEM file of the server's certificate (trust it to verify the server).
     const std::string& CertificateFile() const;
 
-    // Connections accepted so far, and those still open.
+    // Connections accepted so far, those whose TLS session was resumed, and those still open.
     size_t Connections() const;
+    size_t ResumedConnections() const;
     size_t OpenConnections() const;
     // Closes every kept connection that waits for its next request, as a server whose
     // keep-alive time ran out does (TLS close note, then the end of the stream), and returns once
