@@ -207,6 +207,23 @@ size_t DecodeChunked(std::string_view data, std::string& body) {
     }
 }
 
+// A server that closes the connection after its reply has to say so in it (else the client may
+// keep the connection for its next request and find it closed only once that is sent): the
+// reply with "Connection: close" as its first header, unless it names Connection itself or is
+// not an HTTP reply at all.
+ScriptedReply SayingClose(ScriptedReply reply) {
+    const std::string& bytes = reply.bytes;
+    const size_t lineEnd = bytes.find("\r\n");
+    if (!bytes.starts_with("HTTP/1.") || lineEnd == std::string::npos) return reply;
+    const size_t headEnd = bytes.find("\r\n\r\n");
+    const std::string_view head = std::string_view(bytes).substr(0, headEnd);
+    for (size_t at = head.find("\r\n"); at != std::string_view::npos; at = head.find("\r\n", at + 2)) {
+        if (strncasecmp(head.data() + at + 2, "Connection:", 11) == 0) return reply;
+    }
+    reply.bytes.insert(lineEnd + 2, "Connection: close\r\n");
+    return reply;
+}
+
 }  // namespace
 
 std::string RecordedRequest::Header(std::string_view name) const {
@@ -366,11 +383,11 @@ bool ScriptedServer::State::ServeOne(Connection& connection, int fd, int wake, s
         connection.Finish();
         return false;
     }
-    if (!Send(connection, reply)) return false;
-    if (!options.keepAlive || reply.closeAfter) {
-        connection.Finish();
+    if (!options.keepAlive) {
+        if (Send(connection, SayingClose(reply))) connection.Finish();
         return false;
     }
+    if (!Send(connection, reply)) return false;
     buffer.erase(0, request.raw.size());
     return true;
 }

@@ -40,8 +40,6 @@ struct ScriptedReply {
     bool stall = false;
     // Read the whole request, then close the connection without a reply.
     bool hangUp = false;
-    // With keep-alive, close the connection after this reply (without saying so in it).
-    bool closeAfter = false;
 };
 
 class ScriptedServer {
@@ -50,8 +48,8 @@ public:
         bool tls = false;  // serve TLS with a certificate made for 127.0.0.1 and localhost
         // The certificate's subjectAltName entries (a test of host-name checks names others).
         std::vector<std::string> certificateNames = {"IP:127.0.0.1", "DNS:localhost"};
-        // Serve request after request on a connection until the client or a reply closes it;
-        // without it every connection serves one request and is closed after its reply.
+        // Serve request after request on a connection until the client closes it; without it
+        // every connection serves one request and is closed after its reply, which says so.
         bool keepAlive = false;
         // Listen on this port (0: an ephemeral one), e.g. to stand in for a server restarted.
         uint16_t port = 0;
