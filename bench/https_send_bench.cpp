@@ -197,7 +197,7 @@ private:
 // The component's request bytes as a loopback server got them, with the Host line naming the
 // sandbox, written to a file for the peer.
 std::string CaptureRequest(const std::string& hostAndPort, const std::string& file) {
-    bench::LoopbackServer server("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    bench::LoopbackServer server("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
     Host(std::string("http://127.0.0.1:") + std::to_string(server.Port()), {}).Send();
     const bench::Request request = server.Last();
     if (request.line.empty()) throw std::runtime_error("the component's request was not captured");

@@ -1,5 +1,6 @@
 // A loopback HTTP/1.1 server for the benchmarks: one connection at a time, one request per
-// connection, always the same reply, the last request kept so a benchmark can check or replay it.
+// connection, always the same reply (which should say "Connection: close", since the server
+// closes after it), the last request kept so a benchmark can check or replay it.
 #pragma once
 
 #include <algorithm>

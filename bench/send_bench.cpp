@@ -68,7 +68,8 @@ std::string HttpReply(const std::string& body) {
     gmtime_r(&now, &utc);
     char date[64];
     std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &utc);
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/xml; charset=UTF-8\r\nContent-Length: " +
+    return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: application/xml; "
+           "charset=UTF-8\r\nContent-Length: " +
            std::to_string(body.size()) + "\r\nDate: " + date + "\r\n\r\n" + body;
 }
 
