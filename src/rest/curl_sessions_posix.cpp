@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -8,6 +9,7 @@
 #include <openssl/err.h>
 #include <openssl/x509.h>
 #include <optional>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -177,6 +179,14 @@ public:
     bool Serves(const std::string& trustFile, const TrustStamps& stamps) const {
         return !retired && trustFile_ == trustFile && stamps_ == stamps;
     }
+    // In a child process made by fork: the connections are the parent's too, so the child
+    // closes its copies of their sockets and leaves everything else of the session untouched.
+    void Forget() {
+        for (const int socket : sockets_) ::close(socket);
+        sockets_.clear();
+        (void)share_.release();
+    }
+
     // Made from files that changed since: the trust file named, or the system's (which every
     // trust set reads).
     bool Outdated(const std::string& trustFile, const TrustStamps& stamps) const {
@@ -279,6 +289,23 @@ public:
         return sessions_.size();
     }
 
+    // Around fork: the pool is not in the middle of a change while the process is copied, and
+    // the child starts with an empty pool of its own.
+    void BeforeFork() { mutex_.lock(); }
+    void AfterForkInParent() { mutex_.unlock(); }
+    void AfterForkInChild() {
+        mutex_.unlock();
+        // A session that a thread of the parent was using stays with that thread's lease, which
+        // the child never returns.
+        for (const std::shared_ptr<CurlSession>& session : sessions_) session->Forget();
+        sessions_.clear();
+        // The reaper thread was not copied: its handle is dropped without being joined, and the
+        // condition it waited on starts afresh without it.
+        new (&reaper_) std::thread();
+        new (&wake_) std::condition_variable();
+        reaperRunning_ = false;
+    }
+
     // Stops the reaper and closes every idle connection. False when an exchange still runs
     // (the process is ending under a host thread): then the pool must stay as it is.
     bool Shutdown() {
@@ -365,12 +392,25 @@ private:
 // the system instead, since that thread still uses it.
 class PoolOwner {
 public:
+    PoolOwner() {
+        pthread_atfork([] { ForLivePool(&Pool::BeforeFork); }, [] { ForLivePool(&Pool::AfterForkInParent); },
+                       [] { ForLivePool(&Pool::AfterForkInChild); });
+        live_ = pool_.get();
+    }
     ~PoolOwner() {
+        live_ = nullptr;
         if (!pool_->Shutdown()) (void)pool_.release();
     }
     Pool& Get() { return *pool_; }
 
 private:
+    // The fork handlers outlive the pool when the process ends (a module unloaded takes its
+    // handlers with it).
+    static void ForLivePool(void (Pool::*step)()) {
+        if (Pool* pool = live_.load()) (pool->*step)();
+    }
+
+    static inline std::atomic<Pool*> live_{nullptr};
     std::unique_ptr<Pool> pool_ = std::make_unique<Pool>();
 };
 

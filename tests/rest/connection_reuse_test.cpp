@@ -3,11 +3,14 @@
 // from one set of certificates to another, a changed certificate missed, connections left open).
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "rest/curl_sessions.h"
@@ -171,6 +174,28 @@ TEST_F(ShortIdleLimit, IdleConnectionsAreClosed) {
     // And the next exchange simply connects again.
     EXPECT_EQ(RunExchange(test::SecureTo(server)).response.status, 200);
     EXPECT_EQ(server.Connections(), 2u);
+}
+
+// A child made by fork shares its parent's sockets, so it must make connections of its own and
+// leave the parent's alone.
+TEST(SharedConnections, AChildProcessUsesConnectionsOfItsOwn) {
+    ScriptedServer server(ScriptedServer::Options{.tls = true, .keepAlive = true});
+    server.SetHandler([](const auto&) { return Ok(); });
+    const Endpoint endpoint = test::SecureTo(server);
+    ASSERT_EQ(RunExchange(endpoint).response.status, 200);
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool ok =
+            RunExchange(endpoint).response.status == 200 && RunExchange(endpoint).response.status == 200;
+        std::_Exit(ok ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(RunExchange(endpoint).response.status, 200);
+    EXPECT_EQ(server.Requests().size(), 4u);
+    EXPECT_EQ(server.Connections(), 2u);  // the parent's, kept throughout, and the child's
 }
 
 TEST(SharedConnections, ThreadsShareThemWithoutMixingExchanges) {
