@@ -30,9 +30,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "automation/text.h"
 #include "loopback_server.h"
-#include "message/message.h"
+#include "one_receiver_sender.h"
 #include "platform/unique_fd.h"
 #include "scratch_directory.h"
 
@@ -40,10 +39,6 @@ extern char** environ;
 
 namespace vexa {
 namespace {
-
-constexpr char16_t kPhone[] = u"010-1234-5678";
-constexpr char16_t kOwnText[] = u"안녕하세요, 예약이 확인되었습니다.";
-constexpr char16_t kCommonText[] = u"[공지] 오늘 밤 10시부터 정기 점검이 있습니다.";
 
 struct Options {
     std::string sandbox;
@@ -154,45 +149,7 @@ private:
     std::string certificate_;
 };
 
-// A host's Message with one receiver and an SMS text, pointed at one endpoint.
-class Host {
-public:
-    Host(const std::string& url, const std::string& certificate) {
-        Message::CreateInstance(nullptr, IID_IMessage, message_.OutVoid());
-        ComPtr<IServiceEndpoint> endpoint;
-        message_->QueryInterface(IID_IServiceEndpoint, endpoint.OutVoid());
-        endpoint->SetEndpoint(Bstr(Utf16FromUtf8(url)).Get());
-        if (!certificate.empty()) endpoint->SetTrustedCertificates(Bstr(Utf16FromUtf8(certificate)).Get());
-        message_->SetAccountInfo(Bstr(u"bench").Get(), Bstr(u"secret").Get());
-        message_->CreateReceivers(receivers_.Out());
-        ComPtr<IReceivers> list;
-        receivers_->QueryInterface(IID_IReceivers, list.OutVoid());
-        list->AddDirect(Bstr(kPhone).Get(), Bstr(kOwnText).Get(), VEXA_DIRECT, 0.0);
-        ComPtr<IDispatch> contentsDisp;
-        message_->CreateContents(contentsDisp.Out());
-        contentsDisp->QueryInterface(IID_IContents, contents_.OutVoid());
-        contents_->put_Type(VEXA_MESSAGE_TYPE_SMS);
-        contents_->put_Message(Bstr(kCommonText).Get());
-    }
-
-    bool Send() {
-        ComPtr<IDispatch> results;
-        return message_->Send(from_.Get(), receivers_.Get(), contents_.Get(), results.Out()) == S_OK &&
-               results;
-    }
-    bool SendMany(int count) {
-        for (int i = 0; i < count; ++i) {
-            if (!Send()) return false;
-        }
-        return true;
-    }
-
-private:
-    ComPtr<IMessage> message_;
-    ComPtr<IDispatch> receivers_;
-    ComPtr<IContents> contents_;
-    Bstr from_{u"02-000-0000"};
-};
+using Host = bench::OneReceiverSender;
 
 // The component's request bytes as a loopback server got them, with the Host line naming the
 // sandbox, written to a file for the peer.

@@ -23,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <netinet/in.h>
+#include <optional>
 #include <spawn.h>
 #include <string>
 #include <string_view>
@@ -37,6 +38,7 @@
 #include "automation/text.h"
 #include "loopback_server.h"
 #include "message/message.h"
+#include "one_receiver_sender.h"
 #include "rest/messages_document.h"
 #include "send_documents.h"
 
@@ -46,9 +48,10 @@ namespace vexa {
 namespace {
 
 constexpr const char* kCurlTool = "/usr/bin/curl";
-constexpr char16_t kPhone[] = u"010-1234-5678";
-constexpr char16_t kOwnText[] = u"안녕하세요, 예약이 확인되었습니다.";
-constexpr char16_t kCommonText[] = u"[공지] 오늘 밤 10시부터 정기 점검이 있습니다.";
+using bench::kCommonText;
+using bench::kFrom;
+using bench::kOwnText;
+using bench::kPhone;
 
 std::string ReplyBody() {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<messages>\n  <receivers>\n    <receiver>\n"
@@ -115,32 +118,13 @@ class Rig {
 public:
     Rig() {
         url_ = "http://127.0.0.1:" + std::to_string(server_.Port());
-        Message::CreateInstance(nullptr, IID_IMessage, message_.OutVoid());
-        ComPtr<IServiceEndpoint> endpoint;
-        message_->QueryInterface(IID_IServiceEndpoint, endpoint.OutVoid());
-        endpoint->SetEndpoint(Bstr(Utf16FromUtf8(url_)).Get());
-        message_->SetAccountInfo(Bstr(u"bench").Get(), Bstr(u"secret").Get());
-
-        message_->CreateReceivers(receivers_.Out());
-        ComPtr<IReceivers> list;
-        receivers_->QueryInterface(IID_IReceivers, list.OutVoid());
-        list->AddDirect(Bstr(kPhone).Get(), Bstr(kOwnText).Get(), VEXA_DIRECT, 0.0);
-        ComPtr<IDispatch> contentsDisp;
-        message_->CreateContents(contentsDisp.Out());
-        contentsDisp->QueryInterface(IID_IContents, contents_.OutVoid());
-        contents_->put_Type(VEXA_MESSAGE_TYPE_SMS);
-        contents_->put_Message(Bstr(kCommonText).Get());
+        ours_.emplace(url_);
         documentContext_ = ServiceContext::Defaults();
         documentContext_.SetCredentials("bench", "secret");
     }
 
     // One Send; true when it succeeded with a result collection.
-    bool SendOurs() {
-        ComPtr<IDispatch> results;
-        if (message_->Send(from_.Get(), receivers_.Get(), contents_.Get(), results.Out()) != S_OK)
-            return false;
-        return static_cast<bool>(results);
-    }
+    bool SendOurs() { return ours_->Send(); }
 
     // The component's request, as the server got it, becomes what the others send.
     bool Capture() {
@@ -224,7 +208,7 @@ public:
     bool DocumentsOnly() {
         CRondoMessages entity(documentContext_);
         CRondoMessage& request = entity.message;
-        request.sender = ToLocal(from_.View());
+        request.sender = ToLocal(kFrom);
         request.message = ToLocal(kCommonText);
         ReceiverRecord record;
         record.phone = ToLocal(kPhone);
@@ -265,10 +249,7 @@ private:
     const std::string replyBody_ = ReplyBody();
     LoopbackServer server_{HttpReply(replyBody_)};
     std::string url_;
-    ComPtr<IMessage> message_;
-    ComPtr<IDispatch> receivers_;
-    ComPtr<IContents> contents_;
-    Bstr from_{u"02-000-0000"};
+    std::optional<bench::OneReceiverSender> ours_;
     ServiceContext documentContext_;
 
     Request reference_;
