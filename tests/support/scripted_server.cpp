@@ -396,6 +396,7 @@ void ScriptedServer::State::SetIdle(int fd, int wake, bool waiting) {
     std::lock_guard lock(mutex);
     if (waiting) {
         idle[fd] = wake;
+        closed.notify_all();
     } else {
         idle.erase(fd);
     }
@@ -527,6 +528,9 @@ size_t ScriptedServer::OpenConnections() const {
 
 void ScriptedServer::CloseIdleConnections() {
     std::unique_lock lock(state_->mutex);
+    // A connection that just sent its reply is about to wait for the next request.
+    state_->closed.wait_for(lock, std::chrono::seconds(10),
+                            [&] { return state_->idle.size() == state_->open.size(); });
     const std::map<int, int> closing = state_->idle;
     // The waiting read gives up and the connection closes as after a reply.
     const uint64_t one = 1;

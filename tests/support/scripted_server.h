@@ -84,7 +84,7 @@ public:
     size_t Connections() const;
     size_t ResumedConnections() const;
     size_t OpenConnections() const;
-    // Closes every kept connection that waits for its next request, as a server whose
+    // Once every open connection waits for its next request, closes them all, as a server whose
     // keep-alive time ran out does (TLS close note, then the end of the stream), and returns once
     // they are closed.
     void CloseIdleConnections();
