@@ -16,8 +16,6 @@
 namespace vexa {
 namespace {
 
-using namespace std::string_literals;
-
 constexpr const char* kUtf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 
 int CloseIconv(iconv_t cd) { return iconv_close(cd); }
