@@ -23,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <netinet/in.h>
+#include <optional>
 #include <spawn.h>
 #include <string>
 #include <string_view>
@@ -35,7 +36,9 @@
 #include <vector>
 
 #include "automation/text.h"
+#include "loopback_server.h"
 #include "message/message.h"
+#include "one_receiver_sender.h"
 #include "rest/messages_document.h"
 #include "send_documents.h"
 
@@ -45,9 +48,10 @@ namespace vexa {
 namespace {
 
 constexpr const char* kCurlTool = "/usr/bin/curl";
-constexpr char16_t kPhone[] = u"010-1234-5678";
-constexpr char16_t kOwnText[] = u"안녕하세요, 예약이 확인되었습니다.";
-constexpr char16_t kCommonText[] = u"[공지] 오늘 밤 10시부터 정기 점검이 있습니다.";
+using bench::kCommonText;
+using bench::kFrom;
+using bench::kOwnText;
+using bench::kPhone;
 
 std::string ReplyBody() {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<messages>\n  <receivers>\n    <receiver>\n"
@@ -67,132 +71,20 @@ std::string HttpReply(const std::string& body) {
     gmtime_r(&now, &utc);
     char date[64];
     std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &utc);
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/xml; charset=UTF-8\r\nContent-Length: " +
+    return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: application/xml; "
+           "charset=UTF-8\r\nContent-Length: " +
            std::to_string(body.size()) + "\r\nDate: " + date + "\r\n\r\n" + body;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-struct Request {
-    std::string line;                  // "POST /messages/bench HTTP/1.1"
-    std::vector<std::string> headers;  // "Name: value", as sent
-    std::string body;
-};
-
-// A loopback HTTP/1.1 server on its own thread: one connection at a time, one request per
-// connection, always the same reply. It keeps the last request for the checks.
-class LoopbackServer {
-public:
-    explicit LoopbackServer(std::string reply) : reply_(std::move(reply)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(listener_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_.Get(), 64) != 0 ||
-            ::getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            std::perror("send_bench: loopback server");
-            std::exit(1);
-        }
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~LoopbackServer() {
-        stopping_ = true;
-        ::shutdown(listener_.Get(), SHUT_RDWR);  // wakes accept
-        thread_.join();
-    }
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
-
-    uint16_t Port() const { return port_; }
-    Request Last() const {
-        std::lock_guard lock(mutex_);
-        return last_;
-    }
-
-private:
-    void Run() {
-        while (!stopping_) {
-            Fd connection(::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (connection.Get() >= 0) Serve(connection.Get());
-        }
-    }
-
-    void Serve(int fd) {
-        std::string in;
-        char chunk[16 * 1024];
-        size_t headEnd = std::string::npos;
-        size_t length = 0;
-        while (headEnd == std::string::npos || in.size() < headEnd + 4 + length) {
-            const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0) return;
-            in.append(chunk, static_cast<size_t>(n));
-            if (headEnd == std::string::npos && (headEnd = in.find("\r\n\r\n")) != std::string::npos)
-                length = ContentLength(std::string_view(in).substr(0, headEnd));
-        }
-        Keep(std::string_view(in).substr(0, headEnd), in.substr(headEnd + 4, length));
-        std::string_view out = reply_;
-        while (!out.empty()) {
-            const ssize_t n = ::send(fd, out.data(), out.size(), MSG_NOSIGNAL);
-            if (n <= 0) return;
-            out.remove_prefix(static_cast<size_t>(n));
-        }
-        ::shutdown(fd, SHUT_WR);
-    }
-
-    static std::vector<std::string> Lines(std::string_view head) {
-        std::vector<std::string> lines;
-        for (size_t start = 0; start <= head.size();) {
-            const size_t end = std::min(head.find("\r\n", start), head.size());
-            lines.emplace_back(head.substr(start, end - start));
-            start = end + 2;
-        }
-        return lines;
-    }
-
-    static size_t ContentLength(std::string_view head) {
-        for (const std::string& line : Lines(head)) {
-            if (strncasecmp(line.c_str(), "Content-Length:", 15) == 0)
-                return std::strtoul(line.c_str() + 15, nullptr, 10);
-        }
-        return 0;
-    }
-
-    void Keep(std::string_view head, std::string body) {
-        std::vector<std::string> lines = Lines(head);
-        Request request{lines.front(), {lines.begin() + 1, lines.end()}, std::move(body)};
-        std::lock_guard lock(mutex_);
-        last_ = std::move(request);
-    }
-
-    const std::string reply_;
-    Fd listener_{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    uint16_t port_ = 0;
-    std::atomic<bool> stopping_{false};
-    mutable std::mutex mutex_;
-    Request last_;
-    std::thread thread_;  // last: it starts once everything else is ready
-};
+using bench::LoopbackServer;
+using bench::Request;
 
 // A temporary file holding the request body, for the curl tool's --data-binary @file.
 class BodyFile {
 public:
     explicit BodyFile(const std::string& bytes) {
         std::string pattern = "/tmp/vexa-send-bench-XXXXXX";
-        const Fd fd(mkstemp(pattern.data()));
+        const UniqueFd fd(mkstemp(pattern.data()));
         if (fd.Get() < 0) return;
         path_ = pattern;
         std::ofstream(path_, std::ios::binary) << bytes;
@@ -226,32 +118,13 @@ class Rig {
 public:
     Rig() {
         url_ = "http://127.0.0.1:" + std::to_string(server_.Port());
-        Message::CreateInstance(nullptr, IID_IMessage, message_.OutVoid());
-        ComPtr<IServiceEndpoint> endpoint;
-        message_->QueryInterface(IID_IServiceEndpoint, endpoint.OutVoid());
-        endpoint->SetEndpoint(Bstr(Utf16FromUtf8(url_)).Get());
-        message_->SetAccountInfo(Bstr(u"bench").Get(), Bstr(u"secret").Get());
-
-        message_->CreateReceivers(receivers_.Out());
-        ComPtr<IReceivers> list;
-        receivers_->QueryInterface(IID_IReceivers, list.OutVoid());
-        list->AddDirect(Bstr(kPhone).Get(), Bstr(kOwnText).Get(), VEXA_DIRECT, 0.0);
-        ComPtr<IDispatch> contentsDisp;
-        message_->CreateContents(contentsDisp.Out());
-        contentsDisp->QueryInterface(IID_IContents, contents_.OutVoid());
-        contents_->put_Type(VEXA_MESSAGE_TYPE_SMS);
-        contents_->put_Message(Bstr(kCommonText).Get());
+        ours_.emplace(url_);
         documentContext_ = ServiceContext::Defaults();
         documentContext_.SetCredentials("bench", "secret");
     }
 
     // One Send; true when it succeeded with a result collection.
-    bool SendOurs() {
-        ComPtr<IDispatch> results;
-        if (message_->Send(from_.Get(), receivers_.Get(), contents_.Get(), results.Out()) != S_OK)
-            return false;
-        return static_cast<bool>(results);
-    }
+    bool SendOurs() { return ours_->Send(); }
 
     // The component's request, as the server got it, becomes what the others send.
     bool Capture() {
@@ -335,7 +208,7 @@ public:
     bool DocumentsOnly() {
         CRondoMessages entity(documentContext_);
         CRondoMessage& request = entity.message;
-        request.sender = ToLocal(from_.View());
+        request.sender = ToLocal(kFrom);
         request.message = ToLocal(kCommonText);
         ReceiverRecord record;
         record.phone = ToLocal(kPhone);
@@ -376,10 +249,7 @@ private:
     const std::string replyBody_ = ReplyBody();
     LoopbackServer server_{HttpReply(replyBody_)};
     std::string url_;
-    ComPtr<IMessage> message_;
-    ComPtr<IDispatch> receivers_;
-    ComPtr<IContents> contents_;
-    Bstr from_{u"02-000-0000"};
+    std::optional<bench::OneReceiverSender> ours_;
     ServiceContext documentContext_;
 
     Request reference_;

@@ -24,6 +24,10 @@ std::u16string Utf16FromLocal(std::string_view text);
 Bstr BstrFromLocal(std::string_view text);
 
 std::string LocalToUtf8(std::string_view text);
+// LocalToUtf8 without a string of its own, for callers that convert text after text: text itself
+// when it is ASCII (the same in both), else its UTF-8 made in buffer, whose memory the next call
+// reuses.
+std::string_view LocalAsUtf8(std::string_view text, std::string& buffer);
 std::string Utf8ToLocal(std::string_view text);
 
 }  // namespace vexa

@@ -1,6 +1,7 @@
 // HttpClient: one HTTP(S) exchange with the messaging service, on libcurl (Linux) or WinINet
-// (Windows). Configured, connected, used for one SendRequest, destroyed; nothing stays open
-// between exchanges.
+// (Windows). Configured, connected, used for one SendRequest, destroyed. Below it, the platform
+// keeps connections and TLS sessions for the process (WinINet by itself; on Linux
+// rest/curl_sessions.h), so a later exchange with the same server usually skips the handshakes.
 #pragma once
 
 #include <chrono>

@@ -6,11 +6,12 @@
 #include <mutex>
 #include <new>
 #include <openssl/ssl.h>
-#include <openssl/x509.h>
 #include <optional>
+#include <poll.h>
 #include <string_view>
 
 #include "platform/c_handle.h"
+#include "rest/curl_sessions.h"
 #include "rest/http_client.h"
 #include "rest/http_text.h"
 
@@ -83,11 +84,16 @@ struct HttpClient::Transfer {
     // libcurl's callbacks: C frames lie above them, so nothing may unwind out of them.
     static size_t OnHeader(char* data, size_t size, size_t count, void* user) noexcept;
     static size_t OnBody(char* data, size_t size, size_t count, void* user) noexcept;
-    static int OnRequestStart(void* user, char*, char*, int, int) noexcept;
+    static int OnRequestStart(void* user, char*, char* localAddress, int, int localPort) noexcept;
     static int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t,
                           curl_off_t uploaded) noexcept;
     static CURLcode OnSslContext(CURL*, void* sslContext, void* user) noexcept;
 
+    // Whether the request may go out on the connection libcurl chose for this attempt.
+    bool MayStartAttempt(const char* localAddress, int localPort);
+    // Runs curl_easy_perform, once more on a new connection when a kept one proved stale before
+    // anything was written to it.
+    CURLcode PerformOnLiveConnection();
     // The header block ended: whether to go on reading the body.
     bool HeadersComplete();
     void Received() {
@@ -104,6 +110,12 @@ struct HttpClient::Transfer {
     bool stoppedAfterHeaders = false;  // a reply that is not 200: its body is not wanted
     bool unreadable = false;           // a 200 body over the limit, or no memory for it
 
+    // Attempts libcurl made to send the request (it retries on a new connection when a kept one
+    // died), the connections it made for them, and whether a kept connection was found stale.
+    int attempts = 0;
+    long connectionsMade = 0;
+    bool staleConnection = false;
+
     // Progress, for the send and receive time-outs.
     bool requestStarted = false;
     bool sending = true;
@@ -112,6 +124,7 @@ struct HttpClient::Transfer {
     curl_off_t downloaded = 0;
     Clock::time_point lastProgress;
 
+    SessionLease session;  // the process-wide connections and store, held while the handle lives
     HeaderList headers;
     UrlHandle url;
     EasyHandle easy;  // last, so it goes first: it points at the members above
@@ -151,6 +164,8 @@ bool HttpClient::Transfer::Configure(const HttpClient& client, const std::string
     uploadLength = length;
     const std::optional<std::vector<std::string>> lines = HeaderLines(client.headers_);
     if (!lines) return false;
+    session = BorrowSession(trustedCertificates);
+    if (!session) return false;
     return SetUrl(RequestUrl(client.secure_, client.host_, client.port_, path)) && SetHeaders(*lines) &&
            SetOptions(client, method, requestBody, length);
 }
@@ -209,15 +224,32 @@ bool HttpClient::Transfer::SetOptions(const HttpClient& client, const std::strin
 
     set(CURLOPT_SSL_VERIFYPEER, 1L);
     set(CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!trustedCertificates.empty()) {
-        set(CURLOPT_SSL_CTX_FUNCTION, &Transfer::OnSslContext);
-        set(CURLOPT_SSL_CTX_DATA, this);
-    }
-    return rc == CURLE_OK;
+    // The certificate store is the trust set's, parsed once for the process, in place of the one
+    // libcurl would read from disk for every connection.
+    set(CURLOPT_CAINFO, nullptr);
+    set(CURLOPT_CAPATH, nullptr);
+    set(CURLOPT_SSL_CTX_FUNCTION, &Transfer::OnSslContext);
+    set(CURLOPT_SSL_CTX_DATA, this);
+    return rc == CURLE_OK && session.Join(h);
+}
+
+CURLcode HttpClient::Transfer::PerformOnLiveConnection() {
+    const CURLcode rc = curl_easy_perform(easy.get());
+    if (!staleConnection) return rc;
+    // Nothing was written and nothing received: the same exchange again, from the start.
+    staleConnection = false;
+    attempts = 0;
+    connectionsMade = 0;
+    requestStarted = false;
+    sending = true;
+    replyStarted = false;
+    uploaded = downloaded = 0;
+    curl_easy_setopt(easy.get(), CURLOPT_FRESH_CONNECT, 1L);
+    return curl_easy_perform(easy.get());
 }
 
 bool HttpClient::Transfer::Perform(HttpResponse& response) {
-    const CURLcode rc = curl_easy_perform(easy.get());
+    const CURLcode rc = PerformOnLiveConnection();
     if (unreadable) return false;
     // A 200 that ends before its announced length still counts: the body is what came.
     const bool replied = reply.headersDone && (rc == CURLE_OK || rc == CURLE_PARTIAL_FILE ||
@@ -323,8 +355,33 @@ size_t HttpClient::Transfer::OnBody(char* data, size_t size, size_t count, void*
     return bytes;
 }
 
-int HttpClient::Transfer::OnRequestStart(void* user, char*, char*, int, int) noexcept {
+bool HttpClient::Transfer::MayStartAttempt(const char* localAddress, int localPort) {
+    // A second attempt means the connection of the first died under it. The request goes again
+    // only when nothing of it was written: a server that may have received it must not get it
+    // twice, so that failure is reported as a request without reply.
+    if (++attempts > 1) {
+        long written = 0;
+        if (curl_easy_getinfo(easy.get(), CURLINFO_REQUEST_SIZE, &written) != CURLE_OK || written != 0)
+            return false;
+    }
+    long made = 0;
+    curl_easy_getinfo(easy.get(), CURLINFO_NUM_CONNECTS, &made);
+    const bool kept = made == connectionsMade;
+    connectionsMade = made;
+    if (!kept) return true;
+    // An idle HTTP/1.1 connection has nothing to read: anything there (the server's close, or
+    // its TLS close note, which libcurl's own check takes for data) means the server is done
+    // with it. A new connection is made instead, before a byte of the request is written.
+    const int socket = session.SocketOf(localAddress, localPort);
+    pollfd fd{socket, POLLIN, 0};
+    if (socket < 0 || ::poll(&fd, 1, 0) == 0) return true;
+    staleConnection = true;
+    return false;
+}
+
+int HttpClient::Transfer::OnRequestStart(void* user, char*, char* localAddress, int, int localPort) noexcept {
     auto& t = *static_cast<Transfer*>(user);
+    if (!t.MayStartAttempt(localAddress, localPort)) return CURL_PREREQFUNC_ABORT;
     // Connected: from here the send and receive time-outs apply instead of the connect one.
     t.requestStarted = true;
     t.lastProgress = Clock::now();
@@ -350,12 +407,13 @@ int HttpClient::Transfer::OnProgress(void* user, curl_off_t, curl_off_t download
     return now - t.lastProgress >= limit ? 1 : 0;
 }
 
-// Certificates of the trusted file join the system's store of this one exchange.
+// A new TLS connection verifies its peer with the trust set's store: the system's certificates
+// and those of the trusted file.
 CURLcode HttpClient::Transfer::OnSslContext(CURL*, void* sslContext, void* user) noexcept {
     const auto& t = *static_cast<const Transfer*>(user);
-    X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
-    if (!store || X509_STORE_load_file(store, t.trustedCertificates.c_str()) != 1)
-        return CURLE_SSL_CACERT_BADFILE;
+    X509_STORE* store = t.session.Store();
+    if (!store) return CURLE_SSL_CACERT_BADFILE;
+    SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(sslContext), store);
     return CURLE_OK;
 }
 

@@ -86,22 +86,21 @@ std::string CRondoXmlParser::ChildElementText(xmlNodePtr parent, std::string_vie
 xmlNodePtr CRondoXmlParser::AddTextChild(xmlNodePtr parent, std::string_view name, std::string_view text) {
     const xmlNodePtr element = AddChildElement(parent, name);
     if (!element) return nullptr;
-    // A text node, not parsed content: "&" and "<" in the text are escaped when written.
-    const std::string content = ToDocumentText(text);
-    const xmlNodePtr textNode = xmlNewDocText(parent->doc, AsXml(content));
+    // A text node, not parsed content: "&" and "<" in the text are escaped when written. libxml2
+    // copies the text, so a converted one is made in a buffer kept for the next.
+    const std::string_view content = convert_ ? LocalAsUtf8(text, textBuffer_) : text;
+    if (content.size() > static_cast<size_t>(INT_MAX)) return element;
+    const xmlNodePtr textNode = xmlNewDocTextLen(
+        parent->doc, reinterpret_cast<const xmlChar*>(content.data()), static_cast<int>(content.size()));
     if (textNode && !xmlAddChild(element, textNode)) xmlFreeNode(textNode);
     return element;
 }
 
 xmlNodePtr CRondoXmlParser::AddChildElement(xmlNodePtr parent, std::string_view name) {
     if (!parent) return nullptr;
-    const xmlNodePtr element = xmlNewDocNode(parent->doc, nullptr, AsXml(std::string(name)), nullptr);
-    if (!element) return nullptr;
-    if (!xmlAddChild(parent, element)) {
-        xmlFreeNode(element);
-        return nullptr;
-    }
-    return element;
+    // Made and linked as the last child in one step (the documents use no namespace it could
+    // inherit from the parent).
+    return xmlNewChild(parent, nullptr, AsXml(std::string(name)), nullptr);
 }
 
 xmlNodePtr CRondoXmlParser::NewDocument(std::string_view rootName) {

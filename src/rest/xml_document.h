@@ -59,6 +59,7 @@ public:
 private:
     CHandle<xmlDoc, xmlFreeDoc> document_;
     bool convert_ = true;
+    std::string textBuffer_;
 };
 
 }  // namespace vexa

@@ -38,6 +38,30 @@ TEST(TextTest, LongTextIsConvertedWhole) {
     EXPECT_EQ(Utf16FromLocal(local), text);
 }
 
+// Each conversion sizes its output once for the longest result it can have; these texts reach it.
+TEST(TextTest, ResultsAsLongAsTheyCanBeAreWhole) {
+    std::u16string hangul;
+    std::string hangulLocal;
+    std::string hangulUtf8;
+    std::u16string emoji;
+    std::string emojiUtf8;
+    const std::string strayBytes(100, '\x80');
+    for (int i = 0; i < 100; ++i) {
+        hangul += u"안";
+        hangulLocal += "\xBE\xC8";
+        hangulUtf8 += "안";
+        emoji += u"😀";
+        emojiUtf8 += "😀";
+    }
+    EXPECT_EQ(ToUtf8(hangul), hangulUtf8);                           // three bytes a unit
+    EXPECT_EQ(ToUtf8(emoji), emojiUtf8);                             // four bytes a pair
+    EXPECT_EQ(ToLocal(hangul), hangulLocal);                         // two bytes a unit
+    EXPECT_EQ(LocalToUtf8(hangulLocal + "\x81"), hangulUtf8 + "?");  // three bytes a pair, one a byte
+    EXPECT_EQ(Utf8ToLocal(strayBytes), std::string(100, '?'));       // a byte a byte
+    EXPECT_EQ(Utf16FromLocal(strayBytes), std::u16string(100, u'?'));
+    EXPECT_EQ(Utf16FromUtf8(strayBytes), std::u16string(100, u'?'));
+}
+
 TEST(TextTest, NullBstrIsEmptyAndTheWholeBstrIsConverted) {
     EXPECT_EQ(ToLocal(static_cast<BSTR>(nullptr)), "");
     const Bstr withNul(u"a\0b"s);
@@ -84,6 +108,15 @@ TEST(TextTest, LocalAndUtf8MeetAtTheXmlBoundary) {
     EXPECT_EQ(LocalToUtf8("a\x80"
                           "b"),
               "a?b");
+}
+
+TEST(TextTest, LocalAsUtf8LeavesAsciiAloneAndReusesItsBuffer) {
+    std::string buffer;
+    const std::string ascii = "010-1234-5678";
+    EXPECT_EQ(LocalAsUtf8(ascii, buffer).data(), ascii.data());
+    EXPECT_EQ(LocalAsUtf8(kHelloCp949 + kHelloCp949, buffer), "안녕하세요안녕하세요");
+    // A shorter text after a longer one: nothing of the last is left over.
+    EXPECT_EQ(LocalAsUtf8(kDdomCp949, buffer), "똠");
 }
 
 }  // namespace

@@ -46,7 +46,11 @@ protected:
 
     // A Message pointed at the sandbox over HTTPS, trusting its certificate, with an account set.
     ComPtr<IMessage> NewMessage(const std::string& user = "kim", const std::string& password = "secret") {
-        const VexaModule& m = Module();
+        return NewMessageOf(Module(), user, password);
+    }
+    // The same from a module the test loads itself.
+    ComPtr<IMessage> NewMessageOf(const VexaModule& m, const std::string& user = "kim",
+                                  const std::string& password = "secret") {
         ComPtr<IMessage> message;
         EXPECT_EQ(m.CreateObject(CLSID_Message, IID_IMessage, message.OutVoid()), S_OK);
         ComPtr<IServiceEndpoint> endpoint;

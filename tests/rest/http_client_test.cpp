@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "rest/exchange_fixture.h"
 #include "scoped_time_zone.h"
 #include "scripted_server.h"
 
@@ -19,58 +20,18 @@ namespace {
 using test::ScopedTimeZone;
 
 using namespace std::chrono_literals;
+using test::Endpoint;
+using test::Exchange;
+using test::Headers;
 using test::HttpReply;
+using test::kPatient;
+using test::PlainTo;
 using test::RecordedRequest;
+using test::Request;
+using test::RunExchange;
 using test::ScriptedReply;
 using test::ScriptedServer;
-using Headers = std::vector<std::pair<std::string, std::string>>;
-
-// Long enough never to end a test by itself: a test that waits for it has gone wrong.
-constexpr HttpTimeouts kPatient{60s, 60s, 60s};
-
-// How the client reaches the server.
-struct Endpoint {
-    uint16_t port = 0;
-    bool secure = false;
-    std::string host = "127.0.0.1";
-    std::string trusted;  // PEM file of extra trusted certificates
-    HttpTimeouts timeouts = kPatient;
-};
-
-struct Request {
-    std::string method = "GET";
-    std::string path = "/users/abc/status";
-    std::string body;
-    Headers headers;
-    std::string agent = "Vexa Component";
-};
-
-struct Exchange {
-    bool ok = false;
-    HttpResponse response;
-};
-
-Endpoint PlainTo(const ScriptedServer& server) { return Endpoint{.port = server.Port()}; }
-
-Endpoint SecureTo(const ScriptedServer& server) {
-    return Endpoint{.port = server.Port(), .secure = true, .trusted = server.CertificateFile()};
-}
-
-// One exchange, the client configured in the order the service requests use.
-Exchange RunExchange(const Endpoint& endpoint, const Request& request = {}) {
-    HttpClient client;
-    client.SetAgent(request.agent);
-    client.SetSecure(endpoint.secure);
-    client.SetPort(endpoint.port);
-    client.SetTimeouts(endpoint.timeouts);
-    client.SetTrustedCertificates(endpoint.trusted);
-    EXPECT_TRUE(client.Connect(endpoint.host));
-    for (const auto& [name, value] : request.headers) client.AddHeader(name, value);
-    Exchange exchange;
-    exchange.ok = client.SendRequest(exchange.response, request.method, request.path, request.body.data(),
-                                     request.body.size());
-    return exchange;
-}
+using test::SecureTo;
 
 // The one request the server received.
 RecordedRequest OnlyRequest(const ScriptedServer& server) {

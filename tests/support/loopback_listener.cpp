@@ -17,16 +17,20 @@ constexpr int kReceiveBuffer = 64 * 1024;
 
 }  // namespace
 
-LoopbackListener ListenOnLoopback() {
+LoopbackListener ListenOnLoopback(uint16_t port) {
     LoopbackListener out;
     out.stop = UniqueFd(::eventfd(0, EFD_CLOEXEC));
     if (out.stop.Get() < 0) Fail("eventfd");
     out.listener = UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (out.listener.Get() < 0) Fail("socket");
     ::setsockopt(out.listener.Get(), SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+    // A server started again on the port of one just stopped takes it back at once.
+    const int yes = 1;
+    ::setsockopt(out.listener.Get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
     socklen_t length = sizeof address;
     if (::bind(out.listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) Fail("bind");
     if (::listen(out.listener.Get(), 16) != 0) Fail("listen");

@@ -15,7 +15,7 @@ struct LoopbackListener {
     uint16_t port = 0;
 };
 
-// Throws std::system_error when it cannot listen.
-LoopbackListener ListenOnLoopback();
+// On the given port (0: an ephemeral one). Throws std::system_error when it cannot listen.
+LoopbackListener ListenOnLoopback(uint16_t port = 0);
 
 }  // namespace vexa::test

@@ -1,5 +1,6 @@
 #include "scripted_server.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <condition_variable>
@@ -7,12 +8,14 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <optional>
 #include <poll.h>
+#include <set>
 #include <signal.h>
 #include <stdexcept>
 #include <strings.h>
@@ -91,7 +94,7 @@ SslContextPtr MakeServerContext(const CertificateFiles& files) {
 // One accepted connection, plain or TLS. Every wait also watches the server's stop signal.
 class Connection {
 public:
-    Connection(UniqueFd fd, SSL_CTX* tls, int stop) : fd_(std::move(fd)), stop_(stop) {
+    Connection(UniqueFd fd, SSL_CTX* tls, int stop, int wake) : fd_(std::move(fd)), stop_(stop), wake_(wake) {
         if (tls) {
             ssl_.reset(SSL_new(tls));
             if (ssl_) SSL_set_fd(ssl_.get(), fd_.Get());
@@ -104,6 +107,8 @@ public:
         if (!tls_) return true;
         return ssl_ && WaitFor(POLLIN) && SSL_accept(ssl_.get()) == 1;
     }
+
+    bool Resumed() const { return tls_ && ssl_ && SSL_session_reused(ssl_.get()) == 1; }
 
     // Appends what arrives; false at the end of the stream, on an error, or when the server stops.
     bool ReadSome(std::string& into) {
@@ -135,17 +140,19 @@ public:
     }
 
 private:
-    // True when the connection shows `events` (or hangs up); false once the server stops.
+    // True when the connection shows `events` (or hangs up); false once the server stops or
+    // the connection is woken to close.
     bool WaitFor(short events) {
-        pollfd fds[2] = {{fd_.Get(), events, 0}, {stop_, POLLIN, 0}};
-        while (::poll(fds, 2, -1) < 0) {
+        pollfd fds[3] = {{fd_.Get(), events, 0}, {stop_, POLLIN, 0}, {wake_, POLLIN, 0}};
+        while (::poll(fds, 3, -1) < 0) {
             if (errno != EINTR) return false;
         }
-        return (fds[1].revents & POLLIN) == 0;
+        return ((fds[1].revents | fds[2].revents) & POLLIN) == 0;
     }
 
     UniqueFd fd_;
     int stop_;
+    int wake_;
     bool tls_ = false;
     SslPtr ssl_;
 };
@@ -200,6 +207,23 @@ size_t DecodeChunked(std::string_view data, std::string& body) {
     }
 }
 
+// A server that closes the connection after its reply has to say so in it (else the client may
+// keep the connection for its next request and find it closed only once that is sent): the
+// reply with "Connection: close" as its first header, unless it names Connection itself or is
+// not an HTTP reply at all.
+ScriptedReply SayingClose(ScriptedReply reply) {
+    const std::string& bytes = reply.bytes;
+    const size_t lineEnd = bytes.find("\r\n");
+    if (!bytes.starts_with("HTTP/1.") || lineEnd == std::string::npos) return reply;
+    const size_t headEnd = bytes.find("\r\n\r\n");
+    const std::string_view head = std::string_view(bytes).substr(0, headEnd);
+    for (size_t at = head.find("\r\n"); at != std::string_view::npos; at = head.find("\r\n", at + 2)) {
+        if (strncasecmp(head.data() + at + 2, "Connection:", 11) == 0) return reply;
+    }
+    reply.bytes.insert(lineEnd + 2, "Connection: close\r\n");
+    return reply;
+}
+
 }  // namespace
 
 std::string RecordedRequest::Header(std::string_view name) const {
@@ -221,7 +245,10 @@ struct ScriptedServer::State {
     ~State();
 
     void Run();
-    void Serve(Connection& connection);
+    void ServeConnection(UniqueFd fd);
+    // One request on the connection: false when the connection ends after it.
+    bool ServeOne(Connection& connection, int fd, int wake, std::string& buffer);
+    void SetIdle(int fd, int wake, bool idle);
     // Reads the body after the head (buffer holds the head and `bodyStart` is past its blank line).
     bool ReadBody(Connection& connection, std::string& buffer, size_t bodyStart, RecordedRequest& request);
     bool Send(Connection& connection, const ScriptedReply& reply);
@@ -245,7 +272,12 @@ struct ScriptedServer::State {
     std::deque<ScriptedReply> queue;
     std::function<ScriptedReply(const RecordedRequest&)> handler;
     std::vector<RecordedRequest> requests;
-    int activeConnection = -1;
+    size_t accepted = 0;
+    size_t resumed = 0;
+    std::set<int> open;       // the connections' sockets
+    std::map<int, int> idle;  // those waiting for the next request, with their wake events
+    mutable std::condition_variable closed;
+    std::vector<std::thread> connections;
     bool stopping = false;
 
     std::thread thread;  // last: it starts once everything else is ready
@@ -258,7 +290,7 @@ ScriptedServer::State::State(Options serverOptions) : options(std::move(serverOp
         certificateFile = files.certificate.string();
         tls = MakeServerContext(files);
     }
-    LoopbackListener socket = ListenOnLoopback();
+    LoopbackListener socket = ListenOnLoopback(options.port);
     stop = std::move(socket.stop);
     listener = std::move(socket.listener);
     port = socket.port;
@@ -269,13 +301,15 @@ ScriptedServer::State::~State() {
     {
         std::lock_guard lock(mutex);
         stopping = true;
-        // Wakes a read or TLS handshake that waits on the client.
-        if (activeConnection >= 0) ::shutdown(activeConnection, SHUT_RDWR);
+        // Wakes the reads and TLS handshakes that wait on clients.
+        for (const int fd : open) ::shutdown(fd, SHUT_RDWR);
     }
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = ::write(stop.Get(), &one, sizeof one);
     ::shutdown(listener.Get(), SHUT_RDWR);
     if (thread.joinable()) thread.join();
+    // No connection starts any more: the thread that starts them is gone.
+    for (std::thread& connection : connections) connection.join();
 }
 
 void ScriptedServer::State::Run() {
@@ -291,42 +325,81 @@ void ScriptedServer::State::Run() {
         if (!(fds[0].revents & POLLIN)) continue;
         UniqueFd fd(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (fd.Get() < 0) continue;
-        const int raw = fd.Get();
-        Connection connection(std::move(fd), tls.get(), stop.Get());
-        {
-            std::lock_guard lock(mutex);
-            if (stopping) return;
-            activeConnection = raw;
-        }
-        Serve(connection);
         std::lock_guard lock(mutex);
-        activeConnection = -1;
+        if (stopping) return;
+        ++accepted;
+        open.insert(fd.Get());
+        connections.emplace_back([this, fd = std::move(fd)]() mutable { ServeConnection(std::move(fd)); });
     }
 }
 
-void ScriptedServer::State::Serve(Connection& connection) {
-    if (!connection.Handshake()) return;
-    std::string buffer;
+void ScriptedServer::State::ServeConnection(UniqueFd fd) {
+    const int raw = fd.Get();
+    const UniqueFd wake(::eventfd(0, EFD_CLOEXEC));
+    Connection connection(std::move(fd), tls.get(), stop.Get(), wake.Get());
+    if (connection.Handshake()) {
+        if (connection.Resumed()) {
+            std::lock_guard lock(mutex);
+            ++resumed;
+        }
+        std::string buffer;
+        while (ServeOne(connection, raw, wake.Get(), buffer)) {
+        }
+    }
+    // Forgotten before the socket closes with the connection, so its number cannot be another's.
+    std::lock_guard lock(mutex);
+    open.erase(raw);
+    idle.erase(raw);
+    closed.notify_all();
+}
+
+bool ScriptedServer::State::ServeOne(Connection& connection, int fd, int wake, std::string& buffer) {
     size_t headEnd;
+    SetIdle(fd, wake, buffer.empty());
     while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
-        if (buffer.size() > kMaxHead || !connection.ReadSome(buffer)) return;
+        if (buffer.size() > kMaxHead || !connection.ReadSome(buffer)) {
+            // The client left, or the server closes a connection that waited too long.
+            if (buffer.empty()) connection.Finish();
+            return false;
+        }
+        SetIdle(fd, wake, false);
     }
     RecordedRequest request;
-    if (!ParseHead(std::string_view(buffer).substr(0, headEnd), request)) return;
+    if (!ParseHead(std::string_view(buffer).substr(0, headEnd), request)) return false;
     if (TakeQueuedStall()) {
         request.raw = buffer;
         Record(request);
         connection.HoldUntilClientLeaves();
-        return;
+        return false;
     }
-    if (!ReadBody(connection, buffer, headEnd + 4, request)) return;
+    if (!ReadBody(connection, buffer, headEnd + 4, request)) return false;
     Record(request);
     const ScriptedReply reply = NextReply(request);
     if (reply.stall) {
         connection.HoldUntilClientLeaves();
-        return;
+        return false;
     }
-    if (Send(connection, reply)) connection.Finish();
+    if (reply.hangUp) {
+        connection.Finish();
+        return false;
+    }
+    if (!options.keepAlive) {
+        if (Send(connection, SayingClose(reply))) connection.Finish();
+        return false;
+    }
+    if (!Send(connection, reply)) return false;
+    buffer.erase(0, request.raw.size());
+    return true;
+}
+
+void ScriptedServer::State::SetIdle(int fd, int wake, bool waiting) {
+    std::lock_guard lock(mutex);
+    if (waiting) {
+        idle[fd] = wake;
+        closed.notify_all();
+    } else {
+        idle.erase(fd);
+    }
 }
 
 bool ScriptedServer::State::ReadBody(Connection& connection, std::string& buffer, size_t bodyStart,
@@ -437,6 +510,38 @@ bool ScriptedServer::WaitForRequests(size_t n, std::chrono::milliseconds timeout
 }
 
 const std::string& ScriptedServer::CertificateFile() const { return state_->certificateFile; }
+
+size_t ScriptedServer::Connections() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->accepted;
+}
+
+size_t ScriptedServer::ResumedConnections() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->resumed;
+}
+
+size_t ScriptedServer::OpenConnections() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->open.size();
+}
+
+void ScriptedServer::CloseIdleConnections() {
+    std::unique_lock lock(state_->mutex);
+    // A connection that just sent its reply is about to wait for the next request.
+    state_->closed.wait_for(lock, std::chrono::seconds(10),
+                            [&] { return state_->idle.size() == state_->open.size(); });
+    const std::map<int, int> closing = state_->idle;
+    // The waiting read gives up and the connection closes as after a reply.
+    const uint64_t one = 1;
+    for (const auto& [fd, wake] : closing) {
+        [[maybe_unused]] const ssize_t written = ::write(wake, &one, sizeof one);
+    }
+    state_->closed.wait(lock, [&] {
+        return std::none_of(closing.begin(), closing.end(),
+                            [&](const auto& entry) { return state_->open.count(entry.first) != 0; });
+    });
+}
 
 std::string HttpReply(int status, std::string_view body, std::string_view contentType,
                       const std::vector<std::string>& extraHeaders) {

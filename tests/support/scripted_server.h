@@ -1,6 +1,7 @@
 // A scripted HTTP(S) server on an ephemeral loopback port: it records every request as it
 // arrived and answers with exactly the bytes a test gives it, so tests can show how the client
-// meets odd statuses, wrong lengths, closed connections, chunked and slow replies, and TLS.
+// meets odd statuses, wrong lengths, closed connections, chunked and slow replies, TLS, and
+// kept connections. Each connection is served on a thread of its own.
 #pragma once
 
 #include <chrono>
@@ -37,6 +38,8 @@ struct ScriptedReply {
     // Stop reading the request after its headers and never answer (for send time-outs, the
     // server holds the connection open until the client gives up).
     bool stall = false;
+    // Read the whole request, then close the connection without a reply.
+    bool hangUp = false;
 };
 
 class ScriptedServer {
@@ -45,6 +48,11 @@ public:
         bool tls = false;  // serve TLS with a certificate made for 127.0.0.1 and localhost
         // The certificate's subjectAltName entries (a test of host-name checks names others).
         std::vector<std::string> certificateNames = {"IP:127.0.0.1", "DNS:localhost"};
+        // Serve request after request on a connection until the client closes it; without it
+        // every connection serves one request and is closed after its reply, which says so.
+        bool keepAlive = false;
+        // Listen on this port (0: an ephemeral one), e.g. to stand in for a server restarted.
+        uint16_t port = 0;
     };
 
     ScriptedServer();
@@ -71,6 +79,15 @@ public:
 
     // TLS only: the PEM file of the server's certificate (trust it to verify the server).
     const std::string& CertificateFile() const;
+
+    // Connections accepted so far, those whose TLS session was resumed, and those still open.
+    size_t Connections() const;
+    size_t ResumedConnections() const;
+    size_t OpenConnections() const;
+    // Once every open connection waits for its next request, closes them all, as a server whose
+    // keep-alive time ran out does (TLS close note, then the end of the stream), and returns once
+    // they are closed.
+    void CloseIdleConnections();
 
 private:
     struct State;
