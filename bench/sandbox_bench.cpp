@@ -14,8 +14,8 @@
 //   batch/documents/client:  the component's request built and its reply read into SendResults;
 //   batch/documents/server:  the sandbox's request document read and its reply written;
 //   batch/ca_file_load:      the system's CA file read into a fresh certificate store, which
-//                            libcurl would do for each new TLS context; the component does it
-//                            once per process and set of trusted certificates.
+//                            libcurl does for each new TLS context (the component keeps its
+//                            context for the process, so once per set of trusted certificates).
 // Every send is checked before measuring, and at the end the store must hold exactly the
 // transfers and receivers sent.
 #include <atomic>
