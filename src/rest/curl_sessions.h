@@ -20,6 +20,8 @@ namespace vexa {
 
 // How long a connection may stay idle before it is closed (and no longer reused).
 inline constexpr std::chrono::seconds kIdleConnectionLimit{30};
+// The name of the thread that closes idle connections, as the system shows it.
+inline constexpr char kReaperName[] = "vexa-idle-http";
 
 class CurlSession;
 

@@ -347,6 +347,7 @@ private:
     }
 
     void Reap() {
+        pthread_setname_np(pthread_self(), kReaperName);
         std::unique_lock lock(mutex_);
         while (!stopping_ && !sessions_.empty()) {
             const Clock::time_point now = Clock::now();

@@ -4,18 +4,26 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
+#include <fstream>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
 
 #include "e2e_fixture.h"
+#include "rest/curl_sessions.h"
 
 namespace vexa::e2e {
 namespace {
 
-size_t ThreadCount() {
-    const std::filesystem::directory_iterator tasks("/proc/self/task");
-    return static_cast<size_t>(std::distance(begin(tasks), end(tasks)));
+// The threads of this process with that name.
+size_t ThreadsNamed(const std::string& name) {
+    size_t count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string line;
+        if (std::getline(comm, line) && line == name) ++count;
+    }
+    return count;
 }
 
 // This process's sockets connected to the port, i.e. the clients' ends of connections to it.
@@ -40,7 +48,6 @@ using ModuleUnload = EndToEndTest;
 
 TEST_F(ModuleUnload, LeavesNoThreadAndNoConnectionBehind) {
     const uint16_t port = PortOf(sandbox_->GetEndpoints().https);
-    const size_t threads = ThreadCount();
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         {
@@ -48,8 +55,10 @@ TEST_F(ModuleUnload, LeavesNoThreadAndNoConnectionBehind) {
             for (int exchange = 0; exchange < 2; ++exchange) {
                 EXPECT_EQ(NewMessageOf(m)->UpdateLoginInfo(), S_OK);
             }
-            // Kept for the next exchange while the module stays.
+            // Kept for the next exchange while the module stays, with the thread that closes it
+            // once idle.
             EXPECT_EQ(ConnectionsTo(port), 1u);
+            EXPECT_EQ(ThreadsNamed(kReaperName), 1u);
             EXPECT_EQ(m.DllCanUnloadNow(), S_OK);
         }
         if (void* still = dlopen(VEXA_MODULE_PATH, RTLD_NOW | RTLD_NOLOAD)) {
@@ -57,7 +66,7 @@ TEST_F(ModuleUnload, LeavesNoThreadAndNoConnectionBehind) {
             GTEST_SKIP() << "another test of this process holds the module loaded";
         }
         EXPECT_EQ(ConnectionsTo(port), 0u);
-        EXPECT_EQ(ThreadCount(), threads);
+        EXPECT_EQ(ThreadsNamed(kReaperName), 0u);
     }
 }
 
