@@ -102,7 +102,6 @@ struct HttpClient::Transfer {
     }
 
     HttpTimeouts timeouts;
-    std::string trustedCertificates;
     size_t uploadLength = 0;
 
     Reply reply;
@@ -160,11 +159,10 @@ bool HttpClient::Transfer::Configure(const HttpClient& client, const std::string
         (length != 0 && requestBody == nullptr))
         return false;
     timeouts = client.timeouts_;
-    trustedCertificates = client.trustedCertificates_;
     uploadLength = length;
     const std::optional<std::vector<std::string>> lines = HeaderLines(client.headers_);
     if (!lines) return false;
-    session = BorrowSession(trustedCertificates);
+    session = BorrowSession(client.trustedCertificates_);
     if (!session) return false;
     return SetUrl(RequestUrl(client.secure_, client.host_, client.port_, path)) && SetHeaders(*lines) &&
            SetOptions(client, method, requestBody, length);
