@@ -17,6 +17,27 @@ void Database::Execute(const char* sql) {
     if (sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sql);
 }
 
+void Database::SetBusyTimeout(int milliseconds) {
+    busyTimeoutMs_ = milliseconds;
+    sqlite3_busy_timeout(db_.get(), milliseconds);
+}
+
+void Database::TruncateLogAfter(int frames) {
+    truncateAfterFrames_ = frames;
+    sqlite3_wal_hook(db_.get(), &Database::AfterCommit, this);
+}
+
+int Database::AfterCommit(void* self, sqlite3* db, const char* name, int frames) {
+    const auto* database = static_cast<const Database*>(self);
+    if (frames < database->truncateAfterFrames_) return SQLITE_OK;
+    // Without a busy handler the checkpoint takes what readers elsewhere allow and answers
+    // SQLITE_BUSY for the rest, which the next commit retries; either way the commit stands.
+    sqlite3_busy_timeout(db, 0);
+    sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(db, database->busyTimeoutMs_);
+    return SQLITE_OK;
+}
+
 void Database::Fail(std::string_view what) const {
     const char* message = db_ ? sqlite3_errmsg(db_.get()) : "out of memory";
     throw SqliteError("store: " + std::string(what) + ": " + message);

@@ -35,6 +35,15 @@ public:
     // Runs statements that take no parameters and return no rows, prepared for this call only:
     // for set-up such as pragmas and migrations.
     void Execute(const char* sql);
+    // How long a statement waits for a lock that another connection holds before it fails.
+    void SetBusyTimeout(int milliseconds);
+    // Keeps a write-ahead log small, in place of SQLite's automatic checkpoint: after any commit
+    // that leaves `frames` or more frames in the log, they are all copied into the database and
+    // the log is truncated to nothing. A reader on another connection that still needs some of
+    // them is not waited for (a commit would stall on it): then as much is copied as it allows,
+    // and the next commit tries again. SQLite's own checkpoint is PASSIVE and never shrinks the
+    // file, which stays as large as the largest the log has been.
+    void TruncateLogAfter(int frames);
     int64_t LastInsertId() const { return sqlite3_last_insert_rowid(db_.get()); }
     int Changes() const { return sqlite3_changes(db_.get()); }
     sqlite3* Handle() const { return db_.get(); }
@@ -60,11 +69,15 @@ private:
 
     // An idle statement of this SQL, or a new one; `home` is where it goes back.
     Prepared Lend(std::string_view sql, Idle*& home);
+    // SQLite's write-ahead log hook, called after each commit with the frames the log holds.
+    static int AfterCommit(void* self, sqlite3* db, const char* name, int frames);
 
     std::unique_ptr<sqlite3, Closer> db_;
     // Declared after the connection, so finalized before it closes.
     std::unordered_map<std::string, Idle, TextHash, std::equal_to<>> idle_;
     int64_t prepared_ = 0;
+    int busyTimeoutMs_ = 0;
+    int truncateAfterFrames_ = 0;
 };
 
 // A statement of the connection's cache, lent for the object's lifetime: it comes prepared (once

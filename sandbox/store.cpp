@@ -37,8 +37,9 @@ Transfer ReadTransfer(const Statement& row) {
 }  // namespace
 
 Store::Store(const std::filesystem::path& file) : db_(file) {
-    sqlite3_busy_timeout(db_.Handle(), kBusyTimeoutMs);
+    db_.SetBusyTimeout(kBusyTimeoutMs);
     db_.Execute(kConnectionPragmas);
+    db_.TruncateLogAfter(kLogFramesBeforeCheckpoint);
     MigrateSchema(db_);
 }
 

@@ -128,5 +128,45 @@ TEST_F(SqliteTest, ACommitWithAStatementMidWayIsRefused) {
     EXPECT_EQ(Numbers(), (std::vector<int64_t>{1, 2, 3}));
 }
 
+// The store's own checkpoint: a commit that leaves the log at its threshold or above empties the
+// log file, unless a reader on another connection still needs it; then the log keeps growing
+// (the commit does not wait for the reader), until the first commit after the reader is done.
+// Commits outside a transaction take the same path.
+TEST(WriteAheadLogTest, ACommitThatFillsTheLogTruncatesItOnceNoReaderElsewhereNeedsIt) {
+    test::ScratchDirectory dir;
+    const std::filesystem::path file = dir.Path() / "log.db";
+    const std::filesystem::path log = dir.Path() / "log.db-wal";
+    Database db(file);
+    db.Execute("PRAGMA journal_mode = WAL; CREATE TABLE pages (bytes BLOB)");
+    db.SetBusyTimeout(5000);
+    db.TruncateLogAfter(16);
+    // About 8 pages a row.
+    auto insert = [&db] { Statement(db, "INSERT INTO pages (bytes) VALUES (zeroblob(32000))").Run(); };
+
+    insert();
+    const uintmax_t belowThreshold = std::filesystem::file_size(log);
+    EXPECT_GT(belowThreshold, 0u);
+    insert();
+    EXPECT_EQ(std::filesystem::file_size(log), 0u);
+
+    Database elsewhere(file);
+    {
+        // A statement on its first row holds its read open.
+        Statement reading(elsewhere, "SELECT rowid FROM pages");
+        ASSERT_TRUE(reading.Step());
+        uintmax_t size = 0;
+        for (int round = 0; round < 4; ++round) {
+            insert();
+            EXPECT_GT(std::filesystem::file_size(log), size) << round;
+            size = std::filesystem::file_size(log);
+        }
+    }
+    insert();
+    EXPECT_EQ(std::filesystem::file_size(log), 0u);
+    Statement count(elsewhere, "SELECT COUNT(*) FROM pages");
+    ASSERT_TRUE(count.Step());
+    EXPECT_EQ(count.Int(0), 7);
+}
+
 }  // namespace
 }  // namespace vexa::sandbox

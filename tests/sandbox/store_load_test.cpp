@@ -1,6 +1,6 @@
 // The sandbox process under load, through its HTTPS endpoint only: senders at once with reads of
 // the logs between, the process killed with SIGKILL in the middle and started again on its
-// directory. Afterwards the store file is read directly:
+// directory, and the write-ahead log after many sends. Afterwards the store file is read directly:
 // every acknowledged send is there exactly once and the credit adds up.
 #include <chrono>
 #include <csignal>
@@ -86,6 +86,48 @@ TEST_F(StoreLoadTest, AKillMidLoadLosesNothingAcknowledged) {
     const StoreContents store = Stored();
     EXPECT_EQ(Discrepancies(store, acknowledged, kStartCredit, false), "");
     EXPECT_LE(store.transfers, static_cast<int64_t>(acknowledged.size()) + 2 * kSenders);
+}
+
+// One send with a large picture first, which the log must hold whole for a moment; then sends
+// that each carry a smaller one, so that the log fills again and again in a few hundred sends. Its
+// file is watched all along from the end of the large send: left to SQLite's own checkpoints it
+// would keep the size of the largest transaction for good, and otherwise stay near 4 MiB.
+TEST_F(StoreLoadTest, TheWriteAheadLogStaysSmallUnderLoad) {
+    std::unique_ptr<SandboxProcess> process = Start();
+    ASSERT_TRUE(process->Up());
+    // Any Base64 text decodes to some picture bytes: 6 MiB, then 48 KiB.
+    auto picture = [](size_t bytes) { return "data:image/jpeg;base64," + std::string(bytes / 3 * 4, 'Q'); };
+    LoadPlan large = Plan(*process, 1, 1);
+    large.type = "mms";
+    large.image = picture(6 << 20);
+    large.label = "large";
+    const SendLoad::Outcome first = SendLoad(large).Finish();
+    ASSERT_EQ(first.failures, 0) << first.firstFailure;
+
+    const std::filesystem::path wal = dir_ / "sandbox.db-wal";
+    std::atomic<bool> done{false};
+    uintmax_t largest = 0;
+    std::thread watch([&] {
+        while (!done) {
+            std::error_code missing;
+            const uintmax_t size = std::filesystem::file_size(wal, missing);
+            if (!missing) largest = std::max(largest, size);
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    LoadPlan plan = Plan(*process, 8, 40);
+    plan.type = "mms";
+    plan.image = picture(48 << 10);
+    SendLoad::Outcome outcome = SendLoad(plan).Finish();
+    done = true;
+    watch.join();
+    EXPECT_EQ(outcome.failures, 0) << outcome.firstFailure;
+    EXPECT_LT(largest, 4u << 20);
+    EXPECT_LT(std::filesystem::file_size(wal), 4u << 20);
+    EXPECT_EQ(process->Stop(), 0) << process->Output();
+    outcome.acknowledged.insert(outcome.acknowledged.end(), first.acknowledged.begin(),
+                                first.acknowledged.end());
+    EXPECT_EQ(Discrepancies(Stored(), outcome.acknowledged, kStartCredit, true), "");
 }
 
 }  // namespace
