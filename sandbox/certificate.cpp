@@ -12,11 +12,10 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/c_handle.h"
 #include "platform/unique_fd.h"
+#include "sandbox/private_file.h"
 
 namespace vexa::sandbox {
 
@@ -46,11 +45,9 @@ void WritePem(BioPtr bio, Write write) {
     Check(bio && write(bio.get()) == 1 && BIO_flush(bio.get()) == 1, "writing a PEM file");
 }
 
-// A file only its owner may read, also when it existed before with wider permissions.
-BioPtr OpenPrivateFile(const std::filesystem::path& file) {
-    UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    Check(fd.Valid(), "creating the key file");
-    Check(::fchmod(fd.Get(), 0600) == 0, "protecting the key file");
+// A PEM file only its owner may read, also when it existed before with wider permissions.
+BioPtr OpenPemFile(const std::filesystem::path& file) {
+    UniqueFd fd = OpenPrivateFile(file, O_WRONLY | O_CREAT | O_TRUNC);
     BioPtr bio(BIO_new_fd(fd.Get(), BIO_CLOSE));
     // The BIO owns the descriptor from here on.
     if (bio) (void)fd.Release();
@@ -106,9 +103,8 @@ void WriteSelfSignedCertificate(const CertificateFiles& files, const Certificate
     }
     Check(X509_sign(cert, key.get(), EVP_sha256()) > 0, "signing");
 
-    WritePem(BioPtr(BIO_new_file(files.certificate.c_str(), "w")),
-             [&](BIO* bio) { return PEM_write_bio_X509(bio, cert); });
-    WritePem(OpenPrivateFile(files.privateKey), [&](BIO* bio) {
+    WritePem(OpenPemFile(files.certificate), [&](BIO* bio) { return PEM_write_bio_X509(bio, cert); });
+    WritePem(OpenPemFile(files.privateKey), [&](BIO* bio) {
         return PEM_write_bio_PrivateKey(bio, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
     });
 }
@@ -133,8 +129,7 @@ CertificateFiles EnsureSandboxCertificate(const std::filesystem::path& dataDir) 
         }
         // Still valid: keep it, since clients may trust exactly this certificate.
         if (X509_cmp_current_time(X509_get0_notAfter(certificate.get())) > 0) {
-            std::filesystem::permissions(
-                files.privateKey, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+            std::filesystem::permissions(files.privateKey, kPrivateFileMode);
             return files;
         }
     }

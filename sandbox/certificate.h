@@ -25,8 +25,9 @@ struct CertificateSubject {
 // The names a loopback server answers to.
 inline const std::vector<std::string> kLoopbackNames = {"IP:127.0.0.1", "DNS:localhost"};
 
-// Makes an EC P-256 key and a self-signed CA certificate for it (SHA-256) and writes both; the
-// key file gets mode 0600. Throws std::runtime_error when OpenSSL or the file system fails.
+// Makes an EC P-256 key and a self-signed CA certificate for it (SHA-256) and writes both, each
+// with mode 0600 (the certificate is public, but it lies among private files). Throws std::runtime_error when
+// OpenSSL or the file system fails.
 void WriteSelfSignedCertificate(const CertificateFiles& files, const CertificateSubject& subject);
 
 // certificate.pem and key.pem in `directory`, named "Vexa test server" and valid for a day.

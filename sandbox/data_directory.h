@@ -1,5 +1,7 @@
 // The sandbox's data directory: the store, the certificate, the ports of the last start, and the
 // endpoints file that tells scripts where a running sandbox listens. One sandbox at a time holds it.
+// It holds password hashes and a private key, so it is the user's alone: the directory mode 0700,
+// every file in it 0600.
 #pragma once
 
 #include <filesystem>
@@ -13,7 +15,10 @@ namespace vexa::sandbox {
 
 class DataDirectory {
 public:
-    // Creates the directory if needed and takes its lock; throws when another sandbox holds it.
+    // Creates the directory (0700) if needed, takes its lock and creates the store file (0600) when
+    // missing. An existing directory is tightened to 0700 and its files to 0600. Throws when
+    // another sandbox holds it, or when the directory or a file in it belongs to another user
+    // (whose files this process should neither take over nor leave readable).
     explicit DataDirectory(const std::filesystem::path& directory);
     DataDirectory(const DataDirectory&) = delete;
     DataDirectory& operator=(const DataDirectory&) = delete;

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <fstream>
-#include <stdexcept>
 
 namespace vexa::sandbox {
 
@@ -28,17 +27,6 @@ std::optional<long long> NumberOf(const std::map<std::string, std::string>& valu
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return number;
-}
-
-void WriteWhole(const std::filesystem::path& file, const std::string& text) {
-    std::filesystem::path temporary = file;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << text;
-        if (!out.flush()) throw std::runtime_error("cannot write " + temporary.string());
-    }
-    std::filesystem::rename(temporary, file);
 }
 
 }  // namespace vexa::sandbox

@@ -1,4 +1,5 @@
-// The data directory's small text files: one `key=value` line each, written whole.
+// The data directory's small text files: one `key=value` line each (written whole by
+// WritePrivateFile).
 #pragma once
 
 #include <filesystem>
@@ -17,9 +18,5 @@ std::string ValueOf(const std::map<std::string, std::string>& values, const std:
 
 // The value of `key` when it is a whole decimal number.
 std::optional<long long> NumberOf(const std::map<std::string, std::string>& values, const std::string& key);
-
-// Replaces the file with `text` through a temporary beside it and a rename, so a reader sees the
-// old file or the new one, never half of it.
-void WriteWhole(const std::filesystem::path& file, const std::string& text);
 
 }  // namespace vexa::sandbox
