@@ -1,8 +1,9 @@
 #include "sandbox/options.h"
 
 #include <CLI/CLI.hpp>
-#include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <iostream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,34 +19,7 @@ namespace {
 // Longer than anyone waits for a start, short enough to stay a count of milliseconds.
 constexpr double kMaxWaitSeconds = 24 * 60 * 60;
 
-bool ParseCredit(std::string_view text, int64_t& credit) {
-    if (text.empty() || text.size() > 15) return false;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    std::from_chars(text.data(), text.data() + text.size(), credit);
-    return true;
-}
-
 }  // namespace
-
-std::optional<AccountSetup> ParseAccountOption(std::string_view text) {
-    const size_t colon = text.find(':');
-    if (colon == std::string_view::npos || colon == 0) return std::nullopt;
-    AccountSetup setup;
-    setup.userId = std::string(text.substr(0, colon));
-    std::string_view password = text.substr(colon + 1);
-    setup.credit = kDefaultCredit;
-    const size_t last = password.rfind(':');
-    if (last != std::string_view::npos && ParseCredit(password.substr(last + 1), setup.credit)) {
-        password = password.substr(0, last);
-    }
-    if (password.empty()) return std::nullopt;
-    setup.password = std::string(password);
-    setup.name = setup.userId;
-    setup.returnPhone = kDefaultReturnPhone;
-    return setup;
-}
 
 int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::ostream& out,
                      std::ostream& err) {
@@ -56,7 +30,7 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
         "vexa-sandbox"};
     app.set_version_flag("--version", std::string("vexa-sandbox ") + VEXA_VERSION);
     std::string dataDir;
-    std::vector<std::string> accounts;
+    AccountOptions accounts;
     double waitSeconds = std::chrono::duration<double>(kDefaultPrintEnvWait).count();
     app.add_option("--data-dir", dataDir, "Directory of the store, the certificate and the endpoints file")
         ->required();
@@ -72,12 +46,7 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
     app.add_option("--realm", options.realm, "Realm that requests must name in Auth-Realm")
         ->check([](const std::string& realm) { return realm.empty() ? "the realm must not be empty" : ""; })
         ->capture_default_str();
-    app.add_option("--account", accounts,
-                   "USER:PASSWORD[:CREDIT]: creates the account (credit " + std::to_string(kDefaultCredit) +
-                       " unless given) or sets the password of an existing one; repeatable")
-        ->check([](const std::string& text) {
-            return ParseAccountOption(text) ? "" : "expected USER:PASSWORD[:CREDIT], got '" + text + "'";
-        });
+    accounts.AddTo(app);
     app.add_option("--delivery-delay", options.deliveryDelay,
                    "Seconds a receiver waits for its delivery report after it is handed over")
         ->check(CLI::NonNegativeNumber)
@@ -113,8 +82,10 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
     }
     options.dataDir = dataDir;
     options.keepAlive = !noKeepAlive;
-    options.accounts.clear();
-    for (const std::string& text : accounts) options.accounts.push_back(*ParseAccountOption(text));
+    std::optional<std::vector<AccountSetup>> resolved =
+        accounts.Resolve(std::cin, std::getenv(kPasswordVariable), err);
+    if (!resolved) return 2;
+    options.accounts = std::move(*resolved);
     line.printEnvWait.reset();
     if (printEnv) line.printEnvWait = std::chrono::milliseconds(std::llround(waitSeconds * 1000));
     return -1;

@@ -6,18 +6,10 @@
 #include <optional>
 #include <string_view>
 
+#include "sandbox/account_options.h"
 #include "sandbox/sandbox.h"
 
 namespace vexa::sandbox {
-
-// What --account creates when the store has no such account.
-inline constexpr int64_t kDefaultCredit = 1000;
-inline constexpr const char* kDefaultReturnPhone = "02-000-0000";
-
-// "USER:PASSWORD[:CREDIT]": the last field is the credit when it is a decimal number, so a
-// password that itself ends in ":digits" needs the credit written out. A new account is named
-// after its user ID and gets the default return phone.
-std::optional<AccountSetup> ParseAccountOption(std::string_view text);
 
 // How long --print-env waits for a sandbox to be up, unless --wait says otherwise.
 inline constexpr std::chrono::milliseconds kDefaultPrintEnvWait{10000};
@@ -31,6 +23,7 @@ struct CommandLine {
 
 // Fills `line` from the arguments. -1 to go on; otherwise the process's exit code (0 after help or
 // the version, 2 after a usage error), with what was asked or wrong written to `out` or `err`.
+// Reads standard input only for --password-stdin.
 int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::ostream& out,
                      std::ostream& err);
 

@@ -51,7 +51,7 @@ TEST(CommandLineTest, UsageErrorsExitTwoHelpAndVersionZero) {
     const Case cases[] = {
         {{"vexa-sandbox"}, 2},                                       // no --data-dir
         {{"vexa-sandbox", "--data-dir", "d", "--bogus"}, 2},         // an unknown option
-        {{"vexa-sandbox", "--data-dir", "d", "--account", "x"}, 2},  // a malformed value
+        {{"vexa-sandbox", "--data-dir", "d", "--account", ":x"}, 2},  // a malformed value
         {{"vexa-sandbox", "--data-dir", "d", "--wait", "3"}, 2},     // --wait without --print-env
         {{"vexa-sandbox", "--data-dir", "d", "--print-env", "--wait", "-1"}, 2},
         {{"vexa-sandbox", "--help"}, 0},

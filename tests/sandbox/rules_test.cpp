@@ -287,9 +287,9 @@ TEST(OptionsTest, AccountOptions) {
         {"kim:secret:-5", std::tuple{"kim", "secret:-5", kDefaultCredit}},
         {"kim:secret:", std::tuple{"kim", "secret:", kDefaultCredit}},
         {"kim:", std::nullopt},
-        {"kim::5", std::nullopt},
+        {"kim::5", std::tuple{"kim", "", 5}},  // no password here: it comes from elsewhere
         {":secret", std::nullopt},
-        {"kim", std::nullopt},
+        {"kim", std::tuple{"kim", "", kDefaultCredit}},
     };
     for (const auto& c : cases) {
         const std::optional<AccountSetup> setup = ParseAccountOption(c.text);
