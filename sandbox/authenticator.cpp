@@ -60,7 +60,13 @@ std::optional<Account> Authenticator::Authenticate(std::string_view authorizatio
 
 std::optional<Account> Authenticator::Verify(const std::string& userId, std::string_view password) {
     std::optional<Store::Login> login = store_.FindLogin(userId);
-    if (!login || !PasswordAccepted(userId, login->password, password)) return std::nullopt;
+    if (!login) {
+        // The work of a wrong password, so that a refusal takes as long whether or not the user
+        // ID has an account.
+        PasswordMatches(DummyPasswordHash(), password);
+        return std::nullopt;
+    }
+    if (!PasswordAccepted(userId, login->password, password)) return std::nullopt;
     return std::move(login->account);
 }
 
