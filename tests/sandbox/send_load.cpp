@@ -4,10 +4,8 @@
 #include <chrono>
 #include <optional>
 
-#include "rest/messages_document.h"
-#include "rest/service_context.h"
+#include "rest_requests.h"
 #include "sandbox/sandbox.h"
-#include "sandbox_fixture.h"
 #include "wire_connection.h"
 
 namespace vexa::sandbox::test {
@@ -61,11 +59,18 @@ void SendLoad::Sender(int sender) {
     std::vector<std::string> images;
     if (plan_.type == "mms" && !plan_.image.empty()) images.push_back(plan_.image);
     const TlsClient tls(plan_.certificate);
-    WireConnection connection(plan_.httpsPort, tls);
-    if (!connection.Connected()) return Failed("connecting");
+    std::optional<WireConnection> connection;
+    // One request over the kept connection, made anew when the sandbox ended the last one (it
+    // does after so many requests).
+    auto exchange = [&](const std::string& request) -> std::optional<WireReply> {
+        if (!connection) connection.emplace(plan_.httpsPort, tls);
+        std::optional<WireReply> reply = connection->Exchange(request);
+        if (!reply || reply->Header("connection") == "close") connection.reset();
+        return reply;
+    };
     for (int n = 0; n < plan_.sendsEach && !stopping_; ++n) {
         const std::string text = TextOf(sender, n);
-        const std::optional<WireReply> reply = connection.Exchange(WireRequest(
+        const std::optional<WireReply> reply = exchange(WireRequest(
             "POST", sendTarget, credentials,
             SendDocument(plan_.type, text, {{"010-5555-" + std::to_string(1000 + sender)}}, images)));
         if (!reply || reply->status != 200) return Failed(reply ? reply->body : "send: no reply");
@@ -86,8 +91,8 @@ void SendLoad::Sender(int sender) {
         }
         ++acknowledgedSoFar_;
         if (plan_.readEvery > 0 && (n + 1) % plan_.readEvery == 0) {
-            const std::optional<WireReply> logs = connection.Exchange(
-                WireRequest("GET", "/transfers/" + plan_.user + "/all/" + stored.date, credentials));
+            const std::optional<WireReply> logs =
+                exchange(WireRequest("GET", "/transfers/" + plan_.user + "/all/" + stored.date, credentials));
             if (!logs || logs->status != 200) return Failed(logs ? logs->body : "logs: no reply");
         }
     }

@@ -2,13 +2,11 @@
 // the logs between, the process killed with SIGKILL in the middle and started again on its
 // directory, and the write-ahead log after many sends. Afterwards the store file is read directly:
 // every acknowledged send is there exactly once and the credit adds up.
-#include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
-#include <system_error>
-#include <thread>
 
+#include "file_size_watch.h"
 #include "sandbox_process.h"
 #include "scratch_directory.h"
 #include "send_load.h"
@@ -16,8 +14,6 @@
 
 namespace vexa::sandbox::test {
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr int64_t kStartCredit = 1000000;
 
@@ -105,24 +101,13 @@ TEST_F(StoreLoadTest, TheWriteAheadLogStaysSmallUnderLoad) {
     ASSERT_EQ(first.failures, 0) << first.firstFailure;
 
     const std::filesystem::path wal = dir_ / "sandbox.db-wal";
-    std::atomic<bool> done{false};
-    uintmax_t largest = 0;
-    std::thread watch([&] {
-        while (!done) {
-            std::error_code missing;
-            const uintmax_t size = std::filesystem::file_size(wal, missing);
-            if (!missing) largest = std::max(largest, size);
-            std::this_thread::sleep_for(2ms);
-        }
-    });
+    FileSizeWatch watch(wal);
     LoadPlan plan = Plan(*process, 8, 40);
     plan.type = "mms";
     plan.image = picture(48 << 10);
     SendLoad::Outcome outcome = SendLoad(plan).Finish();
-    done = true;
-    watch.join();
     EXPECT_EQ(outcome.failures, 0) << outcome.firstFailure;
-    EXPECT_LT(largest, 4u << 20);
+    EXPECT_LT(watch.Largest(), 4u << 20);
     EXPECT_LT(std::filesystem::file_size(wal), 4u << 20);
     EXPECT_EQ(process->Stop(), 0) << process->Output();
     outcome.acknowledged.insert(outcome.acknowledged.end(), first.acknowledged.begin(),
