@@ -5,7 +5,7 @@
 # port; the sandbox prefers port $windows_demo_port so that a second run rebuilds nothing).
 #   windows_demo_wanted                      0 when the Windows build is there and Wine can run it
 #   windows_demo_prepare DATA HTTPS_PORT     builds the DLL and boots a Wine prefix, in the background
-#   windows_demo_run DATA USER PASSWORD LEGACY_ADDRESS PICTURE
+#   windows_demo_run DATA USER PASSWORD LEGACY_ADDRESS PICTURE   (trusts the certificate $VEXA_CACERT)
 windows_demo_port=47443
 windows_demo_build=build/windows-demo
 
@@ -57,7 +57,7 @@ windows_demo_run() {
 
     step "Windows: registering the 32-bit DLL with regsvr32 and trusting the sandbox's certificate in the prefix"
     wine 'C:\windows\syswow64\regsvr32.exe' /s "$(windows_path "$dll")" || return 1
-    wine "$(windows_path "$windows_demo_build/vexa_trust_certificate.exe")" "$(windows_path "$data/cert.pem")" || return 1
+    wine "$(windows_path "$windows_demo_build/vexa_trust_certificate.exe")" "$(windows_path "$VEXA_CACERT")" || return 1
     echo "VexaComponent.Message and VexaComponent.SMS registered from $dll"
 
     step "Windows: account status (VBScript, Message over WinINet)"
