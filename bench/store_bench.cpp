@@ -27,18 +27,13 @@
 #include <vector>
 
 #include "file_size_watch.h"
+#include "load_rig.h"
 #include "rest_requests.h"
 #include "sandbox/sandbox.h"
-#include "sandbox_process.h"
-#include "scratch_directory.h"
-#include "send_load.h"
-#include "store_audit.h"
 #include "wire_connection.h"
 
 namespace vexa::sandbox::test {
 namespace {
-
-constexpr int64_t kStartCredit = 100000000;
 
 struct Options {
     int senders = 8;
@@ -75,55 +70,25 @@ Options Parse(int argc, char** argv) {
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 double MiB(uintmax_t bytes) { return static_cast<double>(bytes) / (1 << 20); }
 
-// A data directory and the sandbox on it, started again as often as asked.
-class Rig {
-public:
-    std::unique_ptr<SandboxProcess> Start() const {
-        auto process = std::make_unique<SandboxProcess>(
-            dir_, ProcessStart{{"--account", "kim:secret:" + std::to_string(kStartCredit)}, {}, {}});
-        if (!process->Up()) throw std::runtime_error("vexa-sandbox did not start: " + process->Output());
-        return process;
-    }
-
-    LoadPlan Plan(const SandboxProcess& process, int senders, int sendsEach, const std::string& label) const {
-        LoadPlan plan;
-        plan.httpsPort = process.HttpsPort();
-        plan.certificate = process.Certificate();
-        plan.user = "kim";
-        plan.password = "secret";
-        plan.senders = senders;
-        plan.sendsEach = sendsEach;
-        plan.label = label;
-        return plan;
-    }
-
-    // Prints what the audit found; true when nothing.
-    bool Audit(const char* what, const std::vector<Acknowledged>& acknowledged, bool nothingElse) const {
-        const StoreContents store = ReadStore(dir_ / "sandbox.db", "kim");
-        const std::string found = Discrepancies(store, acknowledged, kStartCredit, nothingElse);
-        std::printf(
-            "  %-6s audit: integrity %s, %zu acknowledged, %lld stored, credit %lld = %lld - %lld: %s\n",
-            what, store.integrity.c_str(), acknowledged.size(), static_cast<long long>(store.transfers),
-            static_cast<long long>(store.credit), static_cast<long long>(kStartCredit),
-            static_cast<long long>(store.charged), found.empty() ? "ok" : "DISCREPANCIES");
-        if (!found.empty()) std::printf("%s", found.c_str());
-        return found.empty();
-    }
-
-    const std::filesystem::path& Dir() const { return dir_; }
-
-private:
-    vexa::test::ScratchDirectory scratch_;
-    const std::filesystem::path dir_ = scratch_.Path() / "data";
-};
+// Prints what the audit of the rig's store found; true when nothing.
+bool Audit(const LoadRig& rig, const char* what, const std::vector<Acknowledged>& acknowledged,
+           bool nothingElse) {
+    const StoreContents store = rig.Stored();
+    const std::string found = Discrepancies(store, acknowledged, LoadRig::kStartCredit, nothingElse);
+    std::printf("  %-6s audit: integrity %s, %zu acknowledged, %lld stored, credit %lld = %lld - %lld: %s\n",
+                what, store.integrity.c_str(), acknowledged.size(), static_cast<long long>(store.transfers),
+                static_cast<long long>(store.credit), static_cast<long long>(LoadRig::kStartCredit),
+                static_cast<long long>(store.charged), found.empty() ? "ok" : "DISCREPANCIES");
+    if (!found.empty()) std::printf("%s", found.c_str());
+    return found.empty();
+}
 
 bool Load(const Options& options) {
-    Rig rig;
+    LoadRig rig;
     const std::unique_ptr<SandboxProcess> process = rig.Start();
     FileSizeWatch watch(rig.Dir() / "sandbox.db-wal");
     const auto start = std::chrono::steady_clock::now();
-    const SendLoad::Outcome outcome =
-        SendLoad(rig.Plan(*process, options.senders, options.sends, "load")).Finish();
+    const SendLoad::Outcome outcome = SendLoad(rig.Plan(*process, options.senders, options.sends)).Finish();
     const double seconds = Seconds(std::chrono::steady_clock::now() - start);
     std::printf(
         "  load   %d senders x %d sends: %zu acknowledged in %.2f s (%.0f sends/s), %d failed; "
@@ -131,15 +96,17 @@ bool Load(const Options& options) {
         options.senders, options.sends, outcome.acknowledged.size(), seconds,
         static_cast<double>(outcome.acknowledged.size()) / seconds, outcome.failures, MiB(watch.Largest()));
     if (process->Stop() != 0) return false;
-    return outcome.failures == 0 && rig.Audit("load", outcome.acknowledged, true);
+    return outcome.failures == 0 && Audit(rig, "load", outcome.acknowledged, true);
 }
 
 bool Crash(const Options& options) {
-    Rig rig;
+    LoadRig rig;
     std::vector<Acknowledged> acknowledged;
     for (int round = 1; round <= options.crashes; ++round) {
         const std::unique_ptr<SandboxProcess> process = rig.Start();
-        SendLoad load(rig.Plan(*process, options.senders, 1000000, "crash " + std::to_string(round)));
+        LoadPlan plan = rig.Plan(*process, options.senders, 1000000);
+        plan.label = "crash " + std::to_string(round);
+        SendLoad load(plan);
         if (!load.WaitForAcknowledged(options.killAfter)) throw std::runtime_error("the load stopped early");
         process->Kill();
         const SendLoad::Outcome outcome = load.Finish();
@@ -148,16 +115,16 @@ bool Crash(const Options& options) {
                     outcome.acknowledged.size());
     }
     if (rig.Start()->Stop() != 0) return false;
-    return rig.Audit("crash", acknowledged, false);
+    return Audit(rig, "crash", acknowledged, false);
 }
 
 bool Log(const Options& options) {
-    Rig rig;
+    LoadRig rig;
     const std::unique_ptr<SandboxProcess> process = rig.Start();
     const std::filesystem::path wal = rig.Dir() / "sandbox.db-wal";
     FileSizeWatch watch(wal);
     const int each = options.logSends / options.senders;
-    LoadPlan plan = rig.Plan(*process, options.senders, each, "log");
+    LoadPlan plan = rig.Plan(*process, options.senders, each);
     // The month's logs grow to every send: read at every fifth, they would take most of the time.
     plan.readEvery = 100;
     const SendLoad::Outcome outcome = SendLoad(plan).Finish();
@@ -168,11 +135,11 @@ bool Log(const Options& options) {
         outcome.acknowledged.size(), outcome.failures, MiB(largest), MiB(std::filesystem::file_size(wal)),
         MiB(std::filesystem::file_size(rig.Dir() / "sandbox.db")));
     if (process->Stop() != 0) return false;
-    return outcome.failures == 0 && rig.Audit("log", outcome.acknowledged, true);
+    return outcome.failures == 0 && Audit(rig, "log", outcome.acknowledged, true);
 }
 
 void Logins(const Options& options) {
-    Rig rig;
+    LoadRig rig;
     const std::unique_ptr<SandboxProcess> process = rig.Start();
     const TlsClient tls(process->Certificate());
     std::optional<WireConnection> connection;

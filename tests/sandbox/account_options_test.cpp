@@ -141,13 +141,12 @@ TEST_F(AccountOptionsTest, TheSandboxTakesItsPasswordsWithoutTheCommandLine) {
             continue;
         }
         ASSERT_TRUE(process.Up()) << process.Output();
-        test::LoadPlan plan;
-        plan.httpsPort = process.HttpsPort();
-        plan.certificate = process.Certificate();
-        plan.user = "kim";
-        plan.password = c.password;
-        plan.senders = 1;
-        plan.sendsEach = 1;
+        const test::LoadPlan plan{.httpsPort = process.HttpsPort(),
+                                  .certificate = process.Certificate(),
+                                  .user = "kim",
+                                  .password = c.password,
+                                  .senders = 1,
+                                  .sendsEach = 1};
         const test::SendLoad::Outcome outcome = test::SendLoad(plan).Finish();
         EXPECT_EQ(outcome.failures, 0) << c.password << ": " << outcome.firstFailure;
     }

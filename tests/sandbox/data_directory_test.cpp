@@ -63,13 +63,12 @@ TEST_F(DataDirectoryTest, EveryFileIsPrivateAfterAStartAndAfterSends) {
         EXPECT_TRUE(std::filesystem::exists(dir_ / file)) << file;
     }
 
-    test::LoadPlan plan;
-    plan.httpsPort = process.HttpsPort();
-    plan.certificate = process.Certificate();
-    plan.user = "kim";
-    plan.password = "secret";
-    plan.senders = 2;
-    plan.sendsEach = 10;
+    const test::LoadPlan plan{.httpsPort = process.HttpsPort(),
+                              .certificate = process.Certificate(),
+                              .user = "kim",
+                              .password = "secret",
+                              .senders = 2,
+                              .sendsEach = 10};
     const test::SendLoad::Outcome outcome = test::SendLoad(plan).Finish();
     EXPECT_EQ(outcome.failures, 0) << outcome.firstFailure;
     EXPECT_EQ(FilesNotOfMode(dir_, 0600), "");

@@ -49,10 +49,10 @@ TEST(CommandLineTest, UsageErrorsExitTwoHelpAndVersionZero) {
         int code;
     };
     const Case cases[] = {
-        {{"vexa-sandbox"}, 2},                                       // no --data-dir
-        {{"vexa-sandbox", "--data-dir", "d", "--bogus"}, 2},         // an unknown option
+        {{"vexa-sandbox"}, 2},                                        // no --data-dir
+        {{"vexa-sandbox", "--data-dir", "d", "--bogus"}, 2},          // an unknown option
         {{"vexa-sandbox", "--data-dir", "d", "--account", ":x"}, 2},  // a malformed value
-        {{"vexa-sandbox", "--data-dir", "d", "--wait", "3"}, 2},     // --wait without --print-env
+        {{"vexa-sandbox", "--data-dir", "d", "--wait", "3"}, 2},      // --wait without --print-env
         {{"vexa-sandbox", "--data-dir", "d", "--print-env", "--wait", "-1"}, 2},
         {{"vexa-sandbox", "--help"}, 0},
         {{"vexa-sandbox", "--version"}, 0},  // no --data-dir needed

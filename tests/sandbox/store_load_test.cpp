@@ -7,51 +7,27 @@
 #include <memory>
 
 #include "file_size_watch.h"
-#include "sandbox_process.h"
-#include "scratch_directory.h"
-#include "send_load.h"
-#include "store_audit.h"
+#include "load_rig.h"
 
 namespace vexa::sandbox::test {
 namespace {
 
-constexpr int64_t kStartCredit = 1000000;
+constexpr int64_t kStartCredit = LoadRig::kStartCredit;
 
 class StoreLoadTest : public testing::Test {
 protected:
-    std::unique_ptr<SandboxProcess> Start() {
-        auto process = std::make_unique<SandboxProcess>(
-            dir_, ProcessStart{{"--account", "kim:secret:" + std::to_string(kStartCredit)}, {}, {}});
-        EXPECT_TRUE(process->Up()) << process->Output();
-        return process;
-    }
-
-    LoadPlan Plan(const SandboxProcess& process, int senders, int sendsEach) const {
-        LoadPlan plan;
-        plan.httpsPort = process.HttpsPort();
-        plan.certificate = process.Certificate();
-        plan.user = "kim";
-        plan.password = "secret";
-        plan.senders = senders;
-        plan.sendsEach = sendsEach;
-        return plan;
-    }
-
-    StoreContents Stored() const { return ReadStore(dir_ / "sandbox.db", "kim"); }
-
-    vexa::test::ScratchDirectory scratch_;
-    const std::filesystem::path dir_ = scratch_.Path() / "data";
+    LoadRig rig_;
+    const std::filesystem::path& dir_ = rig_.Dir();
 };
 
 TEST_F(StoreLoadTest, SendersAtOnceAreEachStoredOnceAndTheCreditAddsUp) {
-    std::unique_ptr<SandboxProcess> process = Start();
-    ASSERT_TRUE(process->Up());
-    SendLoad load(Plan(*process, 8, 25));
+    std::unique_ptr<SandboxProcess> process = rig_.Start();
+    SendLoad load(rig_.Plan(*process, 8, 25));
     const SendLoad::Outcome outcome = load.Finish();
     EXPECT_EQ(outcome.failures, 0) << outcome.firstFailure;
     EXPECT_EQ(outcome.acknowledged.size(), 200u);
     EXPECT_EQ(process->Stop(), 0) << process->Output();
-    const StoreContents store = Stored();
+    const StoreContents store = rig_.Stored();
     EXPECT_EQ(Discrepancies(store, outcome.acknowledged, kStartCredit, true), "");
     EXPECT_EQ(store.charged, 200);
 }
@@ -64,9 +40,8 @@ TEST_F(StoreLoadTest, AKillMidLoadLosesNothingAcknowledged) {
     std::vector<Acknowledged> acknowledged;
     for (int round = 1; round <= 2; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        std::unique_ptr<SandboxProcess> process = Start();
-        ASSERT_TRUE(process->Up());
-        LoadPlan plan = Plan(*process, kSenders, 100000);
+        std::unique_ptr<SandboxProcess> process = rig_.Start();
+        LoadPlan plan = rig_.Plan(*process, kSenders, 100000);
         plan.label = "round " + std::to_string(round);
         SendLoad load(plan);
         ASSERT_TRUE(load.WaitForAcknowledged(40)) << load.Finish().firstFailure;
@@ -76,10 +51,9 @@ TEST_F(StoreLoadTest, AKillMidLoadLosesNothingAcknowledged) {
         acknowledged.insert(acknowledged.end(), outcome.acknowledged.begin(), outcome.acknowledged.end());
     }
     // A clean start and stop on the directory leaves the log applied.
-    std::unique_ptr<SandboxProcess> process = Start();
-    ASSERT_TRUE(process->Up());
+    std::unique_ptr<SandboxProcess> process = rig_.Start();
     ASSERT_EQ(process->Stop(), 0) << process->Output();
-    const StoreContents store = Stored();
+    const StoreContents store = rig_.Stored();
     EXPECT_EQ(Discrepancies(store, acknowledged, kStartCredit, false), "");
     EXPECT_LE(store.transfers, static_cast<int64_t>(acknowledged.size()) + 2 * kSenders);
 }
@@ -89,11 +63,10 @@ TEST_F(StoreLoadTest, AKillMidLoadLosesNothingAcknowledged) {
 // file is watched all along from the end of the large send: left to SQLite's own checkpoints it
 // would keep the size of the largest transaction for good, and otherwise stay near 4 MiB.
 TEST_F(StoreLoadTest, TheWriteAheadLogStaysSmallUnderLoad) {
-    std::unique_ptr<SandboxProcess> process = Start();
-    ASSERT_TRUE(process->Up());
+    std::unique_ptr<SandboxProcess> process = rig_.Start();
     // Any Base64 text decodes to some picture bytes: 6 MiB, then 48 KiB.
     auto picture = [](size_t bytes) { return "data:image/jpeg;base64," + std::string(bytes / 3 * 4, 'Q'); };
-    LoadPlan large = Plan(*process, 1, 1);
+    LoadPlan large = rig_.Plan(*process, 1, 1);
     large.type = "mms";
     large.image = picture(6 << 20);
     large.label = "large";
@@ -102,7 +75,7 @@ TEST_F(StoreLoadTest, TheWriteAheadLogStaysSmallUnderLoad) {
 
     const std::filesystem::path wal = dir_ / "sandbox.db-wal";
     FileSizeWatch watch(wal);
-    LoadPlan plan = Plan(*process, 8, 40);
+    LoadPlan plan = rig_.Plan(*process, 8, 40);
     plan.type = "mms";
     plan.image = picture(48 << 10);
     SendLoad::Outcome outcome = SendLoad(plan).Finish();
@@ -112,7 +85,7 @@ TEST_F(StoreLoadTest, TheWriteAheadLogStaysSmallUnderLoad) {
     EXPECT_EQ(process->Stop(), 0) << process->Output();
     outcome.acknowledged.insert(outcome.acknowledged.end(), first.acknowledged.begin(),
                                 first.acknowledged.end());
-    EXPECT_EQ(Discrepancies(Stored(), outcome.acknowledged, kStartCredit, true), "");
+    EXPECT_EQ(Discrepancies(rig_.Stored(), outcome.acknowledged, kStartCredit, true), "");
 }
 
 }  // namespace
