@@ -1,0 +1,56 @@
+// How many connections the listeners hold at once, overall and per client address, counted across
+// HTTP, HTTPS and the legacy protocol: a client that opens connections without finishing requests
+// fills its own share, not the sandbox.
+#pragma once
+
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace vexa::sandbox {
+
+struct ConnectionLimits {
+    size_t overall = 1024;
+    size_t perAddress = 128;
+};
+
+class ConnectionCaps {
+public:
+    // One admitted connection; its place is given back when the slot goes.
+    class Slot {
+    public:
+        Slot(Slot&& other) noexcept;
+        Slot& operator=(Slot&& other) noexcept;
+        Slot(const Slot&) = delete;
+        Slot& operator=(const Slot&) = delete;
+        ~Slot();
+
+    private:
+        friend class ConnectionCaps;
+        Slot(ConnectionCaps* caps, std::string address) : caps_(caps), address_(std::move(address)) {}
+        void Release();
+
+        ConnectionCaps* caps_;
+        std::string address_;
+    };
+
+    explicit ConnectionCaps(ConnectionLimits limits) : limits_(limits) {}
+    ConnectionCaps(const ConnectionCaps&) = delete;
+    ConnectionCaps& operator=(const ConnectionCaps&) = delete;
+
+    // A slot for a connection from `address`, or nullopt when either cap is reached.
+    std::optional<Slot> Admit(const std::string& address);
+    size_t Open() const;
+
+private:
+    void Leave(const std::string& address);
+
+    const ConnectionLimits limits_;
+    mutable std::mutex mutex_;
+    size_t open_ = 0;
+    std::unordered_map<std::string, size_t> perAddress_;
+};
+
+}  // namespace vexa::sandbox
