@@ -4,6 +4,7 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <malloc.h>
 #include <mutex>
 #include <pthread.h>
 #include <sys/resource.h>
@@ -25,6 +26,11 @@ void RaiseDescriptorLimit() {
     setrlimit(RLIMIT_NOFILE, &limit);
 }
 
+// glibc's malloc raises its mmap threshold after each large free, after which request bodies
+// come from the heap and stay with the process (some 80 MB after eight 16 MB bodies). A fixed
+// threshold keeps large blocks in their own mappings, which a free gives back at once.
+constexpr size_t kMmapThreshold = 128 * 1024;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -33,6 +39,7 @@ int main(int argc, char** argv) {
     const SandboxOptions& options = line.sandbox;
     if (line.printEnvWait) return PrintEnvironment(options.dataDir, *line.printEnvWait, std::cout, std::cerr);
     RaiseDescriptorLimit();
+    mallopt(M_MMAP_THRESHOLD, kMmapThreshold);
 
     // The stop signals are taken below with sigwait; every thread started from here on inherits
     // the mask, so none of them is interrupted by one.
