@@ -78,6 +78,9 @@ public:
         return accountChanges_;
     }
 
+    // Connections the listeners hold now, over every protocol.
+    size_t OpenConnections() { return runtime_->Caps().Open(); }
+
     // Finishes the requests in flight, stops listening and removes the endpoints file. The store
     // closes with the object.
     void Stop();
