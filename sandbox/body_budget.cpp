@@ -5,42 +5,6 @@
 
 namespace vexa::sandbox {
 
-BodyBudget::Lease::Lease(Lease&& other) noexcept
-    : budget_(std::exchange(other.budget_, nullptr)), bytes_(other.bytes_) {}
-
-BodyBudget::Lease& BodyBudget::Lease::operator=(Lease&& other) noexcept {
-    if (this != &other) {
-        Release();
-        budget_ = std::exchange(other.budget_, nullptr);
-        bytes_ = other.bytes_;
-    }
-    return *this;
-}
-
-BodyBudget::Lease::~Lease() { Release(); }
-
-void BodyBudget::Lease::Release() {
-    if (budget_) std::exchange(budget_, nullptr)->Give(bytes_);
-}
-
-BodyBudget::Watch::Watch(Watch&& other) noexcept
-    : budget_(std::exchange(other.budget_, nullptr)), id_(other.id_) {}
-
-BodyBudget::Watch& BodyBudget::Watch::operator=(Watch&& other) noexcept {
-    if (this != &other) {
-        Release();
-        budget_ = std::exchange(other.budget_, nullptr);
-        id_ = other.id_;
-    }
-    return *this;
-}
-
-BodyBudget::Watch::~Watch() { Release(); }
-
-void BodyBudget::Watch::Release() {
-    if (budget_) std::exchange(budget_, nullptr)->Forget(id_);
-}
-
 size_t BodyBudget::InUse() const {
     std::lock_guard lock(mutex_);
     return used_;
@@ -57,7 +21,7 @@ BodyBudget::Attempt BodyBudget::Take(size_t bytes, std::function<void()> retry) 
     return {std::nullopt, Watch(this, id)};
 }
 
-void BodyBudget::Give(size_t bytes) {
+void BodyBudget::Give(const size_t& bytes) {
     std::vector<std::function<void()>> retries;
     {
         std::lock_guard lock(mutex_);
@@ -69,7 +33,7 @@ void BodyBudget::Give(size_t bytes) {
     for (const std::function<void()>& retry : retries) retry();
 }
 
-void BodyBudget::Forget(uint64_t id) {
+void BodyBudget::Forget(const uint64_t& id) {
     std::lock_guard lock(mutex_);
     waiting_.erase(id);
 }

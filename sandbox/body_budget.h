@@ -10,46 +10,19 @@
 #include <mutex>
 #include <optional>
 
+#include "sandbox/give_back.h"
+
 namespace vexa::sandbox {
 
 class BodyBudget {
+    void Give(const size_t& bytes);
+    void Forget(const uint64_t& id);
+
 public:
     // A share of the budget, given back when the lease goes.
-    class Lease {
-    public:
-        Lease(Lease&& other) noexcept;
-        Lease& operator=(Lease&& other) noexcept;
-        Lease(const Lease&) = delete;
-        Lease& operator=(const Lease&) = delete;
-        ~Lease();
-
-    private:
-        friend class BodyBudget;
-        Lease(BodyBudget* budget, size_t bytes) : budget_(budget), bytes_(bytes) {}
-        void Release();
-
-        BodyBudget* budget_;
-        size_t bytes_;
-    };
-
-    // A request waiting for room; it stops waiting when this goes.
-    class Watch {
-    public:
-        Watch() = default;
-        Watch(Watch&& other) noexcept;
-        Watch& operator=(Watch&& other) noexcept;
-        Watch(const Watch&) = delete;
-        Watch& operator=(const Watch&) = delete;
-        ~Watch();
-
-    private:
-        friend class BodyBudget;
-        Watch(BodyBudget* budget, uint64_t id) : budget_(budget), id_(id) {}
-        void Release();
-
-        BodyBudget* budget_ = nullptr;
-        uint64_t id_ = 0;
-    };
+    using Lease = GiveBack<BodyBudget, size_t, &BodyBudget::Give>;
+    // A request waiting for room; it stops waiting when the watch goes.
+    using Watch = GiveBack<BodyBudget, uint64_t, &BodyBudget::Forget>;
 
     struct Attempt {
         std::optional<Lease> lease;  // the share, when it fits now
@@ -68,9 +41,6 @@ public:
     Attempt Take(size_t bytes, std::function<void()> retry);
 
 private:
-    void Give(size_t bytes);
-    void Forget(uint64_t id);
-
     const size_t capacity_;
     mutable std::mutex mutex_;
     size_t used_ = 0;

@@ -1,26 +1,6 @@
 #include "sandbox/connection_caps.h"
 
-#include <utility>
-
 namespace vexa::sandbox {
-
-ConnectionCaps::Slot::Slot(Slot&& other) noexcept
-    : caps_(std::exchange(other.caps_, nullptr)), address_(std::move(other.address_)) {}
-
-ConnectionCaps::Slot& ConnectionCaps::Slot::operator=(Slot&& other) noexcept {
-    if (this != &other) {
-        Release();
-        caps_ = std::exchange(other.caps_, nullptr);
-        address_ = std::move(other.address_);
-    }
-    return *this;
-}
-
-ConnectionCaps::Slot::~Slot() { Release(); }
-
-void ConnectionCaps::Slot::Release() {
-    if (caps_) std::exchange(caps_, nullptr)->Leave(address_);
-}
 
 std::optional<ConnectionCaps::Slot> ConnectionCaps::Admit(const std::string& address) {
     std::lock_guard lock(mutex_);

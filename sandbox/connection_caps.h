@@ -9,6 +9,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "sandbox/give_back.h"
+
 namespace vexa::sandbox {
 
 struct ConnectionLimits {
@@ -17,24 +19,11 @@ struct ConnectionLimits {
 };
 
 class ConnectionCaps {
+    void Leave(const std::string& address);
+
 public:
-    // One admitted connection; its place is given back when the slot goes.
-    class Slot {
-    public:
-        Slot(Slot&& other) noexcept;
-        Slot& operator=(Slot&& other) noexcept;
-        Slot(const Slot&) = delete;
-        Slot& operator=(const Slot&) = delete;
-        ~Slot();
-
-    private:
-        friend class ConnectionCaps;
-        Slot(ConnectionCaps* caps, std::string address) : caps_(caps), address_(std::move(address)) {}
-        void Release();
-
-        ConnectionCaps* caps_;
-        std::string address_;
-    };
+    // One admitted connection's place, given back when the slot goes.
+    using Slot = GiveBack<ConnectionCaps, std::string, &ConnectionCaps::Leave>;
 
     explicit ConnectionCaps(ConnectionLimits limits) : limits_(limits) {}
     ConnectionCaps(const ConnectionCaps&) = delete;
@@ -45,8 +34,6 @@ public:
     size_t Open() const;
 
 private:
-    void Leave(const std::string& address);
-
     const ConnectionLimits limits_;
     mutable std::mutex mutex_;
     size_t open_ = 0;

@@ -189,7 +189,7 @@ private:
             });
         if (attempt.lease) {
             lease_ = std::move(attempt.lease);
-            watch_ = {};
+            watch_.Reset();
             room_.cancel();
             return ReadBody();
         }
@@ -199,7 +199,7 @@ private:
         room_.expires_at(deadline_);
         room_.async_wait([self = Self()](const error_code& ec) {
             if (ec || self->phase_ != Phase::kWaitingForRoom) return;
-            self->watch_ = {};
+            self->watch_.Reset();
             self->Refuse(http::status::service_unavailable);
         });
     }
@@ -281,7 +281,7 @@ private:
     // An error reply that ends the connection.
     void Refuse(http::status status) {
         keep_ = false;
-        watch_ = {};
+        watch_.Reset();
         lease_.reset();
         http::response<http::string_body>& response = response_.emplace(status, 11);
         response.keep_alive(false);
@@ -332,7 +332,7 @@ private:
     void Close() {
         if (phase_ == Phase::kClosed) return;
         phase_ = Phase::kClosed;
-        watch_ = {};
+        watch_.Reset();
         lease_.reset();
         room_.cancel();
         Lowest().close();

@@ -33,7 +33,7 @@ public:
         return next_++;
     }
 
-    void Leave(uint64_t id) {
+    void Leave(const uint64_t& id) {
         std::lock_guard lock(mutex_);
         live_.erase(id);
         if (live_.empty()) ended_.notify_all();
@@ -65,15 +65,11 @@ private:
 
 }  // namespace
 
+// What a served connection holds until it ends: its place among the listener's connections and
+// its connection slot.
 struct Connection::Tracking {
-    Tracking(std::shared_ptr<Registry> registry, uint64_t id, ConnectionCaps::Slot slot)
-        : registry(std::move(registry)), id(id), slot(std::move(slot)) {}
-    ~Tracking() { registry->Leave(id); }
-    Tracking(const Tracking&) = delete;
-    Tracking& operator=(const Tracking&) = delete;
-
     std::shared_ptr<Registry> registry;
-    uint64_t id;
+    GiveBack<Registry, uint64_t, &Registry::Leave> place;
     ConnectionCaps::Slot slot;
 };
 
@@ -132,7 +128,8 @@ struct Acceptor::Core : std::enable_shared_from_this<Core> {
         std::shared_ptr<Connection> connection = make(std::move(socket));
         const std::optional<uint64_t> id = registry->Join(connection);
         if (!id) return;
-        connection->tracking_ = std::make_shared<Connection::Tracking>(registry, *id, std::move(*slot));
+        connection->tracking_ = std::make_shared<Connection::Tracking>(
+            Connection::Tracking{registry, {registry.get(), *id}, std::move(*slot)});
         net::dispatch(connection->Executor(), [connection] { connection->Start(); });
     }
 

@@ -137,7 +137,7 @@ private:
             return;
         }
         phase_ = Phase::kReading;
-        watch_ = {};
+        watch_.Reset();
         lease_ = std::move(attempt.lease);
         held_.reserve(frameBytes);
         ReadMore();
@@ -215,7 +215,7 @@ private:
         phase_ = Phase::kClosed;
         ++armed_;
         timer_.cancel();
-        watch_ = {};
+        watch_.Reset();
         lease_.reset();
         error_code ignored;
         socket_.close(ignored);
