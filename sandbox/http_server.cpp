@@ -158,6 +158,7 @@ private:
     }
 
     void ReadFailed(const error_code& ec) {
+        if (phase_ == Phase::kClosed) return;
         if (ec == http::error::body_limit) return Refuse(http::status::payload_too_large);
         if (ec == beast::error::timeout || ec == net::error::eof || ec == net::error::operation_aborted ||
             ec == http::error::end_of_stream || ec == net::error::connection_reset) {
@@ -252,7 +253,13 @@ private:
         line_ = std::string(scheme) + " " + request.method + " " + request.target;
         net::post(settings_->runtime.Workers(), [self = Self(), request = std::move(request),
                                                  lease = std::exchange(lease_, std::nullopt)]() mutable {
-            ServiceReply reply = self->settings_->service.Handle(request);
+            ServiceReply reply;
+            try {
+                reply = self->settings_->service.Handle(request);
+            } catch (...) {
+                // Out of memory, say: the client is told, and the worker lives on.
+                reply.status = 500;
+            }
             // The body's memory and its share go back before the reply is written.
             request = {};
             lease.reset();

@@ -153,15 +153,21 @@ private:
                                                lease = std::exchange(lease_, std::nullopt)]() mutable {
             const Shared& shared = *self->shared_;
             LegacyAnswer answer;
-            if (known) {
-                answer = std::move(*known);
-            } else if (std::optional<std::string> text = VexaCore::UnframePacket(frame)) {
-                frame = {};
-                answer = shared.service.Handle(*text, self->peer_);
-            } else {
-                answer = LegacyService::ErrorAnswer(
-                    legacy_error::kBadFrame,
-                    "the frame's lengths do not add up, or its data does not inflate");
+            try {
+                if (known) {
+                    answer = std::move(*known);
+                } else if (std::optional<std::string> text = VexaCore::UnframePacket(frame)) {
+                    frame = {};
+                    answer = shared.service.Handle(*text, self->peer_);
+                } else {
+                    answer = LegacyService::ErrorAnswer(
+                        legacy_error::kBadFrame,
+                        "the frame's lengths do not add up, or its data does not inflate");
+                }
+            } catch (...) {
+                // Out of memory, say: the client is told, and the worker lives on.
+                answer =
+                    LegacyService::ErrorAnswer(legacy_error::kInternal, "the request could not be answered");
             }
             frame = {};
             lease.reset();
