@@ -1,7 +1,8 @@
 // The sandbox's readers of the documents the component sends. The first byte picks: a send
 // request's body or a delete/cancel request's body as received, or fields from which the
 // component's own writer makes such a document. What the component writes, the sandbox reads
-// back field for field, in UTF-8 where the component holds local text.
+// back field for field: in UTF-8 where the component holds local text, and with a "?" for each
+// control character that XML cannot carry.
 #include <charconv>
 #include <string>
 
@@ -22,7 +23,13 @@ int64_t NumberOf(std::string_view text) {
     return value;
 }
 
-std::string AsSent(std::string_view local) { return LocalToUtf8(local); }
+std::string AsSent(std::string_view local) {
+    std::string text = LocalToUtf8(local);
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') c = '?';
+    }
+    return text;
+}
 
 void ReadRaw(std::string_view body, bool send) {
     std::string error;
