@@ -417,6 +417,7 @@ void WriteVariantSeeds(Corpus& corpus) {
         "",
         "1e",
         "--1",
+        "1.7976931348623157E+308",
     };
     int n = 0;
     for (std::string_view text : kTexts) corpus.Add("text-" + std::to_string(++n), text);

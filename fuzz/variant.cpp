@@ -2,10 +2,11 @@
 // bool type. A failed conversion leaves the destination as it was, converting in place gives what
 // converting into another VARIANT gives, and a value converts to text and that text back: to the
 // same value for integers and bools, and for reals and dates (whose text is rounded) to one that
-// writes the same text again.
+// writes the same text again; only the largest doubles' rounded text is too large to read.
 #include "automation/variant.h"
 
 #include <array>
+#include <cmath>
 
 #include "automation/bstr.h"
 #include "automation/text.h"
@@ -30,6 +31,9 @@ constexpr std::array kTargets = {
     Target{VT_R8, Exactness::kText},    Target{VT_DATE, Exactness::kText},
 };
 
+// Doubles this large may write "1.79769313486232E+308", above the largest one.
+constexpr double kLargestR8Text = 1.7976931348623e308;
+
 // Every numeric member of the union lies in its first eight bytes, and a conversion's result
 // starts out all zero.
 bool SameValue(const VARIANT& a, const VARIANT& b) { return a.vt == b.vt && a.llVal == b.llVal; }
@@ -53,7 +57,11 @@ void CheckRoundTrip(const Variant& value, const Target& target, USHORT flags) {
     Variant text;
     Check(SUCCEEDED(VariantChangeType(&text, &value, flags, VT_BSTR)), "a converted value has a text");
     Variant back;
-    Check(SUCCEEDED(VariantChangeType(&back, &text, flags, target.vt)), "a value's own text converts back");
+    const HRESULT hr = VariantChangeType(&back, &text, flags, target.vt);
+    // A double within rounding of the largest one writes a text above it (15 digits, as OLE
+    // writes them), which reads as an overflow.
+    if (hr == DISP_E_OVERFLOW && target.vt == VT_R8 && std::fabs(value.dblVal) > kLargestR8Text) return;
+    Check(SUCCEEDED(hr), "a value's own text converts back");
     if (target.exactness == Exactness::kValue) {
         Check(SameValue(back, value), "a value's own text converts back to it");
         return;
