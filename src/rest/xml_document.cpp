@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 #include <mutex>
 
 #include "automation/text.h"
@@ -26,6 +27,34 @@ const xmlChar* AsXml(const std::string& text) { return reinterpret_cast<const xm
 
 // Parse errors are answered by LoadDocument's result; nothing goes to the host's stderr.
 void IgnoreError(void*, xmlErrorPtr) noexcept {}
+void IgnoreGenericError(void*, const char*, ...) noexcept {}
+
+// libxml2 reports some errors without a parser context (an encoding converter's, among them), to
+// the thread's generic and structured handlers, which print to stderr unless a host set its own.
+// For one parse this thread's handlers are silent ones; the host's come back after it.
+class SilentLibxml2Errors {
+public:
+    SilentLibxml2Errors()
+        : generic_(xmlGenericError),
+          genericContext_(xmlGenericErrorContext),
+          structured_(xmlStructuredError),
+          structuredContext_(xmlStructuredErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+        xmlSetStructuredErrorFunc(nullptr, IgnoreError);
+    }
+    ~SilentLibxml2Errors() {
+        xmlSetGenericErrorFunc(genericContext_, generic_);
+        xmlSetStructuredErrorFunc(structuredContext_, structured_);
+    }
+    SilentLibxml2Errors(const SilentLibxml2Errors&) = delete;
+    SilentLibxml2Errors& operator=(const SilentLibxml2Errors&) = delete;
+
+private:
+    const xmlGenericErrorFunc generic_;
+    void* const genericContext_;
+    const xmlStructuredErrorFunc structured_;
+    void* const structuredContext_;
+};
 
 bool IsTextNode(xmlNodePtr node) {
     return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
@@ -149,6 +178,7 @@ bool CRondoXmlParser::LoadDocument(std::string_view text) {
     SetDocument(nullptr);
     if (text.size() > static_cast<size_t>(INT_MAX)) return false;
     EnsureLibraryReady();
+    const SilentLibxml2Errors silent;
     const CHandle<xmlParserCtxt, xmlFreeParserCtxt> context(xmlNewParserCtxt());
     if (!context || !context->sax) return false;
     context->sax->serror = IgnoreError;
