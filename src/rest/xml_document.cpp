@@ -1,5 +1,6 @@
 #include "rest/xml_document.h"
 
+#include <algorithm>
 #include <climits>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
@@ -57,6 +58,22 @@ private:
 
 bool IsTextNode(xmlNodePtr node) {
     return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
+}
+
+// XML carries no control character but tab, LF and CR; libxml2 would write the whole text as
+// nothing (and complain on the host's stderr). Each becomes "?", as a character the target cannot
+// hold does in every conversion. Such bytes stand for themselves in UTF-8, never inside a sequence.
+bool IsXmlChar(unsigned char byte) { return byte >= 0x20 || byte == '\t' || byte == '\n' || byte == '\r'; }
+
+std::string_view XmlCarried(std::string_view text, std::string& buffer) {
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return IsXmlChar(static_cast<unsigned char>(c)); }))
+        return text;
+    buffer.assign(text);
+    for (char& c : buffer) {
+        if (!IsXmlChar(static_cast<unsigned char>(c))) c = '?';
+    }
+    return buffer;
 }
 
 }  // namespace
@@ -117,7 +134,8 @@ xmlNodePtr CRondoXmlParser::AddTextChild(xmlNodePtr parent, std::string_view nam
     if (!element) return nullptr;
     // A text node, not parsed content: "&" and "<" in the text are escaped when written. libxml2
     // copies the text, so a converted one is made in a buffer kept for the next.
-    const std::string_view content = convert_ ? LocalAsUtf8(text, textBuffer_) : text;
+    std::string carried;
+    const std::string_view content = XmlCarried(convert_ ? LocalAsUtf8(text, textBuffer_) : text, carried);
     if (content.size() > static_cast<size_t>(INT_MAX)) return element;
     const xmlNodePtr textNode = xmlNewDocTextLen(
         parent->doc, reinterpret_cast<const xmlChar*>(content.data()), static_cast<int>(content.size()));

@@ -138,6 +138,38 @@ TEST(XmlDocumentTest, TextTheLocalCodePageCannotCarryBecomesAQuestionMark) {
     }
 }
 
+TEST(XmlDocumentTest, ControlCharactersXmlCannotCarryBecomeQuestionMarks) {
+    // Written as they were, they would empty the whole element; tab, LF and CR are characters of XML.
+    const struct {
+        std::string text;
+        std::string read;
+    } cases[] = {
+        {"a\x01"
+         "b",
+         "a?b"},
+        {"\x0B=", "?="},
+        {std::string("nul\0end", 7), "nul?end"},
+        {"\x1B[1m!\x7F", "?[1m!\x7F"},
+        {"tab\tCR\rLF\n", "tab\tCR\rLF\n"},
+    };
+    for (const bool convert : {true, false}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.text);
+            TestDocument out;
+            out.SetConversion(convert);
+            out.AddTextChild(out.NewDocument("r"), "t", c.text);
+            testing::internal::CaptureStderr();
+            const std::string serialized = out.SerializeDocument();
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+            TestDocument in;
+            in.SetConversion(convert);
+            ASSERT_TRUE(in.LoadDocument(serialized)) << serialized;
+            EXPECT_EQ(in.ChildElementText(in.Root(), "t"), c.read);
+        }
+    }
+}
+
 TEST(XmlDocumentTest, WithoutConversionBytesPassUnchanged) {
     TestDocument doc;
     doc.SetConversion(false);
