@@ -1,8 +1,11 @@
 # The two commands: `make demo` runs the product, `make test` runs every test.
 # `make install PREFIX=/opt/vexa` installs a stripped release build.
-.PHONY: demo test deps build build-asan build-windows windows-package install clean
+# `make fuzz` runs each fuzz target for FUZZ_SECONDS (default 180); FUZZ_TARGETS="tpml frame" some.
+.PHONY: demo test deps build build-asan build-windows windows-package install fuzz clean
 
 PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 180
+FUZZ_TARGETS ?=
 
 deps:
 	@scripts/install-deps --check 2>/dev/null || scripts/install-deps
@@ -37,6 +40,10 @@ install: deps
 	cmake --preset release
 	cmake --build --preset release
 	cmake --install build/release --prefix $(PREFIX) --strip
+
+# The fuzz preset (clang, libFuzzer) and a run of each target; fuzz/README.md says more.
+fuzz: deps
+	FUZZ_SECONDS="$(FUZZ_SECONDS)" FUZZ_TARGETS="$(FUZZ_TARGETS)" fuzz/run
 
 # Ends with a Windows part (VBScript under Wine) when the Windows build is there.
 demo: build

@@ -84,7 +84,7 @@ bool Audit(const LoadRig& rig, const char* what, const std::vector<Acknowledged>
 }
 
 bool Load(const Options& options) {
-    LoadRig rig;
+    LoadRig rig(VEXA_SANDBOX_PATH);
     const std::unique_ptr<SandboxProcess> process = rig.Start();
     FileSizeWatch watch(rig.Dir() / "sandbox.db-wal");
     const auto start = std::chrono::steady_clock::now();
@@ -95,12 +95,13 @@ bool Load(const Options& options) {
         "log at most %.2f MiB\n",
         options.senders, options.sends, outcome.acknowledged.size(), seconds,
         static_cast<double>(outcome.acknowledged.size()) / seconds, outcome.failures, MiB(watch.Largest()));
-    if (process->Stop() != 0) return false;
+    process->Stop();
+    if (process->ExitCode() != 0) return false;
     return outcome.failures == 0 && Audit(rig, "load", outcome.acknowledged, true);
 }
 
 bool Crash(const Options& options) {
-    LoadRig rig;
+    LoadRig rig(VEXA_SANDBOX_PATH);
     std::vector<Acknowledged> acknowledged;
     for (int round = 1; round <= options.crashes; ++round) {
         const std::unique_ptr<SandboxProcess> process = rig.Start();
@@ -114,12 +115,14 @@ bool Crash(const Options& options) {
         std::printf("  crash  round %d: killed after %zu acknowledged sends\n", round,
                     outcome.acknowledged.size());
     }
-    if (rig.Start()->Stop() != 0) return false;
+    const std::unique_ptr<SandboxProcess> last = rig.Start();
+    last->Stop();
+    if (last->ExitCode() != 0) return false;
     return Audit(rig, "crash", acknowledged, false);
 }
 
 bool Log(const Options& options) {
-    LoadRig rig;
+    LoadRig rig(VEXA_SANDBOX_PATH);
     const std::unique_ptr<SandboxProcess> process = rig.Start();
     const std::filesystem::path wal = rig.Dir() / "sandbox.db-wal";
     FileSizeWatch watch(wal);
@@ -134,12 +137,13 @@ bool Log(const Options& options) {
         "MiB\n",
         outcome.acknowledged.size(), outcome.failures, MiB(largest), MiB(std::filesystem::file_size(wal)),
         MiB(std::filesystem::file_size(rig.Dir() / "sandbox.db")));
-    if (process->Stop() != 0) return false;
+    process->Stop();
+    if (process->ExitCode() != 0) return false;
     return outcome.failures == 0 && Audit(rig, "log", outcome.acknowledged, true);
 }
 
 void Logins(const Options& options) {
-    LoadRig rig;
+    LoadRig rig(VEXA_SANDBOX_PATH);
     const std::unique_ptr<SandboxProcess> process = rig.Start();
     const TlsClient tls(process->Certificate());
     std::optional<WireConnection> connection;

@@ -1,12 +1,14 @@
-// The sandbox's listeners: plain HTTP and HTTPS on cpp-httplib, both answering every request
-// through the same Service.
+// The sandbox's HTTP and HTTPS listeners, on the runtime's event loop: each whole request becomes
+// a ServiceRequest answered by Service on a worker, and its reply goes back on the connection.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "sandbox/certificate.h"
+#include "sandbox/io_runtime.h"
 #include "sandbox/ports.h"
 #include "sandbox/service.h"
 
@@ -18,6 +20,15 @@ struct Endpoints {
     std::string legacy;  // "127.0.0.1:PORT" of the legacy TCP listener; empty when there is none
 };
 
+// How long a client may take; one that takes longer is disconnected.
+struct HttpTimeouts {
+    std::chrono::milliseconds handshake{10000};  // the TLS handshake
+    // A whole request, headers and body, from its first byte; more bytes do not extend it.
+    std::chrono::milliseconds request{30000};
+    std::chrono::milliseconds idle{5000};    // from a connection's start or last reply to the next request
+    std::chrono::milliseconds reply{30000};  // taking a whole reply
+};
+
 struct ListenerOptions {
     std::string bindAddress = "127.0.0.1";
     PortChoice http;
@@ -26,14 +37,18 @@ struct ListenerOptions {
     // Whether a client may send further requests over a connection; when not, every reply says
     // "Connection: close" and ends its connection.
     bool keepAlive = true;
-    // Told one line per request answered; called from the listeners' threads.
+    HttpTimeouts timeouts;
+    // Told one line per request answered; called from the runtime's threads.
     std::function<void(const std::string&)> log;
 };
+
+// The largest request body taken; a longer one is answered 413.
+inline constexpr size_t kMaxRequestBytes = 16 * 1024 * 1024;
 
 class HttpServer {
 public:
     // Binds both listeners and starts serving; throws when either cannot listen.
-    HttpServer(Service& service, const ListenerOptions& options);
+    HttpServer(Service& service, const ListenerOptions& options, IoRuntime& runtime);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -42,13 +57,14 @@ public:
     int HttpPort() const;
     int HttpsPort() const;
 
-    // Stops accepting, lets the requests in flight finish, and returns when both have.
+    // Stops accepting and closes the connections between requests at once; lets the requests
+    // being answered finish and their replies go out, and returns when they have (or after a
+    // bounded wait).
     void Stop();
 
 private:
-    class Listener;
-    std::unique_ptr<Listener> http_;
-    std::unique_ptr<Listener> https_;
+    struct State;
+    std::unique_ptr<State> state_;
     Endpoints endpoints_;
 };
 

@@ -55,6 +55,15 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
     app.add_flag("--no-keep-alive", noKeepAlive,
                  "Close every HTTP and HTTPS connection after its first reply (\"Connection: close\"); by "
                  "default a client may keep it for further requests");
+    app.add_option("--max-connections", options.connectionLimits.overall,
+                   "Connections held at once over HTTP, HTTPS and the legacy protocol together; one more is "
+                   "closed at once")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    app.add_option("--max-connections-per-address", options.connectionLimits.perAddress,
+                   "Connections held at once from one client address")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
     CLI::Option* legacyPort =
         app.add_option(
                "--legacy-port", options.legacyPort,

@@ -34,14 +34,19 @@ Sandbox::Sandbox(const SandboxOptions& options, Clock clock, std::function<void(
         accountChanges_.emplace_back(account.userId, store_.SetUpAccount(account));
     }
     const ListeningPorts recorded = directory_.RecordedPorts();
+    RuntimeOptions runtime;
+    runtime.limits = options.connectionLimits;
+    runtime.bodyBudget = options.bodyBudget;
+    runtime_ = std::make_unique<IoRuntime>(runtime);
     ListenerOptions listeners;
     listeners.bindAddress = options.bindAddress;
     listeners.http = Choose(options.httpPort, recorded.http);
     listeners.https = Choose(options.httpsPort, recorded.https);
     listeners.certificate = certificate_;
     listeners.keepAlive = options.keepAlive;
+    listeners.timeouts = options.httpTimeouts;
     listeners.log = log;
-    server_ = std::make_unique<HttpServer>(service_, listeners);
+    server_ = std::make_unique<HttpServer>(service_, listeners, *runtime_);
     endpoints_ = server_->GetEndpoints();
     ports_.http = server_->HttpPort();
     ports_.https = server_->HttpsPort();
@@ -57,7 +62,7 @@ Sandbox::Sandbox(const SandboxOptions& options, Clock clock, std::function<void(
         legacy.substitute = options.legacySubstitute;
         legacy.timeout = options.legacyTimeout;
         legacy.log = std::move(log);
-        legacy_ = std::make_unique<LegacyListener>(*legacyService_, std::move(legacy));
+        legacy_ = std::make_unique<LegacyListener>(*legacyService_, std::move(legacy), *runtime_);
         endpoints_.legacy = legacy_->Address();
         ports_.legacy = legacy_->Port();
         NoteMove("legacy", legacyChoice, ports_.legacy);
@@ -77,6 +82,7 @@ void Sandbox::Stop() {
     directory_.RemoveEndpoints();
     server_->Stop();
     if (legacy_) legacy_->Stop();
+    runtime_->Stop();
 }
 
 }  // namespace vexa::sandbox

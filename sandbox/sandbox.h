@@ -16,6 +16,7 @@
 #include "sandbox/clock.h"
 #include "sandbox/data_directory.h"
 #include "sandbox/http_server.h"
+#include "sandbox/io_runtime.h"
 #include "sandbox/legacy_listener.h"
 #include "sandbox/legacy_service.h"
 #include "sandbox/service.h"
@@ -39,6 +40,11 @@ struct SandboxOptions {
     int64_t deliveryDelay = 0;
     // Whether the HTTP and HTTPS listeners let a client keep its connection for further requests.
     bool keepAlive = true;
+    HttpTimeouts httpTimeouts;
+    // Connections held at once across every listener, overall and per client address; and the
+    // bytes of request bodies held at once.
+    ConnectionLimits connectionLimits;
+    size_t bodyBudget = RuntimeOptions{}.bodyBudget;
     // The legacy TCP listener, on the same address: none without a port (0 as above).
     std::optional<int> legacyPort;
     bool legacySubstitute = false;                   // its replies in the byte-substituted form
@@ -72,6 +78,9 @@ public:
         return accountChanges_;
     }
 
+    // Connections the listeners hold now, over every protocol.
+    size_t OpenConnections() { return runtime_->Caps().Open(); }
+
     // Finishes the requests in flight, stops listening and removes the endpoints file. The store
     // closes with the object.
     void Stop();
@@ -84,8 +93,10 @@ private:
     std::vector<std::pair<std::string, Store::AccountChange>> accountChanges_;
     CertificateFiles certificate_;
     Service service_;
-    std::unique_ptr<HttpServer> server_;
     std::unique_ptr<LegacyService> legacyService_;
+    // The listeners' connections run on it; it stops after them and before the services go.
+    std::unique_ptr<IoRuntime> runtime_;
+    std::unique_ptr<HttpServer> server_;
     std::unique_ptr<LegacyListener> legacy_;
     Endpoints endpoints_;
     ListeningPorts ports_;

@@ -13,8 +13,8 @@ constexpr long kCachedSessions = 4096;
 // OpenSSL's own default, said here because resumption in TLS 1.3 depends on it.
 constexpr size_t kTicketsPerHandshake = 2;
 
-// cpp-httplib frees a connection's SSL without a close_notify of its own when the client ends
-// the connection first, as a kept-alive connection ends; OpenSSL then takes the session for one
+// A connection's SSL is freed without a close_notify of its own when the client ends the
+// connection first, as a kept-alive connection ends; OpenSSL then takes the session for one
 // that was cut off and drops it from the cache. A client that said goodbye (close_notify) was not
 // cut off, so the connection counts as closed from both sides and its session stays.
 void KeepSessionOfAGoodbye(const SSL* ssl, int where, int alert) {

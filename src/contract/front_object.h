@@ -59,30 +59,37 @@ public:
         return socketsStarted_ ? S_OK : VEXA_E_SOCKINITFAIL;
     }
 
-    HRESULT STDMETHODCALLTYPE get_VersionMajor(LONG* pVal) noexcept { return CopyOut(kVersionMajor, pVal); }
-    HRESULT STDMETHODCALLTYPE get_VersionMinor(LONG* pVal) noexcept { return CopyOut(kVersionMinor, pVal); }
-    HRESULT STDMETHODCALLTYPE GetErrorMessage(VEXA_E_CONSTANTS ErrorNum, BSTR* ErrorMessage) noexcept {
+    HRESULT STDMETHODCALLTYPE get_VersionMajor(LONG* pVal) noexcept override {
+        return CopyOut(kVersionMajor, pVal);
+    }
+    HRESULT STDMETHODCALLTYPE get_VersionMinor(LONG* pVal) noexcept override {
+        return CopyOut(kVersionMinor, pVal);
+    }
+    HRESULT STDMETHODCALLTYPE GetErrorMessage(VEXA_E_CONSTANTS ErrorNum,
+                                              BSTR* ErrorMessage) noexcept override {
         return GetErrorMessageText(ErrorNum, ErrorMessage);
     }
-    HRESULT STDMETHODCALLTYPE get_ArrayBase(LONG* pVal) noexcept { return CopyOut(ArrayBase(), pVal); }
-    HRESULT STDMETHODCALLTYPE put_ArrayBase(LONG newVal) noexcept { return SetArrayBase(newVal); }
+    HRESULT STDMETHODCALLTYPE get_ArrayBase(LONG* pVal) noexcept override {
+        return CopyOut(ArrayBase(), pVal);
+    }
+    HRESULT STDMETHODCALLTYPE put_ArrayBase(LONG newVal) noexcept override { return SetArrayBase(newVal); }
 
-    HRESULT STDMETHODCALLTYPE get_LoginInfo(IDispatch** ppLoginInfo) noexcept {
+    HRESULT STDMETHODCALLTYPE get_LoginInfo(IDispatch** ppLoginInfo) noexcept override {
         ClearOut(ppLoginInfo);
         if (!loginInfo_) return VEXA_E_NOTLOGINED;
         if (!ppLoginInfo) return S_OK;
         return HandOutDispatch(loginInfo_, ppLoginInfo);
     }
 
-    HRESULT STDMETHODCALLTYPE CreateReceivers(IDispatch** ppReceivers) noexcept {
+    HRESULT STDMETHODCALLTYPE CreateReceivers(IDispatch** ppReceivers) noexcept override {
         return CreateAndHandOut<Receivers>(ppReceivers);
     }
-    HRESULT STDMETHODCALLTYPE CreateReceiver(IDispatch** ppReceiver) noexcept {
+    HRESULT STDMETHODCALLTYPE CreateReceiver(IDispatch** ppReceiver) noexcept override {
         return CreateAndHandOut<Receiver>(ppReceiver);
     }
     // Set through the receiver's own setters; a value one refuses is simply not taken.
     HRESULT STDMETHODCALLTYPE CreateReceiverDirect(BSTR bstrPhone, BSTR bstrMessage, VEXA_SENDMODE SendMode,
-                                                   DATE SendTime, IDispatch** ppReceiver) noexcept {
+                                                   DATE SendTime, IDispatch** ppReceiver) noexcept override {
         return CreateAndHandOut<Receiver>(ppReceiver, [&](Receiver& r) {
             r.put_Phone(bstrPhone);
             r.put_Message(bstrMessage);
@@ -90,7 +97,7 @@ public:
             r.put_SendTime(SendTime);
         });
     }
-    HRESULT STDMETHODCALLTYPE CreateLogList(IDispatch** ppLogList) noexcept {
+    HRESULT STDMETHODCALLTYPE CreateLogList(IDispatch** ppLogList) noexcept override {
         return CreateAndHandOut<LogList>(ppLogList);
     }
 

@@ -15,6 +15,9 @@ namespace vexa {
 
 namespace {
 
+// The first piece of a file read: enough for any header of the formats streamed to their decoder.
+constexpr size_t kStreamedHead = 256 * 1024;
+
 // Reads into buffer until it is full or the file ends; -1 on a read error.
 ssize_t ReadFully(int fd, std::span<uint8_t> buffer) {
     size_t total = 0;
@@ -53,42 +56,50 @@ std::optional<DecodedPicture> DecodePictureFile(const std::string& path) {
     if (fstat(file.Get(), &info) != 0 || static_cast<uint64_t>(info.st_size) > kMaxPictureBytes)
         return std::nullopt;
 
-    std::vector<uint8_t> chunk(256 * 1024);
+    std::vector<uint8_t> chunk(kStreamedHead);
     ssize_t got = ReadFully(file.Get(), chunk);
     if (got <= 0) return std::nullopt;
     chunk.resize(static_cast<size_t>(got));
     const std::optional<PictureFormat> format = PictureFormatOf(chunk);
     if (!format) return std::nullopt;
 
-    // TurboJPEG decodes from memory only.
-    if (*format == PictureFormat::kJpeg) {
+    // PNG and BMP go to their decoder in pieces, which keeps memory near one bitmap; their headers
+    // lie within the first piece. The other formats are read whole first and checked as bytes:
+    // TurboJPEG decodes from memory only, and the structure of GIF, ICO and TIFF may lie anywhere.
+    const bool streamed = (*format == PictureFormat::kPng || *format == PictureFormat::kBmp) &&
+                          S_ISREG(info.st_mode) && chunk.size() == kStreamedHead;
+    if (!streamed) {
         const std::optional<std::vector<uint8_t>> whole = ReadRest(file.Get(), std::move(chunk));
         if (!whole) return std::nullopt;
         return DecodePictureBytes(*whole);
     }
+    const uint64_t fileSize = static_cast<uint64_t>(info.st_size);
+    if (!HeaderHoldsTogether(*format, chunk, fileSize)) return std::nullopt;
     PixbufDecoding decoding(*format);
     // An interlaced PNG delivers every row in its first pass: only its end chunk tells it whole.
     PngEndWatch pngEnd;
     size_t total = 0;
-    chunk.resize(chunk.capacity());
     while (got > 0) {
         total += static_cast<size_t>(got);
-        if (total > kMaxPictureBytes) return std::nullopt;
+        // The header was checked against the size the file had: one that grows while it is read
+        // is not the picture that was checked.
+        if (total > fileSize) return std::nullopt;
         const std::span<const uint8_t> piece(chunk.data(), static_cast<size_t>(got));
         pngEnd.Feed(piece);
         if (!decoding.Write(piece)) return std::nullopt;
         got = ReadFully(file.Get(), chunk);
     }
-    if (got < 0 || (*format == PictureFormat::kPng && !pngEnd.Ended())) return std::nullopt;
+    if (got < 0 || total != fileSize || (*format == PictureFormat::kPng && !pngEnd.Ended()))
+        return std::nullopt;
     return decoding.Finish();
 }
 
 std::optional<DecodedPicture> DecodePictureBytes(std::span<const uint8_t> bytes) {
     if (bytes.empty() || bytes.size() > kMaxPictureBytes) return std::nullopt;
-    const std::optional<PictureFormat> format = PictureFormatOf(bytes);
     // libjpeg fills in what a progressive JPEG cut short lacks, and an interlaced PNG's rows all
     // arrive early: a picture that stops before its end is not taken, whatever the decoder thinks.
-    if (!format || !ReachesItsEnd(*format, bytes)) return std::nullopt;
+    if (!PassesPictureChecks(bytes)) return std::nullopt;
+    const std::optional<PictureFormat> format = PictureFormatOf(bytes);
     if (*format == PictureFormat::kJpeg) return DecodeJpeg(bytes);
     PixbufDecoding decoding(*format);
     if (!decoding.Write(bytes)) return std::nullopt;

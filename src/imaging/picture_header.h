@@ -40,8 +40,16 @@ private:
     bool ended_ = false;
 };
 
+// Whether what a decoder reads before the pixels holds together and declares at most
+// kMaxPicturePixels, so that no decoder allocates for a size the picture cannot have: every field
+// in range, every part the header places (palette, rows, images, tag data) within the file's
+// totalSize bytes. head is the start of those bytes: all of them, but for PNG and BMP, whose
+// headers lie at their start and which are streamed to their decoder, at least the first 256 KiB.
+bool HeaderHoldsTogether(PictureFormat format, std::span<const uint8_t> head, uint64_t totalSize);
+
 // What is refused before a decoder sees the bytes: nothing, more than kMaxPictureBytes, a format
-// PictureFormatOf does not take, a declared size over kMaxPicturePixels, a picture cut short.
+// PictureFormatOf does not take, a header that does not hold together or declares more than
+// kMaxPicturePixels, a picture cut short.
 bool PassesPictureChecks(std::span<const uint8_t> bytes);
 
 }  // namespace vexa

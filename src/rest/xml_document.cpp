@@ -1,7 +1,9 @@
 #include "rest/xml_document.h"
 
+#include <algorithm>
 #include <climits>
 #include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 #include <mutex>
 
 #include "automation/text.h"
@@ -25,9 +27,53 @@ const xmlChar* AsXml(const std::string& text) { return reinterpret_cast<const xm
 
 // Parse errors are answered by LoadDocument's result; nothing goes to the host's stderr.
 void IgnoreError(void*, xmlErrorPtr) noexcept {}
+void IgnoreGenericError(void*, const char*, ...) noexcept {}
+
+// libxml2 reports some errors without a parser context (an encoding converter's, among them), to
+// the thread's generic and structured handlers, which print to stderr unless a host set its own.
+// For one parse this thread's handlers are silent ones; the host's come back after it.
+class SilentLibxml2Errors {
+public:
+    SilentLibxml2Errors()
+        : generic_(xmlGenericError),
+          genericContext_(xmlGenericErrorContext),
+          structured_(xmlStructuredError),
+          structuredContext_(xmlStructuredErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+        xmlSetStructuredErrorFunc(nullptr, IgnoreError);
+    }
+    ~SilentLibxml2Errors() {
+        xmlSetGenericErrorFunc(genericContext_, generic_);
+        xmlSetStructuredErrorFunc(structuredContext_, structured_);
+    }
+    SilentLibxml2Errors(const SilentLibxml2Errors&) = delete;
+    SilentLibxml2Errors& operator=(const SilentLibxml2Errors&) = delete;
+
+private:
+    const xmlGenericErrorFunc generic_;
+    void* const genericContext_;
+    const xmlStructuredErrorFunc structured_;
+    void* const structuredContext_;
+};
 
 bool IsTextNode(xmlNodePtr node) {
     return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
+}
+
+// XML carries no control character but tab, LF and CR; libxml2 would write the whole text as
+// nothing (and complain on the host's stderr). Each becomes "?", as a character the target cannot
+// hold does in every conversion. Such bytes stand for themselves in UTF-8, never inside a sequence.
+bool IsXmlChar(unsigned char byte) { return byte >= 0x20 || byte == '\t' || byte == '\n' || byte == '\r'; }
+
+std::string_view XmlCarried(std::string_view text, std::string& buffer) {
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return IsXmlChar(static_cast<unsigned char>(c)); }))
+        return text;
+    buffer.assign(text);
+    for (char& c : buffer) {
+        if (!IsXmlChar(static_cast<unsigned char>(c))) c = '?';
+    }
+    return buffer;
 }
 
 }  // namespace
@@ -88,7 +134,8 @@ xmlNodePtr CRondoXmlParser::AddTextChild(xmlNodePtr parent, std::string_view nam
     if (!element) return nullptr;
     // A text node, not parsed content: "&" and "<" in the text are escaped when written. libxml2
     // copies the text, so a converted one is made in a buffer kept for the next.
-    const std::string_view content = convert_ ? LocalAsUtf8(text, textBuffer_) : text;
+    std::string carried;
+    const std::string_view content = XmlCarried(convert_ ? LocalAsUtf8(text, textBuffer_) : text, carried);
     if (content.size() > static_cast<size_t>(INT_MAX)) return element;
     const xmlNodePtr textNode = xmlNewDocTextLen(
         parent->doc, reinterpret_cast<const xmlChar*>(content.data()), static_cast<int>(content.size()));
@@ -131,6 +178,7 @@ bool CRondoXmlParser::LoadDocument(std::string_view text) {
     SetDocument(nullptr);
     if (text.size() > static_cast<size_t>(INT_MAX)) return false;
     EnsureLibraryReady();
+    const SilentLibxml2Errors silent;
     const CHandle<xmlParserCtxt, xmlFreeParserCtxt> context(xmlNewParserCtxt());
     if (!context || !context->sax) return false;
     context->sax->serror = IgnoreError;

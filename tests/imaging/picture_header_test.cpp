@@ -2,7 +2,11 @@
 // images), whether the bytes reach the picture's end, and the checks made before decoding.
 #include "imaging/picture_header.h"
 
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
+#include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <turbojpeg.h>
 
@@ -132,8 +136,10 @@ TEST(PictureHeaderTest, PicturesCutShortDoNotReachTheirEnd) {
 // A BMP whose rows are run-length coded: its structure gives no size for the rows to check.
 PictureBytes RleBmp(int32_t width, int32_t height) {
     PictureBytes bmp = test::BmpHeader(width, height);
-    bmp[28] = 8;  // bits per pixel
-    bmp[30] = 1;  // RLE8
+    bmp[10] = 54 + 4;  // the pixels after a palette of one colour
+    bmp[28] = 8;       // bits per pixel
+    bmp[30] = 1;       // RLE8
+    bmp[46] = 1;       // colours used
     return bmp;
 }
 
@@ -155,6 +161,115 @@ TEST(PictureHeaderTest, TheChecksBeforeDecodingTakeOnlyWholePicturesOfAllowedSiz
         {"svg", PictureBytes(svg.begin(), svg.end()), false},
     };
     for (const auto& c : cases) EXPECT_EQ(PassesPictureChecks(c.bytes), c.passes) << c.name;
+}
+
+void PutLe32(PictureBytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.at(at + i) = uint8_t(v >> (8 * i));
+}
+
+void PutBe32(PictureBytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.at(at + i) = uint8_t(v >> (24 - 8 * i));
+}
+
+// Where a marker first appears.
+size_t Find(const PictureBytes& b, std::initializer_list<uint8_t> marker) {
+    const auto it = std::search(b.begin(), b.end(), marker.begin(), marker.end());
+    if (it == b.end()) throw std::runtime_error("marker not found");
+    return static_cast<size_t>(it - b.begin());
+}
+
+// The entry of a tag in a little-endian TIFF's first directory.
+size_t TiffEntry(const PictureBytes& tiff, uint16_t tag) {
+    const size_t directory = tiff.at(4) | tiff.at(5) << 8 | tiff.at(6) << 16 | size_t{tiff.at(7)} << 24;
+    const size_t count = tiff.at(directory) | tiff.at(directory + 1) << 8;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t entry = directory + 2 + 12 * i;
+        if ((tiff.at(entry) | tiff.at(entry + 1) << 8) == tag) return entry;
+    }
+    throw std::runtime_error("tag not found");
+}
+
+// A sound picture of each format, and that picture with one field of its header made hostile or
+// inconsistent: decoders allocate from such fields before they find that the bytes cannot hold
+// what they declare (a 118-byte BMP asked gdk-pixbuf for gigabytes through its header size).
+TEST(PictureHeaderTest, HeadersThatDoNotHoldTogetherAreRefusedBeforeAnyDecoder) {
+    using Mutation = std::function<void(PictureBytes&)>;
+    const PictureBytes bmp = test::SolidBmp(3, 7, kRed);
+    PictureBytes paletteBmp = test::SolidBmp(4, 2, kRed);  // made 8-bit with two colours below
+    paletteBmp[28] = 8, paletteBmp[46] = 2, paletteBmp[10] = 54 + 8;
+    const PictureBytes ico = Patterned("ico", 16, 16);
+    const PictureBytes pngIco = test::PngIcon(test::SolidPng(20, 10, kRed), 20, 10);
+    const PictureBytes png = test::SolidPng(5, 4, kRed);
+    const PictureBytes jpeg = Patterned("jpeg", 16, 16);
+    const size_t frame = Find(jpeg, {0xFF, 0xC0});
+    const PictureBytes gif = test::PaletteGif(5, 3, kRed, kRed, {0});
+    const size_t gifFrame = Find(gif, {0x2C});
+    const PictureBytes tiff = Patterned("tiff", 12, 6);
+    const struct {
+        const char* name;
+        const PictureBytes& sound;
+        Mutation mutate;
+    } cases[] = {
+        {"bmp header of 4 GB", bmp, [](PictureBytes& b) { PutLe32(b, 14, 0xFFFFFFF0); }},
+        {"bmp header of no known size", bmp, [](PictureBytes& b) { PutLe32(b, 14, 41); }},
+        {"bmp pixels 4 GB on", bmp, [](PictureBytes& b) { PutLe32(b, 10, 0xFFFFFF00); }},
+        {"bmp pixels inside its header", bmp, [](PictureBytes& b) { PutLe32(b, 10, 30); }},
+        {"bmp rows beyond the file", bmp, [](PictureBytes& b) { PutLe32(b, 22, 8); }},
+        {"bmp of 7 bits per pixel", bmp, [](PictureBytes& b) { b[28] = 7; }},
+        {"bmp run-length coded at 24 bits", bmp, [](PictureBytes& b) { b[30] = 1; }},
+        {"bmp of an unknown compression", bmp, [](PictureBytes& b) { b[30] = 9; }},
+        {"bmp top down and run-length coded", paletteBmp,
+         [](PictureBytes& b) { PutLe32(b, 22, uint32_t(-2)), b[30] = 1; }},
+        {"bmp of more colours than 8 bits tell", paletteBmp, [](PictureBytes& b) { PutLe32(b, 46, 257); }},
+        {"bmp pixels inside its palette", paletteBmp, [](PictureBytes& b) { PutLe32(b, 46, 200); }},
+        {"ico image beyond the file", ico, [](PictureBytes& b) { PutLe32(b, 18, 0x7FFFFFF0); }},
+        {"ico image longer than the file", ico, [](PictureBytes& b) { PutLe32(b, 14, 0x7FFFFFF0); }},
+        {"ico image inside its directory", ico, [](PictureBytes& b) { PutLe32(b, 18, 6); }},
+        {"ico directory beyond the file", ico, [](PictureBytes& b) { b[4] = b[5] = 0xFF; }},
+        {"ico palette of 2^28 colours", ico, [](PictureBytes& b) { PutLe32(b, 22 + 32, 1u << 28); }},
+        {"ico bitmap not of its directory's size", ico, [](PictureBytes& b) { b[22 + 4] = 17; }},
+        {"ico bitmap compressed", ico, [](PictureBytes& b) { b[22 + 16] = 1; }},
+        {"ico png of more than the limit", pngIco,
+         [](PictureBytes& b) { PutBe32(b, 22 + 16, 20'000), PutBe32(b, 22 + 20, 20'000); }},
+        {"png header of 14 bytes", png, [](PictureBytes& b) { b[11] = 14; }},
+        {"png of 3-bit rgba", png, [](PictureBytes& b) { b[24] = 3; }},
+        {"png of colour type 5", png, [](PictureBytes& b) { b[25] = 5; }},
+        {"png interlaced in an unknown way", png, [](PictureBytes& b) { b[28] = 2; }},
+        {"png 2^31 wide", png, [](PictureBytes& b) { PutBe32(b, 16, 0x80000000); }},
+        {"jpeg of no components", jpeg, [&](PictureBytes& b) { b[frame + 9] = 0; }},
+        {"jpeg of 5 components", jpeg, [&](PictureBytes& b) { b[frame + 9] = 5; }},
+        {"jpeg frame longer than its components", jpeg, [&](PictureBytes& b) { ++b[frame + 3]; }},
+        {"jpeg of 9-bit precision", jpeg, [&](PictureBytes& b) { b[frame + 4] = 9; }},
+        {"jpeg sampled 0 times", jpeg, [&](PictureBytes& b) { b[frame + 11] = 0x10; }},
+        {"jpeg of a fifth table", jpeg, [&](PictureBytes& b) { b[frame + 12] = 4; }},
+        {"gif frame of no width", gif, [&](PictureBytes& b) { b[gifFrame + 5] = b[gifFrame + 6] = 0; }},
+        {"gif codes of 13 bits", gif, [&](PictureBytes& b) { b[gifFrame + 10] = 12; }},
+        {"gif of no frame", gif, [&](PictureBytes& b) { b.resize(gifFrame), b.push_back(0x3B); }},
+        {"tiff directory beyond the file", tiff, [](PictureBytes& b) { PutLe32(b, 4, 0x7FFFFFF0); }},
+        {"tiff directory inside its header", tiff, [](PictureBytes& b) { PutLe32(b, 4, 4); }},
+        {"tiff strips of 2^30 offsets", tiff,
+         [](PictureBytes& b) { PutLe32(b, TiffEntry(b, 273) + 4, 1u << 30); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<PictureFormat> format = PictureFormatOf(c.sound);
+        ASSERT_TRUE(format);
+        ASSERT_TRUE(HeaderHoldsTogether(*format, c.sound, c.sound.size()));
+        PictureBytes hostile = c.sound;
+        c.mutate(hostile);
+        EXPECT_FALSE(HeaderHoldsTogether(*format, hostile, hostile.size()));
+        EXPECT_FALSE(PassesPictureChecks(hostile));
+    }
+}
+
+// PNG and BMP files are streamed to their decoder after their first piece: the header is checked
+// against the size of the whole file, not of the piece.
+TEST(PictureHeaderTest, AStreamedHeaderIsCheckedAgainstTheWholeFile) {
+    const PictureBytes bmp = test::SolidBmp(64, 64, kRed);
+    const std::span<const uint8_t> head(bmp.data(), 100);
+    EXPECT_TRUE(HeaderHoldsTogether(PictureFormat::kBmp, head, bmp.size()));
+    EXPECT_FALSE(HeaderHoldsTogether(PictureFormat::kBmp, head, bmp.size() - 1));
+    EXPECT_FALSE(HeaderHoldsTogether(PictureFormat::kBmp, bmp, bmp.size() - 1));  // more than the file
 }
 
 }  // namespace

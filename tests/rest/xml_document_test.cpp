@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -136,6 +138,38 @@ TEST(XmlDocumentTest, TextTheLocalCodePageCannotCarryBecomesAQuestionMark) {
     }
 }
 
+TEST(XmlDocumentTest, ControlCharactersXmlCannotCarryBecomeQuestionMarks) {
+    // Written as they were, they would empty the whole element; tab, LF and CR are characters of XML.
+    const struct {
+        std::string text;
+        std::string read;
+    } cases[] = {
+        {"a\x01"
+         "b",
+         "a?b"},
+        {"\x0B=", "?="},
+        {std::string("nul\0end", 7), "nul?end"},
+        {"\x1B[1m!\x7F", "?[1m!\x7F"},
+        {"tab\tCR\rLF\n", "tab\tCR\rLF\n"},
+    };
+    for (const bool convert : {true, false}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.text);
+            TestDocument out;
+            out.SetConversion(convert);
+            out.AddTextChild(out.NewDocument("r"), "t", c.text);
+            testing::internal::CaptureStderr();
+            const std::string serialized = out.SerializeDocument();
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+            TestDocument in;
+            in.SetConversion(convert);
+            ASSERT_TRUE(in.LoadDocument(serialized)) << serialized;
+            EXPECT_EQ(in.ChildElementText(in.Root(), "t"), c.read);
+        }
+    }
+}
+
 TEST(XmlDocumentTest, WithoutConversionBytesPassUnchanged) {
     TestDocument doc;
     doc.SetConversion(false);
@@ -172,12 +206,46 @@ TEST(XmlDocumentTest, UnreadableTextHoldsNoDocument) {
     }
 }
 
+// Texts the parser refuses, each of which makes libxml2 report an error on its way.
+const std::string kRefusedTexts[] = {
+    "<r><unclosed></r>",
+    "<!DOCTYPE r [<!ENTITY a \"&b;\"><!ENTITY b \"&a;\">]><r>&a;</r>",
+    // Bytes that are no EUC-KR: the converter reports them without a parser context.
+    "<?xml version=\"1.0\" encoding=\"EUC-KR\"?><r>\xFF\xFE\xFF\xFE</r>",
+    "<?xml version=\"1.0\" encoding=\"EUC-KR\"?><r>\xB0</r>",
+    "<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><r/>",
+};
+
 TEST(XmlDocumentTest, ParseErrorsStayOffStandardError) {
     TestDocument doc;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(doc.LoadDocument("<r><unclosed></r>"));
-    EXPECT_FALSE(doc.LoadDocument("<!DOCTYPE r [<!ENTITY a \"&b;\"><!ENTITY b \"&a;\">]><r>&a;</r>"));
+    for (const std::string& text : kRefusedTexts) EXPECT_FALSE(doc.LoadDocument(text)) << text;
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// A host that uses libxml2 itself keeps its own error handlers: ours are set for our parse only,
+// and the host's handlers never see our errors.
+int hostErrors = 0;
+void HostGenericError(void*, const char*, ...) { ++hostErrors; }
+void HostStructuredError(void*, xmlErrorPtr) { ++hostErrors; }
+
+TEST(XmlDocumentTest, TheHostsLibxml2ErrorHandlersStayTheHosts) {
+    int context = 0;
+    xmlSetGenericErrorFunc(&context, HostGenericError);
+    xmlSetStructuredErrorFunc(&context, HostStructuredError);
+    hostErrors = 0;
+    TestDocument doc;
+    for (const std::string& text : kRefusedTexts) EXPECT_FALSE(doc.LoadDocument(text)) << text;
+    EXPECT_EQ(hostErrors, 0);
+    EXPECT_EQ(xmlGenericError, &HostGenericError);
+    EXPECT_EQ(xmlGenericErrorContext, &context);
+    EXPECT_EQ(xmlStructuredError, &HostStructuredError);
+    EXPECT_EQ(xmlStructuredErrorContext, &context);
+    // The host's own parse still reaches them.
+    xmlFreeDoc(xmlReadMemory("<r>", 3, "host.xml", nullptr, 0));
+    EXPECT_GT(hostErrors, 0);
+    xmlSetGenericErrorFunc(nullptr, nullptr);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
 }
 
 class ExternalFileTest : public testing::Test {

@@ -120,7 +120,7 @@ TEST_F(AccountOptionsTest, TheSandboxTakesItsPasswordsWithoutTheCommandLine) {
     const std::string file = File("accounts", "# one account\nkim:from-file:10\n", 0600);
     const std::string open = File("open-accounts", "kim:from-file:10\n", 0644);
     const struct {
-        test::ProcessStart start;
+        vexa::test::SandboxLaunch start;
         std::string password;  // what the account then takes; empty: the start fails
         std::string said;
     } cases[] = {
@@ -133,7 +133,7 @@ TEST_F(AccountOptionsTest, TheSandboxTakesItsPasswordsWithoutTheCommandLine) {
     int round = 0;
     for (const auto& c : cases) {
         const std::filesystem::path data = dir_.Path() / ("data" + std::to_string(++round));
-        test::SandboxProcess process(data, c.start);
+        vexa::test::SandboxProcess process(VEXA_SANDBOX_PATH, data, c.start);
         if (c.password.empty()) {
             EXPECT_FALSE(process.Up());
             EXPECT_EQ(process.ExitCode(), 2);

@@ -1,7 +1,9 @@
 // What the HTTP and HTTPS listeners do with a connection: keep it for many requests, or end it
 // after each reply when told to; and let a TLS client resume its session.
+#include <future>
 #include <gtest/gtest.h>
 
+#include "hostile_clients.h"
 #include "rest/entity.h"
 #include "sandbox/sandbox.h"
 #include "sandbox_fixture.h"
@@ -21,11 +23,12 @@ constexpr int64_t kCredit = 100;
 
 class ConnectionTest : public testing::Test {
 protected:
-    void Start(bool keepAlive = true) {
+    void Start(bool keepAlive = true, std::chrono::milliseconds idle = HttpTimeouts{}.idle) {
         SandboxOptions options;
         options.dataDir = dir_.Path();
         options.accounts = {{"kim", "secret", kCredit, "kim", "02-000-0000"}};
         options.keepAlive = keepAlive;
+        options.httpTimeouts.idle = idle;
         sandbox_ = std::make_unique<Sandbox>(options, clock_.AsClock());
         tls_ = std::make_unique<TlsClient>(sandbox_->Certificate().certificate);
     }
@@ -136,6 +139,26 @@ TEST_F(ConnectionTest, ATlsClientResumesItsSessionOnTheNextConnection) {
         ASSERT_TRUE(fresh.Connected());
         EXPECT_FALSE(fresh.SessionResumed());
     }
+}
+
+TEST_F(ConnectionTest, AClientThatClosedItsSendingSideStillGetsItsReply) {
+    Start();
+    EXPECT_EQ(vexa::test::StatusAfterHalfClose(sandbox_->Ports().http, Send(), std::chrono::seconds(5)), 200);
+    EXPECT_EQ(sandbox_->GetStore().FindAccount("kim")->credit, kCredit - 1) << "charged once";
+}
+
+TEST_F(ConnectionTest, AStopEndsIdleKeptConnectionsAtOnce) {
+    // Idle connections would otherwise stay for ten minutes.
+    Start(true, std::chrono::minutes(10));
+    std::vector<WireConnection> kept;
+    for (const bool secure : {false, true}) {
+        kept.push_back(Connect(secure));
+        ASSERT_TRUE(kept.back().Exchange(Status()));
+    }
+    std::future<void> stopped = std::async(std::launch::async, [&] { sandbox_->Stop(); });
+    // A generous bound, for correctness only.
+    ASSERT_EQ(stopped.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    for (WireConnection& connection : kept) EXPECT_TRUE(connection.EndedByServer());
 }
 
 }  // namespace

@@ -54,7 +54,8 @@ protected:
 };
 
 TEST_F(DataDirectoryTest, EveryFileIsPrivateAfterAStartAndAfterSends) {
-    test::SandboxProcess process(dir_, {{"--account", "kim:secret:1000"}, {}, {}});
+    vexa::test::SandboxProcess process(VEXA_SANDBOX_PATH, dir_,
+                                       vexa::test::SandboxLaunch{{"--account", "kim:secret:1000"}, {}, {}});
     ASSERT_TRUE(process.Up()) << process.Output();
     EXPECT_EQ(ModeOf(dir_), 0700u);
     EXPECT_EQ(FilesNotOfMode(dir_, 0600), "");
@@ -72,7 +73,8 @@ TEST_F(DataDirectoryTest, EveryFileIsPrivateAfterAStartAndAfterSends) {
     const test::SendLoad::Outcome outcome = test::SendLoad(plan).Finish();
     EXPECT_EQ(outcome.failures, 0) << outcome.firstFailure;
     EXPECT_EQ(FilesNotOfMode(dir_, 0600), "");
-    EXPECT_EQ(process.Stop(), 0);
+    process.Stop();
+    EXPECT_EQ(process.ExitCode(), 0);
     EXPECT_EQ(ModeOf(dir_), 0700u);
     EXPECT_EQ(FilesNotOfMode(dir_, 0600), "");
 }

@@ -13,7 +13,7 @@
 
 #include "legacy/protocol/packet_frame.h"
 #include "legacy_fixture.h"
-#include "sandbox/legacy_socket.h"
+#include "platform/unique_fd.h"
 #include "sandbox/sandbox.h"
 #include "sandbox_fixture.h"
 

@@ -6,7 +6,8 @@ namespace vexa::sandbox::test {
 
 std::unique_ptr<SandboxProcess> LoadRig::Start() const {
     auto process = std::make_unique<SandboxProcess>(
-        dir_, ProcessStart{{"--account", "kim:secret:" + std::to_string(kStartCredit)}, {}, {}});
+        binary_, dir_,
+        vexa::test::SandboxLaunch{{"--account", "kim:secret:" + std::to_string(kStartCredit)}, {}, {}});
     if (!process->Up()) throw std::runtime_error("vexa-sandbox did not come up: " + process->Output());
     return process;
 }

@@ -14,9 +14,14 @@
 
 namespace vexa::sandbox::test {
 
+using vexa::test::SandboxProcess;
+
 class LoadRig {
 public:
     static constexpr int64_t kStartCredit = 100000000;
+
+    // `binary` is the vexa-sandbox to start.
+    explicit LoadRig(std::filesystem::path binary) : binary_(std::move(binary)) {}
 
     // The sandbox on the directory with the account kim:secret; throws when it does not come up.
     std::unique_ptr<SandboxProcess> Start() const;
@@ -27,6 +32,7 @@ public:
     const std::filesystem::path& Dir() const { return dir_; }
 
 private:
+    const std::filesystem::path binary_;
     vexa::test::ScratchDirectory scratch_;
     const std::filesystem::path dir_ = scratch_.Path() / "data";
 };

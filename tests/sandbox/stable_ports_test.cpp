@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 
-#include "sandbox/legacy_socket.h"
+#include "loopback_listener.h"
 #include "sandbox/sandbox.h"
 #include "scratch_directory.h"
 
@@ -47,8 +47,9 @@ TEST_F(StablePortsTest, ARestartListensWhereTheLastStartDid) {
 
 TEST_F(StablePortsTest, ATakenPortIsReplacedAndToldUnlessGivenOutright) {
     const ListeningPorts first = Run(0);
-    const UniqueFd http = ListenTcp("127.0.0.1", first.http).first;
-    const UniqueFd legacy = ListenTcp("127.0.0.1", first.legacy).first;
+    const vexa::test::LoopbackListener http = vexa::test::ListenOnLoopback(static_cast<uint16_t>(first.http));
+    const vexa::test::LoopbackListener legacy =
+        vexa::test::ListenOnLoopback(static_cast<uint16_t>(first.legacy));
 
     EXPECT_THROW(Run(0, first.http), std::runtime_error);
 

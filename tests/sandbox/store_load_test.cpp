@@ -16,7 +16,7 @@ constexpr int64_t kStartCredit = LoadRig::kStartCredit;
 
 class StoreLoadTest : public testing::Test {
 protected:
-    LoadRig rig_;
+    LoadRig rig_{VEXA_SANDBOX_PATH};
     const std::filesystem::path& dir_ = rig_.Dir();
 };
 
@@ -26,7 +26,8 @@ TEST_F(StoreLoadTest, SendersAtOnceAreEachStoredOnceAndTheCreditAddsUp) {
     const SendLoad::Outcome outcome = load.Finish();
     EXPECT_EQ(outcome.failures, 0) << outcome.firstFailure;
     EXPECT_EQ(outcome.acknowledged.size(), 200u);
-    EXPECT_EQ(process->Stop(), 0) << process->Output();
+    process->Stop();
+    EXPECT_EQ(process->ExitCode(), 0) << process->Output();
     const StoreContents store = rig_.Stored();
     EXPECT_EQ(Discrepancies(store, outcome.acknowledged, kStartCredit, true), "");
     EXPECT_EQ(store.charged, 200);
@@ -45,14 +46,16 @@ TEST_F(StoreLoadTest, AKillMidLoadLosesNothingAcknowledged) {
         plan.label = "round " + std::to_string(round);
         SendLoad load(plan);
         ASSERT_TRUE(load.WaitForAcknowledged(40)) << load.Finish().firstFailure;
-        EXPECT_EQ(process->Kill(), 128 + SIGKILL);
+        process->Kill();
+        EXPECT_EQ(process->ExitCode(), 128 + SIGKILL);
         SendLoad::Outcome outcome = load.Finish();
         EXPECT_EQ(outcome.failures, kSenders);  // each sender ends at its first failed request
         acknowledged.insert(acknowledged.end(), outcome.acknowledged.begin(), outcome.acknowledged.end());
     }
     // A clean start and stop on the directory leaves the log applied.
     std::unique_ptr<SandboxProcess> process = rig_.Start();
-    ASSERT_EQ(process->Stop(), 0) << process->Output();
+    process->Stop();
+    ASSERT_EQ(process->ExitCode(), 0) << process->Output();
     const StoreContents store = rig_.Stored();
     EXPECT_EQ(Discrepancies(store, acknowledged, kStartCredit, false), "");
     EXPECT_LE(store.transfers, static_cast<int64_t>(acknowledged.size()) + 2 * kSenders);
@@ -82,7 +85,8 @@ TEST_F(StoreLoadTest, TheWriteAheadLogStaysSmallUnderLoad) {
     EXPECT_EQ(outcome.failures, 0) << outcome.firstFailure;
     EXPECT_LT(watch.Largest(), 4u << 20);
     EXPECT_LT(std::filesystem::file_size(wal), 4u << 20);
-    EXPECT_EQ(process->Stop(), 0) << process->Output();
+    process->Stop();
+    EXPECT_EQ(process->ExitCode(), 0) << process->Output();
     outcome.acknowledged.insert(outcome.acknowledged.end(), first.acknowledged.begin(),
                                 first.acknowledged.end());
     EXPECT_EQ(Discrepancies(rig_.Stored(), outcome.acknowledged, kStartCredit, true), "");

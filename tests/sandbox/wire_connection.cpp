@@ -149,8 +149,9 @@ bool WireConnection::EndedByServer() {
 }
 
 std::string WireRequest(const std::string& method, const std::string& target,
-                        const std::vector<std::string>& headers, const std::string& body) {
-    std::string request = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+                        const std::vector<std::string>& headers, const std::string& body,
+                        const std::string& host) {
+    std::string request = method + " " + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
     for (const std::string& header : headers) request += header + "\r\n";
     if (!body.empty() || method == "POST") {
         request += "Content-Type: application/xml; charset=UTF-8\r\n";

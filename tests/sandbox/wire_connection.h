@@ -86,8 +86,10 @@ private:
     std::string buffer_;
 };
 
-// A request of `method` for `target` carrying `headers` (each "Name: value") and `body`.
+// A request of `method` for `target` carrying `headers` (each "Name: value") and `body`, naming
+// `host` in its Host header.
 std::string WireRequest(const std::string& method, const std::string& target,
-                        const std::vector<std::string>& headers, const std::string& body = "");
+                        const std::vector<std::string>& headers, const std::string& body = "",
+                        const std::string& host = "127.0.0.1");
 
 }  // namespace vexa::sandbox::test
