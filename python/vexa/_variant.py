@@ -35,11 +35,12 @@ def date_from_datetime(value):
 
 
 def datetime_from_date(date):
-    """The local datetime of a DATE, to the microsecond."""
+    """The local datetime of a DATE, to the millisecond: what a double holds of a time of day at
+    every date up to the year 9999."""
     if not math.isfinite(date):
         raise ValueError(f"not a DATE: {date}")
     days = math.trunc(date)
-    microseconds = round(abs(date - days) * _DAY_US)
+    microseconds = round(abs(date - days) * _DAY_US / 1000) * 1000
     try:
         return _EPOCH + datetime.timedelta(days=days, microseconds=microseconds)
     except OverflowError:
