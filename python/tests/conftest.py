@@ -53,6 +53,7 @@ def sandbox():
     with open(log_path, "wb") as log:
         process = subprocess.Popen(
             [_required("VEXA_SANDBOX_PROGRAM"), "--data-dir", data, "--account", f"{USER}:{PASSWORD}:{CREDIT}",
+             "--account", "demo:demo-password",  # the README's
              "--delivery-delay", "0", "--legacy-port", "0"],
             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, preexec_fn=_stop_with_parent)
 

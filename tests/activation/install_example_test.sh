@@ -130,10 +130,29 @@ if refused=$("$scratch/example/send_sms" no-phone "x"); then fail "a refused rec
 [ "$refused" = "no-phone: not sent" ] || fail "send_sms printed '$refused' for a refused receiver"
 expect_failure 0x8004A003 env VEXA_PASSWORD=wrong "$scratch/example/send_sms" 010-1234-5678 "x"
 
+step "the installed Python package, through the registry"
+package=$(find "$prefix" -path '*-packages/vexa/__init__.py' -print -quit)
+[ -n "$package" ] || fail "the Python package was not installed"
+pythondir=$(dirname "$(dirname "$package")")
+grep -qF "LIBDIR = \"$libdir\"" "$pythondir/vexa/_install_paths.py" || fail "the package does not know $libdir"
+installed_python() {
+    env -u VEXA_MODULE -u VEXA_ACTIVATION PYTHONPATH="$pythondir" PYTHONDONTWRITEBYTECODE=1 python3 "$@"
+}
+sent=$(installed_python - <<'PYTHON'
+import vexa
+m = vexa.Dispatch("VexaComponent.Message")
+m.SetAccountInfo("demo", "secret")
+r = m.CreateReceiverDirect("010-1234-5678", "파이썬에서", vexa.VEXA_DIRECT, None)
+print(m.SendOne("02-1234-5678", r, None).Result, vexa.module_of(m).path)
+PYTHON
+) || fail "the installed Python package could not send"
+[ "$sent" = "1 $(realpath "$module")" ] || fail "the installed Python package printed '$sent'"
+
 step "vexa unregister"
 as_user "$prefix/bin/vexa" unregister
 if [ $machine_registered = no ]; then
     expect_failure 0x800401F3 "$example"
     expect_failure 0x80040154 "$example" "{E17CBD66-320E-4BBD-96EF-FA7DAB21974A}"
+    expect_failure 0x800401F3 installed_python -c 'import vexa; vexa.Dispatch("VexaComponent.Message")'
 fi
 echo "done"
