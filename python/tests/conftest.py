@@ -4,18 +4,16 @@
 import gc
 import os
 import pathlib
-import shutil
-import signal
-import subprocess
 import sys
-import tempfile
 import time
 
 import pytest
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))  # the package from the source tree
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+sys.path[:0] = [str(ROOT / "python"), str(ROOT / "tests" / "support")]  # the package from the source tree
 
 import vexa  # noqa: E402
+from sandbox_process import SandboxProcess  # noqa: E402
 
 USER, PASSWORD, CREDIT = "pyhost", "py host password", 500
 PICTURES = pathlib.Path(__file__).parent / "pictures"
@@ -38,47 +36,15 @@ def module():
     return vexa.load_module(_required("VEXA_MODULE"))
 
 
-def _stop_with_parent():
-    import ctypes  # noqa: PLC0415
-    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
-
-
 @pytest.fixture(scope="session")
 def sandbox():
     """A vexa-sandbox on loopback, its endpoints file as a dict (http, https, certificate, legacy)."""
     os.environ["NO_PROXY"] = os.environ["no_proxy"] = "127.0.0.1,localhost"
-    directory = tempfile.mkdtemp(prefix="vexa-python-sandbox-")
-    data, log_path = os.path.join(directory, "data"), os.path.join(directory, "sandbox.log")
-    endpoints = os.path.join(data, "endpoints")
-    with open(log_path, "wb") as log:
-        process = subprocess.Popen(
-            [_required("VEXA_SANDBOX_PROGRAM"), "--data-dir", data, "--account", f"{USER}:{PASSWORD}:{CREDIT}",
-             "--account", "demo:demo-password",  # the README's
-             "--delivery-delay", "0", "--legacy-port", "0"],
-            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, preexec_fn=_stop_with_parent)
-
-    def log_text():
-        return pathlib.Path(log_path).read_text(errors="replace")
-
-    try:
-        deadline = time.monotonic() + 60
-        while not os.path.exists(endpoints):
-            if process.poll() is not None or time.monotonic() > deadline:
-                pytest.fail("vexa-sandbox did not start:\n" + log_text())
-            time.sleep(0.05)
-        with open(endpoints, encoding="utf-8") as file:
-            found = dict(line.rstrip("\n").split("=", 1) for line in file if "=" in line)
-        yield found
-    finally:
-        process.send_signal(signal.SIGINT)
-        try:
-            status = process.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-            status = "a kill"
-        shutil.rmtree(directory, ignore_errors=True)
-    assert status == 0, f"vexa-sandbox stopped with {status}"
+    process = SandboxProcess(_required("VEXA_SANDBOX_PROGRAM"), [
+        "--account", f"{USER}:{PASSWORD}:{CREDIT}", "--account", "demo:demo-password",  # the README's
+        "--delivery-delay", "0", "--legacy-port", "0"])
+    yield process.endpoints
+    process.stop()
 
 
 @pytest.fixture

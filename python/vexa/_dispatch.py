@@ -40,6 +40,13 @@ class _Counted:
 
     __slots__ = ("_module", "_ptr", "_thread", "__weakref__")
 
+    @classmethod
+    def _adopt(cls, module, pointer):
+        """A new Python object holding the reference `pointer` carries."""
+        self = object.__new__(cls)
+        self._own(module, pointer)
+        return self
+
     def _own(self, module, pointer):
         object.__setattr__(self, "_module", module)
         object.__setattr__(self, "_ptr", pointer)
@@ -91,12 +98,6 @@ class Unknown(_Counted):
     """A reference to an object that is not reachable by name (it has no IDispatch)."""
 
     __slots__ = ()
-
-    @classmethod
-    def _adopt(cls, module, pointer):
-        self = object.__new__(cls)
-        self._own(module, pointer)
-        return self
 
     def __repr__(self):
         return f"<vexa.Unknown at 0x{self._ptr or 0:x}>"
@@ -201,8 +202,7 @@ class Dispatch(_Counted):
 
     @classmethod
     def _adopt(cls, module, pointer):
-        self = object.__new__(cls)
-        self._own(module, pointer)
+        self = super()._adopt(module, pointer)
         object.__setattr__(self, "_info", _ClassInfo.of(pointer))
         return self
 
@@ -361,12 +361,6 @@ class _Enumerator(_Counted):
     """An IEnumVARIANT as a Python iterator."""
 
     __slots__ = ()
-
-    @classmethod
-    def _adopt(cls, module, pointer):
-        self = object.__new__(cls)
-        self._own(module, pointer)
-        return self
 
     def __iter__(self):
         return self

@@ -11,17 +11,20 @@ import collections
 import ctypes
 import datetime
 import os
-import shutil
-import signal
-import subprocess
 import sys
-import tempfile
 import threading
 import time
 import unittest
-from ctypes import POINTER, byref, c_double, c_int16, c_int32, c_int64, c_uint16, c_uint32, c_uint64, c_void_p
+from ctypes import byref, c_double, c_int32, c_int64, c_uint16, c_uint32, c_uint64, c_void_p
 from typing import NamedTuple
 from unittest import mock
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "python")]
+from sandbox_process import SandboxProcess  # noqa: E402
+# The layouts and standard identifiers the package binds to.
+from vexa._abi import (DISPPARAMS, EXCEPINFO, GUID, IID_NULL, IID_IClassFactory, IID_IDispatch,  # noqa: E402,F401
+                       IID_IEnumVARIANT, IID_ISequentialStream, IID_IStream, IID_IUnknown, VARIANT)
 
 # ---------------------------------------------------------------------------------------------
 # Binary contract: types and layouts (x86-64 System V).
@@ -87,49 +90,6 @@ def local_date(seconds):
     return ole_date(*time.localtime(seconds)[:6])
 
 
-class GUID(ctypes.Structure):
-    _fields_ = [("Data1", c_uint32), ("Data2", c_uint16), ("Data3", c_uint16), ("Data4", ctypes.c_uint8 * 8)]
-
-    @classmethod
-    def parse(cls, text):
-        hexdigits = text.replace("-", "")
-        tail = bytes.fromhex(hexdigits[16:])
-        return cls(int(hexdigits[0:8], 16), int(hexdigits[8:12], 16), int(hexdigits[12:16], 16),
-                   (ctypes.c_uint8 * 8)(*tail))
-
-
-class _VariantValue(ctypes.Union):
-    _fields_ = [("llVal", c_int64), ("lVal", c_int32), ("iVal", c_int16), ("boolVal", c_int16),
-                ("dblVal", c_double), ("date", c_double), ("scode", c_int32), ("bstrVal", c_void_p),
-                ("pdispVal", c_void_p), ("punkVal", c_void_p), ("parray", c_void_p), ("record", c_void_p * 2)]
-
-
-class VARIANT(ctypes.Structure):
-    _anonymous_ = ("u",)
-    _fields_ = [("vt", c_uint16), ("wReserved1", c_uint16), ("wReserved2", c_uint16),
-                ("wReserved3", c_uint16), ("u", _VariantValue)]
-
-
-class DISPPARAMS(ctypes.Structure):
-    _fields_ = [("rgvarg", POINTER(VARIANT)), ("rgdispidNamedArgs", POINTER(c_int32)),
-                ("cArgs", c_uint32), ("cNamedArgs", c_uint32)]
-
-
-class EXCEPINFO(ctypes.Structure):
-    _fields_ = [("wCode", c_uint16), ("wReserved", c_uint16), ("bstrSource", c_void_p),
-                ("bstrDescription", c_void_p), ("bstrHelpFile", c_void_p), ("dwHelpContext", c_uint32),
-                ("pvReserved", c_void_p), ("pfnDeferredFillIn", c_void_p), ("scode", c_int32)]
-
-
-assert ctypes.sizeof(GUID) == 16 and ctypes.sizeof(VARIANT) == 24 and ctypes.sizeof(DISPPARAMS) == 24
-
-IID_NULL = GUID.parse("00000000-0000-0000-0000-000000000000")
-IID_IUnknown = GUID.parse("00000000-0000-0000-C000-000000000046")
-IID_IDispatch = GUID.parse("00020400-0000-0000-C000-000000000046")
-IID_IEnumVARIANT = GUID.parse("00020404-0000-0000-C000-000000000046")
-IID_IClassFactory = GUID.parse("00000001-0000-0000-C000-000000000046")
-IID_ISequentialStream = GUID.parse("0C733A30-2A1C-11CE-ADE5-00AA0044773D")
-IID_IStream = GUID.parse("0000000C-0000-0000-C000-000000000046")
 CLSID_Message = GUID.parse("E17CBD66-320E-4BBD-96EF-FA7DAB21974A")
 CLSID_SMS = GUID.parse("5009B528-A40B-4158-A5C3-20633C473278")
 CLSID_Receiver = GUID.parse("0A0B6EDF-E0DD-4430-9DB0-7A91CA1635B9")
@@ -520,53 +480,18 @@ class ScriptedServer:
 # ---------------------------------------------------------------------------------------------
 # A real vexa-sandbox process for a test class.
 
-def stop_with_parent():
-    """Asks the kernel to stop the child when this process ends, cleanups run or not."""
-    PR_SET_PDEATHSIG = 1
-    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
-
-
 def start_sandbox(cls, executable, arguments):
     """Starts `executable` (vexa-sandbox) with `arguments` in a fresh data directory for the test
-    class `cls`, with loopback kept clear of proxies, and registers class cleanups that stop it
-    (SIGINT; it must exit with 0 and remove its endpoints file) and remove the directory. Returns
-    the lines of its endpoints file as a dict ("http", "https", "legacy", ...)."""
+    class `cls`, with loopback kept clear of proxies, and registers a class cleanup that stops it
+    and removes the directory. Returns the lines of its endpoints file as a dict ("http", "https",
+    "legacy", ...)."""
     # Requests to loopback go straight there, whatever proxy is configured.
     no_proxy = mock.patch.dict(os.environ, {"no_proxy": "127.0.0.1", "NO_PROXY": "127.0.0.1"})
     no_proxy.start()
     cls.addClassCleanup(no_proxy.stop)
-    directory = tempfile.mkdtemp(prefix="vexa-host-sandbox-")
-    cls.addClassCleanup(shutil.rmtree, directory)
-    data_dir, log_path = os.path.join(directory, "data"), os.path.join(directory, "sandbox.log")
-    endpoints = os.path.join(data_dir, "endpoints")
-
-    def read_log():
-        with open(log_path, encoding="utf-8", errors="replace") as log:
-            return log.read()
-
-    with open(log_path, "wb") as log:
-        process = subprocess.Popen([executable, "--data-dir", data_dir] + list(arguments), stdin=subprocess.DEVNULL,
-                                   stdout=log, stderr=subprocess.STDOUT, preexec_fn=stop_with_parent)
-
-    def stop():
-        process.send_signal(signal.SIGINT)
-        try:
-            status = process.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-            raise RuntimeError("vexa-sandbox did not stop:\n" + read_log())
-        if status != 0 or os.path.exists(endpoints):
-            raise RuntimeError(f"vexa-sandbox stopped with {status}:\n" + read_log())
-
-    cls.addClassCleanup(stop)
-    deadline = time.monotonic() + 60
-    while not os.path.exists(endpoints):
-        if process.poll() is not None or time.monotonic() > deadline:
-            raise RuntimeError("vexa-sandbox did not start:\n" + read_log())
-        time.sleep(0.05)
-    with open(endpoints, encoding="utf-8") as file:
-        return dict(line.rstrip("\n").split("=", 1) for line in file if "=" in line)
+    sandbox = SandboxProcess(executable, arguments)
+    cls.addClassCleanup(sandbox.stop)
+    return sandbox.endpoints
 
 
 def take_option(name):
