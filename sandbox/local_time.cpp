@@ -21,6 +21,20 @@ std::string FormatLocalTime(int64_t unixSeconds) {
     return FormatLocalDate(date);
 }
 
+std::string FormatLocalIso(int64_t unixSeconds) {
+    tzset();
+    const time_t t = static_cast<time_t>(unixSeconds);
+    tm local{};
+    if (!localtime_r(&t, &local)) return {};
+    const long offset = local.tm_gmtoff;
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return text;
+}
+
 std::optional<int64_t> ParseLocalTime(std::string_view text) {
     DATE date = 0;
     if (!DateFromLocalText(text, date)) return std::nullopt;

@@ -19,7 +19,10 @@ LocalDay LocalDayOf(int64_t unixSeconds);
 
 // "YYYY-MM-DD HH:MM:SS" in local time; empty when the time cannot be shown.
 std::string FormatLocalTime(int64_t unixSeconds);
-// The reverse, for times from 1970 to 3000; nullopt for anything else.
+// ISO 8601 in local time with its offset, "2026-12-11T10:15:00+09:00"; empty when the time cannot
+// be shown.
+std::string FormatLocalIso(int64_t unixSeconds);
+// The reverse of FormatLocalTime, for times from 1970 to 3000; nullopt for anything else.
 std::optional<int64_t> ParseLocalTime(std::string_view text);
 
 // "YYYYMM".

@@ -11,7 +11,9 @@ int HexValue(char c) {
     return -1;
 }
 
-std::optional<std::string> Decode(std::string_view segment) {
+}  // namespace
+
+std::optional<std::string> PercentDecode(std::string_view segment) {
     std::string out;
     for (size_t i = 0; i < segment.size(); ++i) {
         if (segment[i] != '%') {
@@ -28,14 +30,13 @@ std::optional<std::string> Decode(std::string_view segment) {
     return out;
 }
 
-// The decoded segments of an absolute path; nullopt for a relative one or a broken escape.
-std::optional<std::vector<std::string>> Segments(std::string_view path) {
+std::optional<std::vector<std::string>> PathSegments(std::string_view path) {
     if (!path.starts_with('/')) return std::nullopt;
     path.remove_prefix(1);
     std::vector<std::string> segments;
     while (true) {
         const size_t slash = path.find('/');
-        std::optional<std::string> segment = Decode(path.substr(0, slash));
+        std::optional<std::string> segment = PercentDecode(path.substr(0, slash));
         if (!segment) return std::nullopt;
         segments.push_back(std::move(*segment));
         if (slash == std::string_view::npos) break;
@@ -44,12 +45,10 @@ std::optional<std::vector<std::string>> Segments(std::string_view path) {
     return segments;
 }
 
-}  // namespace
-
 std::string_view PathOf(std::string_view target) { return target.substr(0, target.find('?')); }
 
 std::optional<Route> MatchRoute(std::string_view method, std::string_view target) {
-    const std::optional<std::vector<std::string>> found = Segments(PathOf(target));
+    const std::optional<std::vector<std::string>> found = PathSegments(PathOf(target));
     if (!found || found->size() < 2 || (*found)[1].empty()) return std::nullopt;
     const std::vector<std::string>& s = *found;
     const bool get = method == "GET" || method == "HEAD";

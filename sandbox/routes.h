@@ -33,6 +33,13 @@ std::optional<Route> MatchRoute(std::string_view method, std::string_view target
 // "error" for a path that names none.
 std::string ErrorRootFor(std::string_view target);
 
+// `text` with its %XX escapes decoded; nullopt for a broken escape.
+std::optional<std::string> PercentDecode(std::string_view text);
+
+// The decoded segments of an absolute path ("/a/b%2Fc/" gives "a", "b/c", ""); nullopt for a
+// relative one or a broken escape.
+std::optional<std::vector<std::string>> PathSegments(std::string_view path);
+
 // The path of `target`: everything before its query.
 std::string_view PathOf(std::string_view target);
 
