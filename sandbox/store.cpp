@@ -82,6 +82,7 @@ Store::AccountChange Store::SetUpAccount(const AccountSetup& setup) {
         change = AccountChange::kCreated;
     }
     transaction.Commit();
+    ++version_;
     return change;
 }
 
@@ -163,6 +164,7 @@ Store::AddOutcome Store::AddTransfer(int64_t accountId, const NewTransfer& t) {
     position = 0;
     for (const std::string& jpeg : t.images) image.Bind(id, ++position, Blob{jpeg}).Run();
     transaction.Commit();
+    ++version_;
     outcome.key = key;
     return outcome;
 }
@@ -179,18 +181,28 @@ void Store::LoadDetails(Transfer& transfer) {
     }
 }
 
-std::vector<Transfer> Store::ListTransfers(int64_t accountId, const LogFilter& filter) {
-    std::lock_guard lock(mutex_);
-    Statement rows(db_,
-                   std::string(kTransferColumns) +
-                       "WHERE account_id = ? AND month = ? AND day BETWEEN ? AND ? AND deleted_time IS NULL "
-                       "AND (? = '' OR type = ?) AND (? = 0 OR reservation = 1) ORDER BY month_index");
-    rows.Bind(accountId, filter.month, filter.firstDay, filter.lastDay, filter.type, filter.type,
-              filter.reservationOnly);
+std::vector<Transfer> Store::ReadListed(int64_t accountId, const LogFilter& filter, const char* order) {
+    Statement rows(db_, std::string(kTransferColumns) +
+                            "WHERE account_id = ? AND (? = '' OR month = ?) AND day BETWEEN ? AND ? AND "
+                            "deleted_time IS NULL AND (? = '' OR type = ?) AND (? = 0 OR reservation = 1) "
+                            "ORDER BY " +
+                            order);
+    rows.Bind(accountId, filter.month, filter.month, filter.firstDay, filter.lastDay, filter.type,
+              filter.type, filter.reservationOnly);
     std::vector<Transfer> transfers;
     while (rows.Step()) transfers.push_back(ReadTransfer(rows));
     for (Transfer& t : transfers) LoadDetails(t);
     return transfers;
+}
+
+std::vector<Transfer> Store::ListTransfers(int64_t accountId, const LogFilter& filter) {
+    std::lock_guard lock(mutex_);
+    return ReadListed(accountId, filter, "month_index");
+}
+
+std::vector<Transfer> Store::ListRecentTransfers(int64_t accountId, const LogFilter& filter) {
+    std::lock_guard lock(mutex_);
+    return ReadListed(accountId, filter, "write_time DESC, month DESC, month_index DESC");
 }
 
 std::optional<Transfer> Store::FindTransferLocked(int64_t accountId, const TransferKey& key) {
@@ -214,7 +226,9 @@ bool Store::DeleteTransfer(int64_t accountId, const TransferKey& key, int64_t no
               "WHERE account_id = ? AND month = ? AND month_index = ? AND deleted_time IS NULL")
         .Bind(now, accountId, key.month, key.index)
         .Run();
-    return db_.Changes() == 1;
+    if (db_.Changes() != 1) return false;
+    ++version_;
+    return true;
 }
 
 Store::CancelOutcome Store::CancelTransfer(int64_t accountId, const TransferKey& key, int64_t now,
@@ -231,6 +245,7 @@ Store::CancelOutcome Store::CancelTransfer(int64_t accountId, const TransferKey&
         .Run();
     Statement(db_, "UPDATE accounts SET credit = credit + ? WHERE id = ?").Bind(t.cost, accountId).Run();
     transaction.Commit();
+    ++version_;
     outcome.cancelled = true;
     return outcome;
 }
@@ -243,6 +258,84 @@ std::optional<std::string> Store::Image(int64_t accountId, const TransferKey& ke
                   "AND images.position = ?");
     if (!row.Bind(accountId, key.month, key.index, position).Step()) return std::nullopt;
     return row.BlobBytes(0);
+}
+
+std::vector<std::string> Store::Images(int64_t accountId, const TransferKey& key) {
+    std::lock_guard lock(mutex_);
+    Statement rows(db_,
+                   "SELECT images.jpeg FROM images JOIN transfers ON transfers.id = images.transfer_id "
+                   "WHERE transfers.account_id = ? AND transfers.month = ? AND transfers.month_index = ? "
+                   "ORDER BY images.position");
+    rows.Bind(accountId, key.month, key.index);
+    std::vector<std::string> images;
+    while (rows.Step()) images.push_back(rows.BlobBytes(0));
+    return images;
+}
+
+std::vector<AccountSummary> Store::AccountSummaries() {
+    std::lock_guard lock(mutex_);
+    Statement rows(db_,
+                   "SELECT id, user_id, name, credit, "
+                   "(SELECT COUNT(*) FROM transfers t WHERE t.account_id = a.id AND t.deleted_time IS NULL), "
+                   "(SELECT COUNT(*) FROM receivers r JOIN transfers t ON t.id = r.transfer_id "
+                   "WHERE t.account_id = a.id AND t.deleted_time IS NULL) "
+                   "FROM accounts a ORDER BY id");
+    std::vector<AccountSummary> summaries;
+    while (rows.Step()) {
+        summaries.push_back(
+            {{rows.Int(0), rows.Text(1), rows.Text(2), {}, rows.Int(3)}, rows.Int(4), rows.Int(5)});
+    }
+    for (AccountSummary& s : summaries) LoadReturnPhones(s.account);
+    return summaries;
+}
+
+std::vector<ReceivedMessage> Store::FindReceived(std::string_view phoneDigits, int64_t limit) {
+    std::lock_guard lock(mutex_);
+    // Phones are digits and hyphens, so without their hyphens they are their digits.
+    Statement rows(db_,
+                   "SELECT t.id, t.month, t.month_index, t.day, t.type, t.sender, t.message, t.subject, "
+                   "t.reservation, t.send_time, t.write_time, t.cost, t.user_ip, t.deleted_time, "
+                   "t.cancelled_time, (SELECT COUNT(*) FROM images WHERE images.transfer_id = t.id), t.via, "
+                   "a.user_id, r.phone, r.name, r.message, r.send_time, r.delivery_time, r.result "
+                   "FROM receivers r JOIN transfers t ON t.id = r.transfer_id JOIN accounts a ON a.id = "
+                   "t.account_id WHERE t.deleted_time IS NULL AND (? = '' OR REPLACE(r.phone, '-', '') = ?) "
+                   "ORDER BY t.write_time DESC, t.id DESC, r.position LIMIT ?");
+    rows.Bind(phoneDigits, phoneDigits, limit);
+    std::vector<ReceivedMessage> found;
+    while (rows.Step()) {
+        found.push_back({rows.Text(17),
+                         ReadTransfer(rows),
+                         {rows.Text(18), rows.Text(19), rows.Text(20), rows.Int(21), rows.Int(22),
+                          static_cast<int>(rows.Int(23))}});
+    }
+    return found;
+}
+
+std::optional<int64_t> Store::NextStateChange(int64_t now) {
+    std::lock_guard lock(mutex_);
+    Statement row(db_,
+                  "SELECT MIN(CASE WHEN r.send_time > ? THEN r.send_time ELSE r.delivery_time END) "
+                  "FROM receivers r JOIN transfers t ON t.id = r.transfer_id "
+                  "WHERE t.deleted_time IS NULL AND r.result != ? AND r.delivery_time > ?");
+    row.Bind(now, kResultCancelled, now).Step();
+    return row.OptionalInt(0);
+}
+
+bool Store::SetCredit(int64_t accountId, int64_t credit) {
+    std::lock_guard lock(mutex_);
+    Statement(db_, "UPDATE accounts SET credit = ? WHERE id = ?").Bind(credit, accountId).Run();
+    if (db_.Changes() != 1) return false;
+    ++version_;
+    return true;
+}
+
+int64_t Store::ClearTransfers(int64_t accountId) {
+    std::lock_guard lock(mutex_);
+    // Receivers and images go with their transfers (ON DELETE CASCADE).
+    Statement(db_, "DELETE FROM transfers WHERE account_id = ?").Bind(accountId).Run();
+    const int64_t removed = db_.Changes();
+    ++version_;
+    return removed;
 }
 
 }  // namespace vexa::sandbox

@@ -4,6 +4,7 @@
 // prepared, so an operation parses its SQL only the first time it runs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -47,11 +48,25 @@ struct NewTransfer {
 };
 
 struct LogFilter {
-    std::string month;
+    std::string month;  // empty: every month (ListRecentTransfers only)
     int firstDay = 1;
     int lastDay = 31;
     std::string type;  // empty: every type
     bool reservationOnly = false;
+};
+
+// An account with how much it has sent: its listed transfers and their receivers.
+struct AccountSummary {
+    Account account;
+    int64_t transfers = 0;
+    int64_t receivers = 0;
+};
+
+// A receiver of a listed transfer, with the transfer (without its receivers) and its account.
+struct ReceivedMessage {
+    std::string userId;
+    Transfer transfer;
+    Receiver receiver;
 };
 
 class Store {
@@ -100,6 +115,30 @@ public:
 
     // The JPEG bytes of the transfer's image at `position` (from 1).
     std::optional<std::string> Image(int64_t accountId, const TransferKey& key, int position);
+    // All of them, in order.
+    std::vector<std::string> Images(int64_t accountId, const TransferKey& key);
+
+    // Every account, in the order they were created.
+    std::vector<AccountSummary> AccountSummaries();
+    // The listed transfers of the account in `filter`, newest written first (then the highest
+    // index first).
+    std::vector<Transfer> ListRecentTransfers(int64_t accountId, const LogFilter& filter);
+    // The receivers of listed transfers whose phone has these digits (any phone when empty),
+    // newest written first; at most `limit` of them (no limit when negative).
+    std::vector<ReceivedMessage> FindReceived(std::string_view phoneDigits, int64_t limit);
+    // The earliest moment after `now` at which a receiver of a listed transfer goes out or gets
+    // its report, when any does.
+    std::optional<int64_t> NextStateChange(int64_t now);
+
+    // Sets the account's credit; false when there is no such account.
+    bool SetCredit(int64_t accountId, int64_t credit);
+    // Removes every transfer of the account with its receivers and images, listed or deleted;
+    // how many transfers went. The account and its password stay.
+    int64_t ClearTransfers(int64_t accountId);
+
+    // Counts the writes: each send, cancel, delete, credit change, clearing and account set-up
+    // adds one, so a reader can tell whether anything changed since it last looked.
+    int64_t Version() const { return version_.load(); }
 
     int SchemaVersion();
     // How many statements the connection has prepared: each operation's once, on its first call.
@@ -107,11 +146,13 @@ public:
 
 private:
     std::optional<Transfer> FindTransferLocked(int64_t accountId, const TransferKey& key);
+    std::vector<Transfer> ReadListed(int64_t accountId, const LogFilter& filter, const char* order);
     void LoadReturnPhones(Account& account);
     void LoadDetails(Transfer& transfer);
 
     std::mutex mutex_;
     Database db_;
+    std::atomic<int64_t> version_{0};
 };
 
 }  // namespace vexa::sandbox
