@@ -250,6 +250,9 @@ private:
         request.baseUrl = host.empty() ? (kSecure ? settings_->httpsBase : settings_->httpBase)
                                        : scheme + std::string("://") + host;
         request.remoteAddress = remote_;
+        request.host = std::string(received[http::field::host]);
+        request.cookie = std::string(received[http::field::cookie]);
+        request.inboxMarker = std::string(received["X-Vexa-Inbox"]);
         line_ = std::string(scheme) + " " + request.method + " " + request.target;
         net::post(settings_->runtime.Workers(), [self = Self(), request = std::move(request),
                                                  lease = std::exchange(lease_, std::nullopt)]() mutable {

@@ -3,15 +3,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "sandbox/authenticator.h"
 #include "sandbox/clock.h"
+#include "sandbox/inbox_access.h"
 #include "sandbox/store.h"
 
 namespace vexa::sandbox {
+
+class Inbox;
 
 struct ServiceRequest {
     std::string method;
@@ -21,6 +25,10 @@ struct ServiceRequest {
     std::string body;
     std::string baseUrl;        // "https://127.0.0.1:8443": where links and image URLs point
     std::string remoteAddress;  // the client, as a send records it
+    // What the web inbox reads besides; empty when absent.
+    std::string host;         // the Host header as sent
+    std::string cookie;       // the Cookie header
+    std::string inboxMarker;  // the X-Vexa-Inbox header, which the inbox's own script sets
 };
 
 struct ServiceReply {
@@ -35,11 +43,16 @@ inline constexpr const char* kXmlContentType = "application/xml; charset=UTF-8";
 struct ServiceSettings {
     std::string realm;
     int64_t deliveryDelay = 0;  // seconds from handing a receiver over to its report
+    InboxAccess inbox;          // who may reach the web inbox
 };
 
 class Service {
 public:
     Service(Store& store, ServiceSettings settings, Clock clock);
+    ~Service();
+
+    // Whether the web inbox is served: on a loopback address, or anywhere with a token.
+    bool InboxEnabled() const { return settings_.inbox.Enabled(); }
 
     // Safe to call from many threads at once.
     ServiceReply Handle(const ServiceRequest& request);
@@ -51,6 +64,7 @@ private:
     const ServiceSettings settings_;
     const Clock clock_;
     Authenticator authenticator_;
+    std::unique_ptr<Inbox> inbox_;
 };
 
 }  // namespace vexa::sandbox
