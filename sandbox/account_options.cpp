@@ -1,16 +1,11 @@
 #include "sandbox/account_options.h"
 
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <istream>
 #include <ostream>
-#include <sys/stat.h>
 
-#include "platform/unique_fd.h"
+#include "sandbox/private_file.h"
 
 namespace vexa::sandbox {
 
@@ -27,38 +22,6 @@ bool ParseCredit(std::string_view text, int64_t& credit) {
 
 std::string Expected(const std::string& text) {
     return "expected USER:PASSWORD[:CREDIT] or USER[::CREDIT], got '" + text + "'";
-}
-
-// The whole file, read through the descriptor whose status was checked.
-std::optional<std::string> ReadPrivateText(const std::string& file, std::string& error) {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat status {};
-    if (!fd.Valid() || ::fstat(fd.Get(), &status) != 0) {
-        error = file + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        error = file + ": not a regular file";
-        return std::nullopt;
-    }
-    if ((status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0) {
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
-        error = file + ": its passwords are open to other users (mode " + mode + "); chmod 600 " + file;
-        return std::nullopt;
-    }
-    std::string text;
-    char chunk[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd.Get(), chunk, sizeof chunk);
-        if (got == 0) return text;
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            error = file + ": " + std::strerror(errno);
-            return std::nullopt;
-        }
-        text.append(chunk, static_cast<size_t>(got));
-    }
 }
 
 }  // namespace
@@ -85,7 +48,7 @@ std::optional<AccountSetup> ParseAccountOption(std::string_view text) {
 }
 
 std::optional<std::vector<AccountSetup>> ReadAccountFile(const std::string& file, std::string& error) {
-    const std::optional<std::string> text = ReadPrivateText(file, error);
+    const std::optional<std::string> text = ReadOwnerOnlyText(file, "passwords are", error);
     if (!text) return std::nullopt;
     std::vector<AccountSetup> accounts;
     size_t start = 0;

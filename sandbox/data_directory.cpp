@@ -111,6 +111,7 @@ void DataDirectory::WriteEndpoints(const Endpoints& endpoints, const std::filesy
     std::string text = FormatEndpoints(endpoints, std::filesystem::absolute(certificate));
     if (!soleUser.empty()) text += "user=" + soleUser + "\n";
     text += "pid=" + std::to_string(::getpid()) + "\n";
+    if (!endpoints.inbox.empty()) text += "inbox=" + endpoints.inbox + "\n";
     WritePrivateFile(EndpointsFile(), text);
 }
 

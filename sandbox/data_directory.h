@@ -39,6 +39,7 @@ public:
     //   legacy=127.0.0.1:PORT          (only with a legacy listener)
     //   user=USER                      (only when the store has exactly one account)
     //   pid=PID                        (this process: a file left by one that died is told apart)
+    //   inbox=http://127.0.0.1:PORT/inbox/   (only while the web inbox is served)
     void WriteEndpoints(const Endpoints& endpoints, const std::filesystem::path& certificate,
                         const std::string& soleUser) const;
     void RemoveEndpoints() const;

@@ -18,6 +18,7 @@ struct Endpoints {
     std::string http;    // "http://127.0.0.1:PORT"
     std::string https;   // "https://127.0.0.1:PORT"
     std::string legacy;  // "127.0.0.1:PORT" of the legacy TCP listener; empty when there is none
+    std::string inbox;   // "http://127.0.0.1:PORT/inbox/" of the web inbox; empty when it is off
 };
 
 // How long a client may take; one that takes longer is disconnected.

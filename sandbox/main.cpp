@@ -31,6 +31,16 @@ void RaiseDescriptorLimit() {
 // threshold keeps large blocks in their own mappings, which a free gives back at once.
 constexpr size_t kMmapThreshold = 128 * 1024;
 
+// Where the web inbox is, and whether a browser needs the token for it.
+std::string InboxLine(const Endpoints& endpoints, bool needsToken, const std::string& bindAddress) {
+    if (endpoints.inbox.empty()) {
+        return "inbox: off on " + bindAddress + " (a non-loopback address): give --inbox-token to serve it\n";
+    }
+    if (!needsToken) return "inbox: " + endpoints.inbox + "\n";
+    return "inbox: " + endpoints.inbox + " (needs the token: open " + endpoints.inbox +
+           "?token=TOKEN once, or send Authorization: Bearer TOKEN)\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,6 +81,7 @@ int main(int argc, char** argv) {
                           << " instead\n";
             }
             std::cout << FormatEndpoints(sandbox.GetEndpoints(), sandbox.Certificate().certificate)
+                      << InboxLine(sandbox.GetEndpoints(), sandbox.InboxNeedsToken(), options.bindAddress)
                       << "for vexa: eval \"$(vexa-sandbox --data-dir "
                       << ShellQuote(sandbox.Directory().Path()) << " --print-env)\"\n"
                       << std::flush;

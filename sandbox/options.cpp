@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "sandbox/inbox_access.h"
+#include "sandbox/private_file.h"
+
 #ifndef VEXA_VERSION
 #error "VEXA_VERSION comes from the build"
 #endif
@@ -73,6 +76,16 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
     app.add_flag("--legacy-substitute", options.legacySubstitute,
                  "Send every legacy reply in the byte-substituted [PV1090] form")
         ->needs(legacyPort);
+    std::string inboxTokenFile;
+    CLI::Option* inboxToken =
+        app.add_option("--inbox-token", options.inboxToken,
+                       "Token the web inbox asks of every request (at least 16 letters, digits or -._~); "
+                       "without it the inbox is served only on a loopback address. Other users of this "
+                       "machine can read it here (ps): prefer --inbox-token-file");
+    app.add_option("--inbox-token-file", inboxTokenFile,
+                   "File whose first line is the inbox token; refused unless a regular file that only its "
+                   "owner may read and write")
+        ->excludes(inboxToken);
     bool printEnv = false;
     CLI::Option* printEnvFlag =
         app.add_flag("--print-env", printEnv,
@@ -95,6 +108,21 @@ int ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::
         accounts.Resolve(std::cin, std::getenv(kPasswordVariable), err);
     if (!resolved) return 2;
     options.accounts = std::move(*resolved);
+    if (!inboxTokenFile.empty()) {
+        std::string error;
+        const std::optional<std::string> text = ReadOwnerOnlyText(inboxTokenFile, "token is", error);
+        if (!text) {
+            err << "--inbox-token-file " << error << "\n";
+            return 2;
+        }
+        options.inboxToken = text->substr(0, text->find_first_of("\r\n"));
+    }
+    if (!options.inboxToken.empty() || !inboxTokenFile.empty()) {
+        if (const std::string problem = TokenProblem(options.inboxToken); !problem.empty()) {
+            err << (inboxTokenFile.empty() ? "--inbox-token: " : "--inbox-token-file: ") << problem << "\n";
+            return 2;
+        }
+    }
     line.printEnvWait.reset();
     if (printEnv) line.printEnvWait = std::chrono::milliseconds(std::llround(waitSeconds * 1000));
     return -1;

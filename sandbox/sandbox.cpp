@@ -29,7 +29,12 @@ Sandbox::Sandbox(const SandboxOptions& options, Clock clock, std::function<void(
     : directory_(options.dataDir),
       store_(directory_.StoreFile()),
       certificate_(EnsureSandboxCertificate(directory_.Path())),
-      service_(store_, {options.realm, options.deliveryDelay}, clock) {
+      service_(store_,
+               {options.realm,
+                options.deliveryDelay,
+                {IsLoopbackAddress(options.bindAddress), options.inboxToken}},
+               clock),
+      needsToken_(!options.inboxToken.empty()) {
     for (const AccountSetup& account : options.accounts) {
         accountChanges_.emplace_back(account.userId, store_.SetUpAccount(account));
     }
@@ -48,6 +53,7 @@ Sandbox::Sandbox(const SandboxOptions& options, Clock clock, std::function<void(
     listeners.log = log;
     server_ = std::make_unique<HttpServer>(service_, listeners, *runtime_);
     endpoints_ = server_->GetEndpoints();
+    if (service_.InboxEnabled()) endpoints_.inbox = endpoints_.http + "/inbox/";
     ports_.http = server_->HttpPort();
     ports_.https = server_->HttpsPort();
     NoteMove("http", listeners.http, ports_.http);

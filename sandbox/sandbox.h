@@ -47,7 +47,10 @@ struct SandboxOptions {
     size_t bodyBudget = RuntimeOptions{}.bodyBudget;
     // The legacy TCP listener, on the same address: none without a port (0 as above).
     std::optional<int> legacyPort;
-    bool legacySubstitute = false;                   // its replies in the byte-substituted form
+    bool legacySubstitute = false;  // its replies in the byte-substituted form
+    // The web inbox's token: asked of every inbox request when given; without it the inbox is
+    // served only on a loopback address.
+    std::string inboxToken;
     std::chrono::milliseconds legacyTimeout{30000};  // a client stalling longer is dropped
 };
 
@@ -68,6 +71,8 @@ public:
     Sandbox& operator=(const Sandbox&) = delete;
 
     const Endpoints& GetEndpoints() const { return endpoints_; }
+    // Whether the web inbox asks for a token.
+    bool InboxNeedsToken() const { return needsToken_; }
     const ListeningPorts& Ports() const { return ports_; }
     const std::vector<MovedPort>& MovedPorts() const { return movedPorts_; }
     const CertificateFiles& Certificate() const { return certificate_; }
@@ -101,6 +106,7 @@ private:
     Endpoints endpoints_;
     ListeningPorts ports_;
     std::vector<MovedPort> movedPorts_;
+    bool needsToken_ = false;
 };
 
 }  // namespace vexa::sandbox

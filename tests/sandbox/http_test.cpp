@@ -240,7 +240,8 @@ TEST_F(HttpTest, TheEndpointsFileTellsWhereTheSandboxListensWhileItRuns) {
     const Endpoints& endpoints = sandbox_->GetEndpoints();
     EXPECT_EQ(text, "http=" + endpoints.http + "\nhttps=" + endpoints.https +
                         "\ncertificate=" + (std::filesystem::canonical(dir_.Path()) / "cert.pem").string() +
-                        "\nuser=kim\npid=" + std::to_string(::getpid()) + "\n");
+                        "\nuser=kim\npid=" + std::to_string(::getpid()) + "\ninbox=" + endpoints.http +
+                        "/inbox/\n");
     EXPECT_TRUE(endpoints.http.starts_with("http://127.0.0.1:"));
     EXPECT_TRUE(endpoints.https.starts_with("https://127.0.0.1:"));
 
