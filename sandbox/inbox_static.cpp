@@ -40,8 +40,9 @@ constexpr std::string_view kScript = R"js('use strict';
       const reply = await fetch(body.dataset.version, {credentials: 'same-origin', cache: 'no-store'});
       if (!reply.ok) throw new Error('the inbox answered ' + reply.status);
       const now = await reply.json();
+      // The first answer may already be newer than the page it came with.
       const moved = next !== null && now.now >= next;
-      if ((version !== null && now.version !== version) || moved) await refresh();
+      if (version === null || now.version !== version || moved) await refresh();
       version = now.version;
       next = now.next;
       say('');

@@ -82,26 +82,14 @@ const char* StateName(DeliveryState state) {
 }
 
 StateCounts StateCountsAt(const Transfer& transfer, int64_t now) {
+    // In the order of DeliveryState.
+    static constexpr int64_t StateCounts::*kSlots[] = {&StateCounts::reserved, &StateCounts::pending,
+                                                       &StateCounts::delivered, &StateCounts::noSuchNumber,
+                                                       &StateCounts::cancelled};
     StateCounts counts;
     for (const Receiver& r : transfer.receivers) {
         ++counts.total;
-        switch (DeliveryStateAt(r, now)) {
-            case DeliveryState::kReserved:
-                ++counts.reserved;
-                break;
-            case DeliveryState::kPending:
-                ++counts.pending;
-                break;
-            case DeliveryState::kDelivered:
-                ++counts.delivered;
-                break;
-            case DeliveryState::kNoSuchNumber:
-                ++counts.noSuchNumber;
-                break;
-            case DeliveryState::kCancelled:
-                ++counts.cancelled;
-                break;
-        }
+        ++(counts.*kSlots[static_cast<size_t>(DeliveryStateAt(r, now))]);
     }
     return counts;
 }

@@ -18,10 +18,10 @@ std::string JsonString(std::string_view text);
 
 class JsonWriter {
 public:
-    JsonWriter& BeginObject();
-    JsonWriter& EndObject();
-    JsonWriter& BeginArray();
-    JsonWriter& EndArray();
+    JsonWriter& BeginObject() { return Open('{'); }
+    JsonWriter& EndObject() { return Close('}'); }
+    JsonWriter& BeginArray() { return Open('['); }
+    JsonWriter& EndArray() { return Close(']'); }
     // The name of the next member of the object being written.
     JsonWriter& Key(std::string_view name);
     JsonWriter& String(std::string_view value);
@@ -43,6 +43,8 @@ public:
 private:
     // A comma before every value but the first of its container, and none after a key.
     void BeforeValue();
+    JsonWriter& Open(char bracket);
+    JsonWriter& Close(char bracket);
 
     std::string text_;
     std::vector<bool> first_;  // per open container: nothing written in it yet

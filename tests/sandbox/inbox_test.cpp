@@ -143,6 +143,16 @@ protected:
         return outcome.records.front().date + "/" + outcome.records.front().index;
     }
 
+    // A reservation of the text "later" to `phones` for `sendTime`.
+    static Sent Reservation(const std::string& type, const std::vector<std::string>& phones,
+                            int64_t sendTime) {
+        Sent s{type, "later", {}};
+        for (const std::string& phone : phones)
+            s.receivers.push_back({phone, "", std::nullopt, FormatLocalTime(sendTime)});
+        s.reservation = true;
+        return s;
+    }
+
     // The service's own API, as the account's host calls it.
     ServiceReply Rest(const std::string& method, const std::string& path, const std::string& body = "") {
         ServiceRequest r = Request(method, path, body);
@@ -351,14 +361,7 @@ TEST_F(InboxTest, StoredTextsAreEscapedInPagesAndReadBackWholeFromJson) {
 }
 
 TEST_F(InboxTest, DeliveryStatesMoveWithTheClockAndTheVersionSaysWhen) {
-    const std::string sendAt = FormatLocalTime(kMarch5 + kHour);
-    const std::string key =
-        Send({"sms",
-              "later",
-              {{"010-1111-2222", "", std::nullopt, sendAt}, {"010-5555-0000", "", std::nullopt, sendAt}},
-              "",
-              {},
-              true});
+    const std::string key = Send(Reservation("sms", {"010-1111-2222", "010-5555-0000"}, kMarch5 + kHour));
     const std::string page = "/inbox/kim/" + key;
     const std::string detail = "/inbox/api/accounts/kim/transfers/" + key;
     const struct {
@@ -401,14 +404,8 @@ TEST_F(InboxTest, DeliveryStatesMoveWithTheClockAndTheVersionSaysWhen) {
 }
 
 TEST_F(InboxTest, ActionsGoThroughTheServiceAndItsApiShowsThem) {
-    const std::string sendAt = FormatLocalTime(kMarch5 + kHour);
     const std::string reserved =
-        Send({"lms",
-              "later",
-              {{"010-1111-2222", "", std::nullopt, sendAt}, {"010-2222-3333", "", std::nullopt, sendAt}},
-              "",
-              {},
-              true});
+        Send(Reservation("lms", {"010-1111-2222", "010-2222-3333"}, kMarch5 + kHour));
     const std::string direct = Send({});
     ASSERT_EQ(RestCredit(), 100 - 6 - 1);
     const std::string api = "/inbox/api/accounts/kim/transfers/";

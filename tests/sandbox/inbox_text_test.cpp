@@ -28,7 +28,8 @@ TEST(InboxTextTest, JsonStringsAreSafeInAnyContext) {
         {"a\u2028b\u2029c", R"("a\u2028b\u2029c")"},
         // Not UTF-8: a lone continuation byte, a cut sequence, an overlong '/', a surrogate.
         {"x\x80y", R"("x\ufffdy")"},
-        {"\xED\x95", R"("\ufffd\ufffd")"},
+        {"\xED\x95", R"("\ufffd")"},
+        {"?\xE2\x82?", R"("?\ufffd?")"},
         {"\xC0\xAF", R"("\ufffd\ufffd")"},
         {"\xED\xA0\x80", R"("\ufffd\ufffd\ufffd")"},
         {"\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\""},
