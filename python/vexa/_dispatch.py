@@ -275,7 +275,10 @@ class Dispatch(_Counted):
         return self._invoke(self._dispid("Count"), DISPATCH_PROPERTYGET, (), "Count")
 
     def __bool__(self):
-        return len(self) > 0 if self._ptr is not None and self._is_collection() else True
+        if self._ptr is None:
+            return True
+        self._check_thread("Count")
+        return len(self) > 0 if self._is_collection() else True
 
     def __iter__(self):
         self._require_collection("_NewEnum")
