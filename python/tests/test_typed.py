@@ -22,8 +22,8 @@ def test_the_typed_module_is_generated_from_the_current_idl():
 
 
 def members_of(cls):
-    """(name, dispid) of each member a typed class calls by dispid."""
-    for name, value in vars(cls).items():
+    """(name, dispid) of each member a typed class calls by dispid, its own and its bases'."""
+    for name, value in ((n, v) for c in cls.__mro__ if issubclass(c, typed.Typed) for n, v in vars(c).items()):
         if isinstance(value, prop):
             yield name, value.dispid
         elif callable(value) and not name.startswith("_") and name != "AddJPEGImageStream":

@@ -1,22 +1,12 @@
-"""What the generated typed classes (typed.py) are made of: a base class whose results are typed
-too, properties and methods called by dispid, and the registry of classes by name."""
+"""What the generated typed classes (typed.py) are made of: properties and methods called by
+dispid, a base class whose results are typed too, and the registry of classes by name."""
+
+from typing import Generic, Iterator, TypeVar
 
 from ._abi import DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT
 from ._dispatch import Dispatch
 
-
-class Typed(Dispatch):
-    """An object of the component whose class is known: members called by dispid, and every
-    object it hands out typed as well."""
-
-    __slots__ = ()
-    _typed = True
-    _progid = None
-
-    def __init__(self, module=None):
-        if self._progid is None:
-            raise TypeError(f"{type(self).__name__} objects come from the front objects' factories and results")
-        super().__init__(self._progid, module)
+Item = TypeVar("Item")
 
 
 class prop:
@@ -44,6 +34,37 @@ def method(obj, dispid, name, get=False, args=()):
     """Calls a method (or, with `get`, a property that takes arguments) by its dispid."""
     obj._check_thread(name)
     return obj._invoke(dispid, DISPATCH_PROPERTYGET if get else DISPATCH_METHOD, args, name)
+
+
+class Typed(Dispatch):
+    """An object of the component whose class is known: members called by dispid, and every
+    object it hands out typed as well."""
+
+    __slots__ = ()
+    _typed = True
+    _progid = None
+
+    def __init__(self, module=None):
+        if self._progid is None:
+            raise TypeError(f"{type(self).__name__} objects come from the front objects' factories and results")
+        super().__init__(self._progid, module)
+
+
+class TypedCollection(Typed, Generic[Item]):
+    """A typed collection: Item, iterating and indexing give typed items. Every collection of the
+    component has Item at dispid 0 and Count at 1."""
+
+    __slots__ = ()
+    Count: int = prop(1, "Count")
+
+    def Item(self, nIndex: int) -> Item:
+        return method(self, 0, "Item", get=True, args=(nIndex,))
+
+    def __iter__(self) -> Iterator[Item]:
+        return super().__iter__()
+
+    def __getitem__(self, index: int) -> Item:
+        return super().__getitem__(index)
 
 
 def typed_class(cls):

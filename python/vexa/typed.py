@@ -9,10 +9,10 @@ scripts/generate-python-typed from idl/VexaComponent.idl; do not edit.
 from __future__ import annotations
 
 from datetime import datetime
-from typing import Iterator, List, Optional
+from typing import List, Optional
 
 from ._dispatch import add_jpeg_image_stream
-from ._typed_members import Typed, method, prop, typed_class
+from ._typed_members import Typed, TypedCollection, method, prop, typed_class
 
 
 @typed_class
@@ -148,25 +148,16 @@ class Receiver(Typed):
 
 
 @typed_class
-class Receivers(Typed):
+class Receivers(TypedCollection[Receiver]):
     """Receivers Class: DispReceivers."""
 
     __slots__ = ()
-    def Item(self, nIndex: int) -> Receiver:
-        return method(self, 0, "Item", get=True, args=(nIndex,))
-    Count: int = prop(1, "Count")
     def Add(self, pReceiver: Receiver) -> None:
         return method(self, 2, "Add", args=(pReceiver,))
     def Remove(self, nIndex: int) -> None:
         return method(self, 3, "Remove", args=(nIndex,))
     def AddDirect(self, bstrPhone: str, bstrMessage: str, SendMode: int, SendTime: Optional[datetime]) -> None:
         return method(self, 4, "AddDirect", args=(bstrPhone, bstrMessage, SendMode, SendTime))
-
-    def __iter__(self) -> Iterator[Receiver]:
-        return super().__iter__()
-
-    def __getitem__(self, index: int) -> Receiver:
-        return super().__getitem__(index)
 
 
 @typed_class
@@ -198,23 +189,14 @@ class SendResult(Typed):
 
 
 @typed_class
-class SendResults(Typed):
+class SendResults(TypedCollection[SendResult]):
     """SendResults Class: DispSendResults."""
 
     __slots__ = ()
-    def Item(self, nIndex: int) -> SendResult:
-        return method(self, 0, "Item", get=True, args=(nIndex,))
-    Count: int = prop(1, "Count")
     Date: str = prop(3, "Date")
     Index: str = prop(4, "Index")
     def MakeLogList(self) -> LogList:
         return method(self, 11, "MakeLogList", args=())
-
-    def __iter__(self) -> Iterator[SendResult]:
-        return super().__iter__()
-
-    def __getitem__(self, index: int) -> SendResult:
-        return super().__getitem__(index)
 
 
 @typed_class
@@ -237,25 +219,16 @@ class LogList(Typed):
 
 
 @typed_class
-class LogLists(Typed):
+class LogLists(TypedCollection[LogList]):
     """LogLists Class: DispLogLists."""
 
     __slots__ = ()
-    def Item(self, nIndex: int) -> LogList:
-        return method(self, 0, "Item", get=True, args=(nIndex,))
-    Count: int = prop(1, "Count")
     def Add(self, pLogList: LogList) -> None:
         return method(self, 2, "Add", args=(pLogList,))
     def Remove(self, nIndex: int) -> None:
         return method(self, 3, "Remove", args=(nIndex,))
     def AddDirect(self, Year: int, Month: int, Index: str) -> None:  # deprecated
         return method(self, 4, "AddDirect", args=(Year, Month, Index))
-
-    def __iter__(self) -> Iterator[LogList]:
-        return super().__iter__()
-
-    def __getitem__(self, index: int) -> LogList:
-        return super().__getitem__(index)
 
 
 @typed_class
@@ -272,40 +245,22 @@ class LogDetail(Typed):
 
 
 @typed_class
-class LogDetails(Typed):
+class LogDetails(TypedCollection[LogDetail]):
     """LogDetails Class: DispLogDetails."""
 
     __slots__ = ()
-    def Item(self, nIndex: int) -> LogDetail:
-        return method(self, 0, "Item", get=True, args=(nIndex,))
-    Count: int = prop(1, "Count")
     Date: str = prop(11, "Date")
     Index: str = prop(12, "Index")
     ReturnPhone: str = prop(13, "ReturnPhone")
     Type: int = prop(14, "Type")
     ImageURLs: List[str] = prop(15, "ImageURLs")
 
-    def __iter__(self) -> Iterator[LogDetail]:
-        return super().__iter__()
-
-    def __getitem__(self, index: int) -> LogDetail:
-        return super().__getitem__(index)
-
 
 @typed_class
-class LogDetailsCollection(Typed):
+class LogDetailsCollection(TypedCollection[LogDetails]):
     """LogDetailsCollection Class: ILogDetailsCollection."""
 
     __slots__ = ()
-    def Item(self, nIndex: int) -> LogDetails:  # deprecated
-        return method(self, 0, "Item", get=True, args=(nIndex,))
-    Count: int = prop(1, "Count")  # deprecated
-
-    def __iter__(self) -> Iterator[LogDetails]:
-        return super().__iter__()
-
-    def __getitem__(self, index: int) -> LogDetails:
-        return super().__getitem__(index)
 
 
 @typed_class
@@ -319,19 +274,10 @@ class DeleteResult(Typed):
 
 
 @typed_class
-class DeleteResults(Typed):
+class DeleteResults(TypedCollection[DeleteResult]):
     """DeleteResults Class: DispDeleteResults."""
 
     __slots__ = ()
-    def Item(self, nIndex: int) -> DeleteResult:
-        return method(self, 0, "Item", get=True, args=(nIndex,))
-    Count: int = prop(1, "Count")
-
-    def __iter__(self) -> Iterator[DeleteResult]:
-        return super().__iter__()
-
-    def __getitem__(self, index: int) -> DeleteResult:
-        return super().__getitem__(index)
 
 
 @typed_class
@@ -348,19 +294,10 @@ class CancelResult(Typed):
 
 
 @typed_class
-class CancelResults(Typed):
+class CancelResults(TypedCollection[CancelResult]):
     """CancelResults Class: DispCancelResults."""
 
     __slots__ = ()
-    def Item(self, nIndex: int) -> CancelResult:
-        return method(self, 0, "Item", get=True, args=(nIndex,))
-    Count: int = prop(1, "Count")
-
-    def __iter__(self) -> Iterator[CancelResult]:
-        return super().__iter__()
-
-    def __getitem__(self, index: int) -> CancelResult:
-        return super().__getitem__(index)
 
 
 @typed_class
