@@ -249,3 +249,19 @@ def test_a_reference_dropped_on_another_thread_is_released_by_its_owner(module):
     assert not module.can_unload()  # handed back, not released on the wrong thread
     vexa.Dispatch("VexaComponent.Message").VersionMajor  # the owner's next call releases it
     assert released(module)
+
+
+@pytest.mark.parametrize("name, made", [
+    ("VexaComponent.Message", "Message"), ("VexaComponent.Message.1", "Message"), ("vexacomponent.message", "Message"),
+    ("{E17CBD66-320E-4BBD-96EF-FA7DAB21974A}", "Message"), ("VexaComponent.SMS", "SMS"),
+    ("VexaComponent.SMS.1", "SMS"), ("{5009b528-a40b-4158-a5c3-20633c473278}", "SMS"),
+    ("VexaComponent.Nothing", vexa.errors.CO_E_CLASSSTRING), ("{E17CBD66-320E-4BBD}", vexa.errors.CO_E_CLASSSTRING),
+    ("{0A0B6EDF-E0DD-4430-9DB0-7A91CA1635B9}", vexa.errors.CLASS_E_CLASSNOTAVAILABLE),  # Receiver: not creatable
+])
+def test_front_objects_by_every_name(module, name, made):
+    if isinstance(made, str):
+        assert repr(vexa.Dispatch(name, module=module.path)).startswith(f"<vexa.Dispatch {made} ")
+    else:
+        with pytest.raises(vexa.ComError) as raised:
+            vexa.Dispatch(name, module=module.path)
+        assert raised.value.hresult == made

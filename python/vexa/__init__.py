@@ -11,7 +11,10 @@ from . import constants, errors
 from ._dispatch import Dispatch, Unknown, set_endpoint
 from ._module import Module
 from ._variant import date_from_datetime, datetime_from_date
-from .constants import *  # noqa: F401,F403 (VEXA_DIRECT and the other enumeration constants)
+from .constants import (VEXA_BYALL, VEXA_BYRESERVATION, VEXA_DIRECT, VEXA_FAILED, VEXA_MESSAGE_TYPE_ALL,
+                        VEXA_MESSAGE_TYPE_LMS, VEXA_MESSAGE_TYPE_MMS, VEXA_MESSAGE_TYPE_SMS, VEXA_RESERVATION,
+                        VEXA_SUCCEEDED, VEXA_TRANS_FAILED, VEXA_TRANS_NOTEXISTNUMBER, VEXA_TRANS_RECEIVED,
+                        VEXA_TRANS_REQUESTED, VEXA_TRANS_SUCCEEDED, VEXA_TRANS_WAITING)
 from .errors import ComError
 
 __version__ = "4.2.0"
@@ -32,6 +35,10 @@ def module_of(obj):
     return obj._module
 
 
-__all__ = ["Dispatch", "Unknown", "ComError", "Module", "set_endpoint", "load_module", "module_of",
-           "date_from_datetime", "datetime_from_date", "constants", "errors"] + \
-    [name for name in dir(constants) if name.startswith("VEXA_")]
+__all__ = [
+    "Dispatch", "Unknown", "ComError", "Module", "set_endpoint", "load_module", "module_of", "date_from_datetime",
+    "datetime_from_date", "constants", "errors", "VEXA_BYALL", "VEXA_BYRESERVATION", "VEXA_DIRECT", "VEXA_FAILED",
+    "VEXA_MESSAGE_TYPE_ALL", "VEXA_MESSAGE_TYPE_LMS", "VEXA_MESSAGE_TYPE_MMS", "VEXA_MESSAGE_TYPE_SMS",
+    "VEXA_RESERVATION", "VEXA_SUCCEEDED", "VEXA_TRANS_FAILED", "VEXA_TRANS_NOTEXISTNUMBER", "VEXA_TRANS_RECEIVED",
+    "VEXA_TRANS_REQUESTED", "VEXA_TRANS_SUCCEEDED", "VEXA_TRANS_WAITING",
+]

@@ -8,7 +8,7 @@ import math
 from ctypes import byref, c_int32, c_uint32, c_void_p
 
 from . import _abi
-from ._abi import (VARIANT, VT_ARRAY, VT_BOOL, VT_BSTR, VT_BYREF, VT_CY, VT_DATE, VT_DECIMAL, VT_DISPATCH,
+from ._abi import (VARIANT, VT_ARRAY, VT_BOOL, VT_BSTR, VT_BYREF, VT_CY, VT_DATE, VT_DISPATCH,
                    VT_EMPTY, VT_ERROR, VT_I1, VT_I2, VT_I4, VT_I8, VT_INT, VT_NULL, VT_R4, VT_R8, VT_UI1, VT_UI2,
                    VT_UI4, VT_UI8, VT_UINT, VT_UNKNOWN, VT_VARIANT, unsigned)
 from .errors import DISP_E_BADVARTYPE, DISP_E_EXCEPTION, ComError
