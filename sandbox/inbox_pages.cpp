@@ -32,9 +32,12 @@ std::string Time(int64_t seconds) {
            HtmlEscape(FormatLocalTime(seconds)) + "</time>";
 }
 
-std::string Cell(const std::string& html, const char* cssClass = nullptr) {
-    return cssClass ? "<td class=\"" + std::string(cssClass) + "\">" + html + "</td>"
-                    : "<td>" + html + "</td>";
+// `label` names the cell where a narrow screen shows rows without their table's head.
+std::string Cell(const std::string& html, const char* cssClass = nullptr, const char* label = nullptr) {
+    std::string cell = "<td";
+    if (cssClass) cell += " class=\"" + std::string(cssClass) + "\"";
+    if (label) cell += " data-label=\"" + std::string(label) + "\"";
+    return cell + ">" + html + "</td>";
 }
 
 std::string Via(const Transfer& t) { return t.via == "legacy" ? "legacy" : "REST"; }
@@ -105,8 +108,8 @@ std::string TransferRow(const Account& account, const Transfer& t, int64_t now) 
                 TypeBadge(t) + " " + HtmlEscape(t.key.month) + "/" + std::to_string(t.key.index) + "</a>") +
            Cell(HtmlEscape(t.sender)) + Cell(Via(t)) + Cell(WhenText(t)) +
            Cell(HtmlEscape(Excerpt(Headline(t), kHeadlineCharacters)), "text") +
-           Cell(Counts(StateCountsAt(t, now)), "counts") + Cell(std::to_string(t.imageCount), "num") +
-           "</tr>\n";
+           Cell(Counts(StateCountsAt(t, now)), "counts") +
+           Cell(std::to_string(t.imageCount), "num", "pictures") + "</tr>\n";
 }
 
 std::string PictureFigure(const Account& account, const Transfer& t, const Picture& p) {
@@ -169,8 +172,10 @@ std::string AccountsPage(const std::vector<AccountSummary>& accounts) {
         rows +=
             "<tr class=\"account\"" + Attribute("data-user", user) + ">" +
             Cell("<a" + Attribute("href", ListPath(user)) + ">" + HtmlEscape(user) + "</a>") +
-            Cell(HtmlEscape(a.account.name)) + Cell(std::to_string(a.account.credit), "num credit") +
-            Cell(std::to_string(a.transfers), "num") + Cell(std::to_string(a.receivers), "num") +
+            Cell(HtmlEscape(a.account.name)) +
+            Cell(std::to_string(a.account.credit), "num credit", "credit") +
+            Cell(std::to_string(a.transfers), "num", "transfers") +
+            Cell(std::to_string(a.receivers), "num", "receivers") +
             Cell("<button type=\"button\" data-action=\"credit\"" + Attribute("data-url", api + "/credit") +
                      Attribute("data-credit", std::to_string(a.account.credit)) +
                      ">Set credit</button> <button type=\"button\" data-action=\"clear\"" +

@@ -169,10 +169,15 @@ figcaption { font-size: 0.85rem; color: var(--muted); }
 .bubble img.attached { max-width: 100%; height: auto; display: block; border-radius: 0.5rem; margin: 0.3rem 0; }
 .who, .when { margin: 0.4rem 0 0; font-size: 0.9rem; overflow-wrap: anywhere; }
 .receiver[data-state="cancelled"] .bubble { opacity: 0.55; }
+/* On a phone each row becomes a card of its cells, rather than a table wider than the screen. */
 @media (max-width: 40rem) {
   body { padding: 0.5rem; font-size: 14px; }
-  th, td { padding: 0.3rem; }
-  td.counts { white-space: normal; }
+  thead { display: none; }
+  tr { display: block; padding: 0.4rem 0; border-bottom: 1px solid var(--line); }
+  td { display: inline-block; border: none; padding: 0.1rem 0.4rem 0.1rem 0; max-width: 100%; }
+  td.text { display: block; max-width: none; }
+  td.counts, td.actions { display: block; white-space: normal; }
+  td[data-label]::before { content: attr(data-label) " "; color: var(--muted); }
 }
 )css";
 

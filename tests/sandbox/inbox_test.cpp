@@ -194,7 +194,8 @@ TEST_F(InboxTest, PagesShowAccountsTransfersAndOneTransferAsPhonesWouldShowIt) {
     EXPECT_THAT(accounts, HasSubstr("<tr class=\"account\" data-user=\"lee\">"));
     EXPECT_THAT(
         accounts,
-        HasSubstr("<td class=\"num credit\">87</td><td class=\"num\">2</td><td class=\"num\">3</td>"));
+        HasSubstr("<td class=\"num credit\" data-label=\"credit\">87</td><td class=\"num\" "
+                  "data-label=\"transfers\">2</td><td class=\"num\" data-label=\"receivers\">3</td>"));
     EXPECT_THAT(accounts, HasSubstr("data-action=\"credit\""));
     EXPECT_THAT(accounts, HasSubstr("data-action=\"clear\""));
     EXPECT_THAT(accounts, HasSubstr("<meta name=\"viewport\""));
