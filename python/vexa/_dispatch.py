@@ -80,9 +80,10 @@ class _Counted:
             pass
 
 
-def _wrap(module):
-    """The adopter of references a call returns: an IDispatch becomes a Dispatch; an IUnknown one
-    too when it answers IDispatch, else it stays a bare reference."""
+def _wrap(module, typed=False):
+    """The adopter of references a call returns: an IDispatch becomes a Dispatch (of its typed
+    class when `typed` and the class has one); an IUnknown one too when it answers IDispatch, else
+    it stays a bare reference."""
     def adopt(pointer, is_dispatch):
         if not is_dispatch:
             hr, dispatch = _abi.query_interface(pointer, _abi.IID_IDispatch)
@@ -90,7 +91,10 @@ def _wrap(module):
                 return Unknown._adopt(module, pointer)
             _abi.release(pointer)
             pointer = dispatch
-        return Dispatch._adopt(module, pointer)
+        cls = Dispatch
+        if typed:
+            cls = Dispatch._typed_classes.get(_ClassInfo.of(pointer).class_name(pointer), Dispatch)
+        return cls._adopt(module, pointer)
     return adopt
 
 
@@ -184,6 +188,8 @@ class Dispatch(_Counted):
     the end."""
 
     __slots__ = ("_info",)
+    _typed = False  # objects handed out by a typed object are typed too (vexa.typed)
+    _typed_classes = {}  # class name -> typed class, filled when vexa.typed is imported
 
     def __init__(self, name, module=None):
         import os  # noqa: PLC0415
@@ -213,8 +219,8 @@ class Dispatch(_Counted):
         return self._ptr
 
     def _invoke(self, dispid, flags, args, member, put=False, quiet=()):
-        return invoke(self._module, self._ptr, dispid, flags, args, _wrap(self._module), member=member, put=put,
-                      quiet=quiet)
+        return invoke(self._module, self._ptr, dispid, flags, args, _wrap(self._module, self._typed), member=member,
+                      put=put, quiet=quiet)
 
     def _dispid(self, name):
         dispid = self._info.dispid(self._ptr, name)
@@ -252,6 +258,10 @@ class Dispatch(_Counted):
     def __setattr__(self, name, value):
         if name.startswith("_") and name.lower() != "_newenum":
             raise AttributeError(f"{name} cannot be set")
+        member = getattr(type(self), name, None)
+        if hasattr(member, "__set__"):  # a typed class's property
+            member.__set__(self, value)
+            return
         self._check_thread(name)
         self._invoke(self._dispid(name), DISPATCH_PROPERTYPUT, (value,), name, put=True)
 
@@ -290,7 +300,7 @@ class Dispatch(_Counted):
             _abi.release(unknown)
         if hr != 0:
             raise ComError(hr, member="_NewEnum")
-        return _Enumerator._adopt(self._module, enumerator)
+        return (_TypedEnumerator if self._typed else _Enumerator)._adopt(self._module, enumerator)
 
     def __getitem__(self, index):
         self._require_collection("Item")
@@ -364,6 +374,7 @@ class _Enumerator(_Counted):
     """An IEnumVARIANT as a Python iterator."""
 
     __slots__ = ()
+    _typed = False
 
     def __iter__(self):
         return self
@@ -380,7 +391,12 @@ class _Enumerator(_Counted):
         if fetched.value == 0:
             self._release()
             raise StopIteration
-        return from_variant(self._module, item, _wrap(self._module))
+        return from_variant(self._module, item, _wrap(self._module, self._typed))
+
+
+class _TypedEnumerator(_Enumerator):
+    __slots__ = ()
+    _typed = True
 
 
 # -- the members reached by vtable --------------------------------------------------------------
