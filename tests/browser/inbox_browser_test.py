@@ -107,14 +107,25 @@ def wait(driver, condition, what, seconds=20):
     return WebDriverWait(driver, seconds, poll_frequency=0.2).until(lambda d: condition(d), message=what)
 
 
-def row(driver, key):
-    found = driver.find_elements(By.CSS_SELECTOR, f'tr.transfer[data-month="{key[0]}"][data-index="{key[1]}"]')
-    return found[0] if found else None
+# The pages re-render what they show as it changes, so what a test reads of them it reads in one
+# script, never through elements found earlier.
+
+def row_link(driver, key):
+    """The address a transfer's row links to, or None while the list does not show it."""
+    return driver.execute_script(
+        "const a = document.querySelector(`tr.transfer[data-month='${arguments[0]}'][data-index='${arguments[1]}']"
+        " a.open`); return a ? a.href : null;", key[0], key[1])
+
+
+def row_keys(driver):
+    return [tuple(k) for k in driver.execute_script(
+        "return [...document.querySelectorAll('tr.transfer')].map(r => [r.dataset.month, r.dataset.index]);")]
 
 
 def receiver_states(driver):
-    return {r.get_attribute("data-phone"): r.get_attribute("data-state")
-            for r in driver.find_elements(By.CSS_SELECTOR, "div.receiver")}
+    return driver.execute_script(
+        "return Object.fromEntries([...document.querySelectorAll('div.receiver')]"
+        ".map(r => [r.dataset.phone, r.dataset.state]));")
 
 
 def test_the_inbox_shows_what_the_component_sent(sandbox, message, browser, tmp_path):
@@ -134,20 +145,19 @@ def test_the_inbox_shows_what_the_component_sent(sandbox, message, browser, tmp_
     browser.get(sandbox["inbox"])
     wait(browser, lambda d: d.find_elements(By.CSS_SELECTOR, 'tr.account[data-user="demo"]'), "the account")
     browser.get(sandbox["inbox"] + "demo/")
-    wait(browser, lambda d: all(row(d, key) for key in (sms, mms, reservation)), "the sent transfers")
-    keys = [(r.get_attribute("data-month"), r.get_attribute("data-index"))
-            for r in browser.find_elements(By.CSS_SELECTOR, "tr.transfer")]
+    wait(browser, lambda d: all(row_link(d, key) for key in (sms, mms, reservation)), "the sent transfers")
+    keys = row_keys(browser)
     assert keys.index(reservation) < keys.index(mms) < keys.index(sms)  # newest first
 
     # A transfer sent while the page is open appears without a reload.
     browser.execute_script("window.stillTheSamePage = true;")
     news = send(message, vexa.VEXA_MESSAGE_TYPE_SMS, [("010-9999-1111", "", "")], "새로 온 문자")
-    wait(browser, lambda d: row(d, news), "the new transfer on the open page")
+    wait(browser, lambda d: row_link(d, news), "the new transfer on the open page")
     assert browser.execute_script("return window.stillTheSamePage === true;")
     browser.save_screenshot(artifact("inbox-list.png"))
 
     # The MMS: its picture is displayed.
-    row(browser, mms).find_element(By.CSS_SELECTOR, "a.open").click()
+    browser.get(row_link(browser, mms))
     wait(browser, lambda d: d.find_elements(By.CSS_SELECTOR, "section#transfer img.picture"), "the MMS page")
     wait(browser, lambda d: d.execute_script(
         "const i = document.querySelector('img.picture'); return i.complete && i.naturalWidth > 0;"),
@@ -173,8 +183,10 @@ def test_stored_text_stays_text(sandbox, message, browser):
     text = "<script>window.injected = 1</script><img src=x onerror=\"window.injected = 2\"> & 'quotes'"
     key = send(message, vexa.VEXA_MESSAGE_TYPE_LMS, [("010-6666-7777", "<b>이름</b>", "")], text, "<i>제목</i>")
     browser.get(f'{sandbox["inbox"]}demo/{key[0]}/{key[1]}')
-    bubble = wait(browser, lambda d: d.find_elements(By.CSS_SELECTOR, "div.receiver .bubble"), "the bubble")[0]
-    assert text in bubble.text and "<i>제목</i>" in browser.find_element(By.ID, "transfer").text
+    shown = wait(browser, lambda d: d.execute_script(
+        "const b = document.querySelector('div.receiver .bubble'); "
+        "return b ? [b.textContent, document.getElementById('transfer').textContent] : null;"), "the bubble")
+    assert text in shown[0] and "<i>제목</i>" in shown[1]
     assert browser.execute_script("return window.injected === undefined;")
 
 
@@ -183,7 +195,11 @@ def test_a_reservation_cancelled_from_the_page(sandbox, message, browser):
     key = send(message, vexa.VEXA_MESSAGE_TYPE_SMS, [("010-8888-9999", "", "")], "취소될 예약", when=later)
     browser.get(f'{sandbox["inbox"]}demo/{key[0]}/{key[1]}')
     wait(browser, lambda d: receiver_states(d) == {"010-8888-9999": "reserved"}, "the reservation")
-    browser.find_element(By.CSS_SELECTOR, 'button[data-action="cancel"]').click()
+    wait(browser, lambda d: d.execute_script(
+        # Clicked after the script returns: the click opens a confirmation, which blocks.
+        "const b = document.querySelector('button[data-action=cancel]'); if (b) setTimeout(() => b.click());"
+        " return !!b;"),
+        "the cancel button")
     wait(browser, lambda d: d.switch_to.alert, "the confirmation").accept()
     wait(browser, lambda d: receiver_states(d) == {"010-8888-9999": "cancelled"}, "the cancelled state")
 
