@@ -154,7 +154,9 @@ def test_the_inbox_shows_what_the_component_sent(sandbox, message, browser, tmp_
     news = send(message, vexa.VEXA_MESSAGE_TYPE_SMS, [("010-9999-1111", "", "")], "새로 온 문자")
     wait(browser, lambda d: row_link(d, news), "the new transfer on the open page")
     assert browser.execute_script("return window.stillTheSamePage === true;")
+    browser.set_window_size(1100, 480)
     browser.save_screenshot(artifact("inbox-list.png"))
+    browser.set_window_size(1100, 1000)
 
     # The MMS: its picture is displayed.
     browser.get(row_link(browser, mms))
@@ -165,7 +167,7 @@ def test_the_inbox_shows_what_the_component_sent(sandbox, message, browser, tmp_
     assert browser.execute_script("return document.querySelector('img.picture').naturalWidth;") == 320
     wait(browser, lambda d: receiver_states(d) == {"010-4444-5555": "delivered"}, "the MMS delivered")
     browser.save_screenshot(artifact("inbox-transfer.png"))
-    browser.set_window_size(412, 915)  # a phone's window
+    browser.set_window_size(412, 1350)  # a phone's width, tall enough for the receiver's bubble
     browser.save_screenshot(artifact("inbox-transfer-phone.png"))
     browser.set_window_size(1100, 1000)
 
