@@ -53,7 +53,8 @@ std::string WhenText(const Transfer& t) {
 }
 
 std::string Counts(const StateCounts& c) {
-    std::string html = "<span class=\"count total\">" + std::to_string(c.total) + " to</span>";
+    std::string html = "<span class=\"count total\">" + std::to_string(c.total) +
+                       (c.total == 1 ? " receiver" : " receivers") + "</span>";
     const auto add = [&](int64_t n, const char* state, const char* label) {
         if (n == 0) return;
         html += " <span class=\"count state-" + std::string(state) + "\">" + std::to_string(n) + " " + label +
@@ -106,7 +107,7 @@ std::string TransferRow(const Account& account, const Transfer& t, int64_t now) 
            Attribute("data-index", std::to_string(t.key.index)) + Attribute("data-type", t.type) + ">" +
            Cell("<a class=\"open\"" + Attribute("href", TransferPagePath(account.userId, t.key)) + ">" +
                 TypeBadge(t) + " " + HtmlEscape(t.key.month) + "/" + std::to_string(t.key.index) + "</a>") +
-           Cell(HtmlEscape(t.sender)) + Cell(Via(t)) + Cell(WhenText(t)) +
+           Cell(HtmlEscape(t.sender), "phone") + Cell(Via(t)) + Cell(WhenText(t)) +
            Cell(HtmlEscape(Excerpt(Headline(t), kHeadlineCharacters)), "text") +
            Cell(Counts(StateCountsAt(t, now)), "counts") +
            Cell(std::to_string(t.imageCount), "num", "pictures") + "</tr>\n";

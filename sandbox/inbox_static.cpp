@@ -137,7 +137,7 @@ table { border-collapse: collapse; width: 100%; }
 th, td { text-align: left; padding: 0.35rem 0.5rem; border-bottom: 1px solid var(--line); vertical-align: top; }
 td.num { text-align: right; }
 td.text { max-width: 22rem; overflow-wrap: anywhere; }
-td.actions, td.counts { white-space: nowrap; }
+td.actions, td.counts, td.phone, time, a.open { white-space: nowrap; }
 button { font: inherit; padding: 0.3rem 0.7rem; border-radius: 0.3rem; border: 1px solid var(--line); cursor: pointer; }
 form#filters { display: flex; flex-wrap: wrap; gap: 0.4rem 0.8rem; align-items: center; margin: 0.5rem 0 0.75rem; }
 form#filters input, form#filters select { font: inherit; max-width: 12rem; }

@@ -154,7 +154,7 @@ def test_the_inbox_shows_what_the_component_sent(sandbox, message, browser, tmp_
     news = send(message, vexa.VEXA_MESSAGE_TYPE_SMS, [("010-9999-1111", "", "")], "새로 온 문자")
     wait(browser, lambda d: row_link(d, news), "the new transfer on the open page")
     assert browser.execute_script("return window.stillTheSamePage === true;")
-    browser.set_window_size(1100, 480)
+    browser.set_window_size(1280, 560)
     browser.save_screenshot(artifact("inbox-list.png"))
     browser.set_window_size(1100, 1000)
 
