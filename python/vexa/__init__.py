@@ -7,6 +7,8 @@
     print(m.SendOne("02-000-0000", r, None).Result)
 """
 
+import os
+
 from . import constants, errors
 from ._dispatch import Dispatch, Unknown, set_endpoint
 from ._module import Module
@@ -23,7 +25,6 @@ __version__ = "4.2.0"
 def load_module(path=None):
     """The module at `path` (default: VEXA_MODULE) as loaded in this process; its can_unload()
     tells whether every object of it has been released."""
-    import os  # noqa: PLC0415
     path = path or os.environ.get("VEXA_MODULE")
     if not path:
         raise ValueError("no module: give its path or set VEXA_MODULE")

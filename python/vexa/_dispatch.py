@@ -7,13 +7,14 @@ that Python drops on another thread is handed back to the owner, which releases 
 """
 
 import ctypes
+import os
 import threading
 from ctypes import byref, c_int32, c_uint32, c_void_p
 
 from . import _abi
 from ._abi import (DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT, DISPID_NEWENUM, DISPID_VALUE,
                    GUID, VARIANT, unsigned)
-from ._module import CLSID_Message, Module, activate, class_id
+from ._module import Module, activate, class_id
 from ._stream import HostStream
 from ._variant import from_variant, invoke
 from .errors import (DISP_E_BADPARAMCOUNT, DISP_E_MEMBERNOTFOUND, DISP_E_UNKNOWNNAME, E_INVALIDARG,
@@ -192,7 +193,6 @@ class Dispatch(_Counted):
     _typed_classes = {}  # class name -> typed class, filled when vexa.typed is imported
 
     def __init__(self, name, module=None):
-        import os  # noqa: PLC0415
         path = module or os.environ.get("VEXA_MODULE")
         if path:
             loaded = Module.load(path)
@@ -307,21 +307,13 @@ class Dispatch(_Counted):
         if not isinstance(index, int):
             raise TypeError("a collection is indexed by an integer")
         if index < 0:
-            index += len(self) + self._module_array_base()
+            index += len(self) + self._module.ask_message(1, DISPATCH_PROPERTYGET, member="ArrayBase")
         try:
             return self._invoke(self._dispid("Item"), DISPATCH_PROPERTYGET, (index,), "Item")
         except ComError as error:
             if error.hresult == E_INVALIDARG:
                 raise IndexError(f"no item at {index}") from error
             raise
-
-    def _module_array_base(self):
-        message = self._module.create(CLSID_Message)
-        try:
-            return invoke(self._module, message, 1, DISPATCH_PROPERTYGET, (), _wrap(self._module),
-                          member="ArrayBase")
-        finally:
-            _abi.release(message)
 
     # -- the one member late binding cannot reach -----------------------------------------------
     def _add_jpeg_image_stream_member(self):
@@ -411,9 +403,11 @@ def _stream_reference(module, stream):
         if hr != 0:
             raise ComError(hr, member="CreateStreamOnHGlobal")
         written = c_uint32()
-        hr = unsigned(_abi.vcall(pointer.value, 4, [c_void_p, c_uint32, c_void_p], data, len(data), byref(written)))
+        hr = unsigned(_abi.vcall(pointer.value, _abi.SLOT_STREAM_WRITE, [c_void_p, c_uint32, c_void_p], data,
+                                 len(data), byref(written)))
         if hr == 0:
-            hr = unsigned(_abi.vcall(pointer.value, 5, [ctypes.c_int64, c_uint32, c_void_p], 0, 0, None))
+            hr = unsigned(_abi.vcall(pointer.value, _abi.SLOT_STREAM_SEEK, [ctypes.c_int64, c_uint32, c_void_p], 0,
+                                     0, None))
         if hr != 0:
             _abi.release(pointer.value)
             raise ComError(hr, member="IStream")

@@ -9,7 +9,7 @@ from ctypes import byref, c_int32, c_uint32, c_void_p
 
 from . import _abi
 from ._abi import HRESULT, GUID, unsigned
-from .errors import CLASS_E_CLASSNOTAVAILABLE, CO_E_CLASSSTRING, ComError, VEXA_E_REGISTRYDAMAGED
+from .errors import CLASS_E_CLASSNOTAVAILABLE, CO_E_CLASSSTRING, CO_E_DLLNOTFOUND, ComError, VEXA_E_REGISTRYDAMAGED
 
 # The creatable classes by every name a host may use for them, in lower case: ProgIDs are not
 # case-sensitive. Used when a module is given by path and no registry is asked.
@@ -76,7 +76,7 @@ class Module:
         try:
             self.dll = ctypes.CDLL(path)
         except OSError as error:
-            raise ComError(0x800401F8, f"{path}: {error}", member="load") from None
+            raise ComError(CO_E_DLLNOTFOUND, f"{path}: {error}", member="load") from None
         for name, restype, argtypes in _RUNTIME:
             function = getattr(self.dll, name)
             function.restype, function.argtypes = restype, argtypes
@@ -99,7 +99,8 @@ class Module:
         finally:
             _abi.release(factory.value)
         if hr != 0:
-            raise ComError(hr, self.error_text(hr), member="CreateInstance")
+            # Not the component's text: asking for it would need this very class object again.
+            raise ComError(hr, member="CreateInstance")
         return out.value
 
     # -- strings -------------------------------------------------------------------------------
@@ -116,20 +117,24 @@ class Module:
             return ""
         return ctypes.string_at(bstr, 2 * self.SysStringLen(bstr)).decode("utf-16-le", "surrogatepass")
 
-    def error_text(self, hresult):
-        """The component's own text for a code (its GetErrorMessage), asked of a short-lived
-        Message object so that any failure, of any object, gets the same text."""
-        from ._variant import call_dispatch  # noqa: PLC0415 (the two modules use each other)
+    def ask_message(self, dispid, flags, args=(), member=None):
+        """What a Message object answers of the module-wide state (an error text, ArrayBase), asked
+        of a short-lived one, so that any object's caller can have it."""
+        from ._variant import invoke  # noqa: PLC0415 (the two modules use each other)
+        message = self.create(CLSID_Message)
         try:
-            message = self.create(CLSID_Message)
-        except ComError:
-            return ""
-        try:
-            return call_dispatch(self, message, -502, _abi.DISPATCH_METHOD, [c_int32(hresult).value])
-        except ComError:
-            return ""
+            return invoke(self, message, dispid, flags, args, wrap=lambda pointer, is_dispatch: _abi.release(pointer),
+                          member=member)
         finally:
             _abi.release(message)
+
+    def error_text(self, hresult):
+        """The component's own text for a code (its GetErrorMessage): any failure, of any object,
+        gets the same text. Empty when even that cannot be asked."""
+        try:
+            return self.ask_message(-502, _abi.DISPATCH_METHOD, [c_int32(hresult).value], "GetErrorMessage")
+        except ComError:
+            return ""
 
 
 # -- activation through the registry --------------------------------------------------------------
@@ -166,7 +171,7 @@ def _activation_library():
         library.VexaResolveClass.argtypes = [c_void_p, c_void_p, c_void_p, c_void_p]
         _activation = library
         return library
-    raise ComError(0x800401F8, "libvexa-activation was not found (set VEXA_ACTIVATION, or give the module "
+    raise ComError(CO_E_DLLNOTFOUND, "libvexa-activation was not found (set VEXA_ACTIVATION, or give the module "
                    "with module= or VEXA_MODULE): " + "; ".join(errors), member="activation")
 
 

@@ -202,7 +202,3 @@ def invoke(module, pointer, dispid, flags, args, wrap, member=None, put=False, q
         raise ComError(hr, "" if hr in quiet else module.error_text(hr), member=member)
     return from_variant(module, result, wrap)
 
-
-def call_dispatch(module, pointer, dispid, flags, args):
-    """A call whose result holds no object (the module's own error texts)."""
-    return invoke(module, pointer, dispid, flags, args, wrap=lambda p, d: _abi.release(p))

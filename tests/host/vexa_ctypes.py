@@ -23,6 +23,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "..", "python")]
 from sandbox_process import SandboxProcess  # noqa: E402
 # The layouts and standard identifiers the package binds to.
+from vexa._variant import date_from_datetime  # noqa: E402
 from vexa._abi import (DISPPARAMS, EXCEPINFO, GUID, IID_NULL, IID_IClassFactory, IID_IDispatch,  # noqa: E402,F401
                        IID_IEnumVARIANT, IID_ISequentialStream, IID_IStream, IID_IUnknown, VARIANT)
 
@@ -82,7 +83,7 @@ def failed(hr):
 
 def ole_date(*parts):
     """The DATE of a calendar date and time, as they stand."""
-    return (datetime.datetime(*parts) - datetime.datetime(1899, 12, 30)) / datetime.timedelta(days=1)
+    return date_from_datetime(datetime.datetime(*parts))
 
 
 def local_date(seconds):
